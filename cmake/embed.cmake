@@ -1,0 +1,18 @@
+# Generates a C++ source that holds files as byte arrays.
+# Usage: cmake -DOUT=file.cpp -DFILES="a.cap;b.cap" -P embed.cmake
+set(body "#include \"platform/sim/builtin_captures.h\"\n\nnamespace dt {\nnamespace {\n")
+set(table "")
+foreach(f ${FILES})
+  get_filename_component(name ${f} NAME_WE)
+  file(READ ${f} hex HEX)
+  string(LENGTH "${hex}" len)
+  math(EXPR size "${len} / 2")
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
+  string(APPEND body "const std::uint8_t k_${name}[] = {${bytes}};\n")
+  string(APPEND table "    {\"${name}\", k_${name}, ${size}},\n")
+endforeach()
+string(APPEND body "const BuiltinCapture kCaptures[] = {\n${table}};\n}  // namespace\n\n")
+string(APPEND body "const BuiltinCapture* FindBuiltinCapture(const std::string& name) {\n")
+string(APPEND body "  for (const BuiltinCapture& c : kCaptures)\n    if (name == c.name) return &c;\n  return nullptr;\n}\n\n}  // namespace dt\n")
+file(WRITE ${OUT}.tmp "${body}")
+execute_process(COMMAND ${CMAKE_COMMAND} -E copy_if_different ${OUT}.tmp ${OUT})

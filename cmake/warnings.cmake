@@ -1,0 +1,15 @@
+# Strict warnings for the project's own targets.
+function(dt_warnings target)
+  if(MSVC)
+    target_compile_options(${target} PRIVATE /W4 /WX)
+  else()
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
+  endif()
+endfunction()
+
+# Header-only host libraries (see the top CMakeLists.txt).
+function(dt_host_headers target)
+  if(DT_HOST_INC)
+    target_include_directories(${target} SYSTEM PRIVATE ${DT_HOST_INC})
+  endif()
+endfunction()

@@ -1,0 +1,83 @@
+#include "cli/cli.h"
+
+#include <CLI/CLI.hpp>
+#include <ostream>
+
+#include "device/text.h"
+#include "platform/platform.h"
+#include "platform/sim/sim_platform.h"
+
+namespace dt::cli {
+
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  CLI::App app{"disktest: read-speed test, surface scan and ATA SMART / IDENTIFY report of disks",
+               "disktest-cli"};
+  app.require_subcommand(1);
+  app.fallthrough();
+  bool demo = false;
+  std::string simFile;
+  std::string captureFile;
+  auto* demoOpt = app.add_flag("--demo", demo, "Use the built-in simulated machine");
+  auto* simOpt = app.add_option("--sim", simFile, "Use the simulated machine described by FILE")
+                     ->option_text("FILE");
+  auto* capOpt =
+      app.add_option("--capture", captureFile,
+                     "Use a simulated machine whose disk 0 answers from the ATA capture FILE")
+          ->option_text("FILE");
+  demoOpt->excludes(simOpt)->excludes(capOpt);
+  simOpt->excludes(capOpt);
+
+  std::vector<Command> commands;
+  AddListCommand(app, commands);
+
+  std::vector<std::string> rev(args.rbegin(), args.rend());
+  if (!rev.empty()) rev.pop_back();  // the program name
+  try {
+    app.parse(rev);
+  } catch (const CLI::CallForHelp&) {
+    out << app.help();
+    return kExitOk;
+  } catch (const CLI::CallForAllHelp&) {
+    out << app.help("", CLI::AppFormatMode::All);
+    return kExitOk;
+  } catch (const CLI::ParseError& e) {
+    // Help of a subcommand.
+    if (e.get_exit_code() == 0) {
+      for (const Command& c : commands)
+        if (c.app->parsed()) {
+          out << c.app->help();
+          return kExitOk;
+        }
+      out << app.help();
+      return kExitOk;
+    }
+    err << "disktest-cli: " << e.what() << "\n";
+    err << "Run with --help for more information.\n";
+    return kExitUsage;
+  }
+
+  std::string error;
+  if (demo) {
+    SetSys(MakeDemoMachine());
+  } else if (!simFile.empty()) {
+    auto m = LoadSimMachine(simFile, &error);
+    if (!m) {
+      err << "disktest-cli: " << error << "\n";
+      return kExitUsage;
+    }
+    SetSys(std::move(m));
+  } else if (!captureFile.empty()) {
+    auto m = MakeCaptureMachine(captureFile, &error);
+    if (!m) {
+      err << "disktest-cli: " << error << "\n";
+      return kExitUsage;
+    }
+    SetSys(std::move(m));
+  }
+
+  for (const Command& c : commands)
+    if (c.app->parsed()) return c.run(out, err);
+  return kExitUsage;
+}
+
+}  // namespace dt::cli

@@ -1,0 +1,32 @@
+// disktest-cli: the command-line front end.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace CLI {
+class App;
+}
+
+namespace dt::cli {
+
+// Exit codes.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitUsage = 2;
+
+// Runs the program with the given arguments (argv[0] first); output goes to
+// the given streams.
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+// Each command registers its subcommand and returns the function that runs
+// it once the machine is chosen.
+struct Command {
+  CLI::App* app = nullptr;
+  int (*run)(std::ostream& out, std::ostream& err) = nullptr;
+};
+
+void AddListCommand(CLI::App& root, std::vector<Command>& commands);
+
+}  // namespace dt::cli

@@ -1,0 +1,166 @@
+#include "device/device.h"
+
+#include "device/notify.h"
+#include "device/text.h"
+
+namespace dt {
+
+std::atomic<Handle> DiskHandle{kInvalidHandle};
+
+Handle OpenPhysicalDrive(int n) {
+  const std::string path = Sys().PhysicalDrivePath(n);
+  if (path.empty()) {
+    Platform::SetLastError(kErrNotFound);
+    return kInvalidHandle;
+  }
+  // Size queries only: the handle never moves data.
+  return Sys().OpenDevice(path, kGenericRead, kShareRead | kShareWrite, kOpenExisting,
+                          kAttributeNormal | kFlagDeviceControl);
+}
+
+DISK_GEOMETRY GetDriveGeometry(int n) {
+  DISK_GEOMETRY g{};
+  g.Cylinders = kSizeOpenFailed;
+  const Handle h = OpenPhysicalDrive(n);
+  if (h == kInvalidHandle) return g;
+  g.Cylinders = kSizeRequestFailed;
+  std::uint32_t returned = 0;
+  // The request's own result is not consulted: a failure leaves -3.
+  Sys().Control(h, IOCTL_DISK_GET_DRIVE_GEOMETRY, nullptr, 0, &g, sizeof g, &returned);
+  const std::uint32_t err = Platform::LastError();
+  Sys().Close(h);
+  Platform::SetLastError(err);
+  return g;
+}
+
+std::int64_t PhysicalDiskSize(int n) {
+  const DISK_GEOMETRY g = GetDriveGeometry(n);
+  if (g.Cylinders < 0) return g.Cylinders;
+  // The three-factor product wraps like the signed 32-bit integer it is.
+  const std::int32_t perCylinder = static_cast<std::int32_t>(
+      static_cast<std::uint32_t>(g.TracksPerCylinder) * g.SectorsPerTrack * g.BytesPerSector);
+  return g.Cylinders * static_cast<std::int64_t>(perCylinder);
+}
+
+std::int64_t LogicalDiskSize(const std::string& name) {
+  const std::string path = Sys().LogicalDrivePath(name);
+  Handle h = Sys().OpenDevice(path, kGenericRead, kShareRead | kShareWrite, kOpenExisting,
+                              kAttributeNormal | kFlagDeviceControl);
+  if (h == kInvalidHandle)
+    h = Sys().OpenDevice(path, kGenericRead, kShareRead, kOpenExisting,
+                         kAttributeNormal | kFlagDeviceControl);
+  if (h == kInvalidHandle) return kSizeOpenFailed;
+
+  std::int64_t result = kSizeRequestFailed;
+  PARTITION_INFORMATION pi{};
+  std::uint32_t returned = 0;
+  if (Sys().Control(h, IOCTL_DISK_GET_PARTITION_INFO, nullptr, 0, &pi, 28, &returned) &&
+      pi.PartitionLength != 0) {
+    result = pi.PartitionLength;
+  } else {
+    std::uint64_t total = 0;
+    if (Sys().VolumeTotalBytes(name, &total)) result = static_cast<std::int64_t>(total);
+  }
+  const std::uint32_t err = Platform::LastError();
+  Sys().Close(h);
+  Platform::SetLastError(err);
+  return result;
+}
+
+namespace {
+std::string Cut511(const std::string& s) { return s.size() > 511 ? s.substr(0, 511) : s; }
+}  // namespace
+
+void ShowSystemError(const std::string& title, const std::string& extra, std::uint32_t code) {
+  const std::string caption = Cut511("System error " + title);
+  const std::string text = Cut511(extra + " " + SystemErrorText(code));
+  Notify().ShowMessage(caption, text);
+}
+
+void ErrorMessage(const std::string& message, std::uint32_t code) {
+  ShowSystemError(message, "", code);
+}
+
+std::vector<DriveItem> FillPhysicalList() {
+  std::vector<DriveItem> items;
+  for (int n = 0; n < 100; ++n) {
+    const std::int64_t size = PhysicalDiskSize(n);
+    if (size < 0) break;
+    items.push_back({"HDD" + std::to_string(n) + "  " + std::to_string(size / 1048576) + " MB",
+                     Sys().PhysicalDrivePath(n)});
+  }
+  return items;
+}
+
+std::vector<DriveItem> FillLogicalList() {
+  std::vector<DriveItem> items;
+  for (const LogicalDrive& d : Sys().LogicalDrives()) {
+    std::int64_t size = LogicalDiskSize(d.name);
+    if (size < 0) size = 0;
+    VolumeInfo vi;
+    Sys().VolumeInformation(d.name, &vi);  // result not checked: no medium lists empty texts
+    const double mib = static_cast<double>(size) / 1048576.0;
+    const std::string mibText = size <= 1048576000 ? NumberText(mib, 14, 2) : NumberText(mib, 14, 0);
+    items.push_back({d.name + ": " + mibText + " MB [" + vi.label + "] " + vi.fileSystem,
+                     Sys().LogicalDrivePath(d.name)});
+  }
+  return items;
+}
+
+int DriveNumberOf(const std::string& t) {
+  if (t.size() < 4) return 0;
+  int n = t[3] - '0';
+  if (t.size() >= 5 && t[4] >= '0' && t[4] <= '9') n = 10 * n + (t[4] - '0');
+  return n;
+}
+
+std::string LogicalNameOf(const std::string& t) {
+  const auto colon = t.find(':');
+  return colon == std::string::npos ? t.substr(0, 1) : t.substr(0, colon);
+}
+
+std::string LabelPartOf(const std::string& t) {
+  const auto b = t.find('[');
+  return b == std::string::npos ? std::string() : t.substr(b);
+}
+
+std::string FileSystemOf(const std::string& t) {
+  const auto b = t.find("] ");
+  return b == std::string::npos ? std::string() : t.substr(b + 2);
+}
+
+std::string DeviceName(const DriveSelection& sel) {
+  if (sel.physical) return Sys().PhysicalDrivePath(DriveNumberOf(sel.physicalText));
+  return Sys().LogicalDrivePath(LogicalNameOf(sel.logicalText));
+}
+
+std::int64_t SelectedDiskSize(const DriveSelection& sel) {
+  if (sel.physical) return PhysicalDiskSize(DriveNumberOf(sel.physicalText));
+  return LogicalDiskSize(LogicalNameOf(sel.logicalText));
+}
+
+namespace {
+bool OpenInto(const std::string& path, std::uint32_t access, const char* what) {
+  const Handle h =
+      Sys().OpenDevice(path, access, kShareRead | kShareWrite, kOpenExisting, kAttributeNormal);
+  DiskHandle.store(h);
+  if (h == kInvalidHandle) {
+    ErrorMessage("Cannot open " + path + what, Platform::LastError());
+    return false;
+  }
+  return true;
+}
+}  // namespace
+
+bool OpenForRead(const std::string& path) { return OpenInto(path, kGenericRead, " for read"); }
+
+bool OpenForWrite(const std::string& path) {
+  return OpenInto(path, kGenericRead | kGenericWrite, " for write");
+}
+
+void CloseDiskHandle() {
+  const Handle h = DiskHandle.exchange(kInvalidHandle);
+  if (h != kInvalidHandle) Sys().Close(h);
+}
+
+}  // namespace dt

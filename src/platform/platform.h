@@ -1,0 +1,285 @@
+// The platform seam: the only interface through which disktest talks to an
+// operating system. Its operations mirror the Windows services the product is
+// defined against (raw device handles, positioned reads and writes, device
+// control with the Windows request codes and byte-exact records, volumes,
+// error texts, timing), so the algorithms above it are written once. Each OS
+// implements only the transport: win32/ calls Windows itself, posix/ maps the
+// calls onto Linux, sim/ is a simulated machine described by a JSON file.
+//
+// Like Windows, every failing call leaves its error code in LastError() of the
+// calling thread; codes are the host's native ones (Windows error codes on
+// Windows, errno values on Linux), also on the simulated machine.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace dt {
+
+// ---------------------------------------------------------------------------
+// Handles, access rights, share modes, dispositions (Windows values).
+
+using Handle = std::intptr_t;
+inline constexpr Handle kInvalidHandle = -1;
+
+inline constexpr std::uint32_t kGenericRead = 0x80000000u;
+inline constexpr std::uint32_t kGenericWrite = 0x40000000u;
+inline constexpr std::uint32_t kShareRead = 0x1u;
+inline constexpr std::uint32_t kShareWrite = 0x2u;
+inline constexpr std::uint32_t kCreateNew = 1;
+inline constexpr std::uint32_t kOpenExisting = 3;
+inline constexpr std::uint32_t kAttributeNormal = 0x80u;
+// Not a Windows flag (the Windows backend strips it): the handle serves only
+// device-control requests (sizes, geometry, SMART), never data. On Linux such
+// an open needs no read permission for size queries and takes no exclusive
+// claim, so it works on a disk that is mounted.
+inline constexpr std::uint32_t kFlagDeviceControl = 0x00010000u;
+
+enum class FileType : std::uint32_t { Unknown = 0, Disk = 1, Char = 2, Pipe = 3 };
+
+// ---------------------------------------------------------------------------
+// Device-control request codes.
+
+inline constexpr std::uint32_t IOCTL_DISK_GET_DRIVE_GEOMETRY = 0x00070000u;
+inline constexpr std::uint32_t IOCTL_DISK_GET_PARTITION_INFO = 0x00074004u;
+inline constexpr std::uint32_t SMART_GET_VERSION = 0x00074080u;
+inline constexpr std::uint32_t SMART_SEND_DRIVE_COMMAND = 0x0007C084u;
+inline constexpr std::uint32_t SMART_RCV_DRIVE_DATA = 0x0007C088u;
+
+// ---------------------------------------------------------------------------
+// Byte-exact device-control records (Windows layouts and field names).
+
+#pragma pack(push, 1)
+struct DISK_GEOMETRY {
+  std::int64_t Cylinders;
+  std::uint32_t MediaType;
+  std::uint32_t TracksPerCylinder;
+  std::uint32_t SectorsPerTrack;
+  std::uint32_t BytesPerSector;
+};
+
+struct PARTITION_INFORMATION {
+  std::int64_t StartingOffset;
+  std::int64_t PartitionLength;
+  std::uint32_t HiddenSectors;
+  std::uint32_t PartitionNumber;
+  std::uint8_t PartitionType;
+  std::uint8_t BootIndicator;
+  std::uint8_t RecognizedPartition;
+  std::uint8_t RewritePartition;
+};
+
+struct GETVERSIONINPARAMS {
+  std::uint8_t bVersion;
+  std::uint8_t bRevision;
+  std::uint8_t bReserved;
+  std::uint8_t bIDEDeviceMap;
+  std::uint32_t fCapabilities;
+  std::uint32_t dwReserved[4];
+};
+
+struct IDEREGS {
+  std::uint8_t bFeaturesReg;
+  std::uint8_t bSectorCountReg;
+  std::uint8_t bSectorNumberReg;
+  std::uint8_t bCylLowReg;
+  std::uint8_t bCylHighReg;
+  std::uint8_t bDriveHeadReg;
+  std::uint8_t bCommandReg;
+  std::uint8_t bReserved;
+};
+
+struct SENDCMDINPARAMS {
+  std::uint32_t cBufferSize;
+  IDEREGS irDriveRegs;
+  std::uint8_t bDriveNumber;
+  std::uint8_t bReserved[3];
+  std::uint32_t dwReserved[4];
+  std::uint8_t bBuffer[1];
+};
+
+struct DRIVERSTATUS {
+  std::uint8_t bDriverError;
+  std::uint8_t bIDEError;
+  std::uint8_t bReserved[2];
+  std::uint32_t dwReserved[2];
+};
+
+struct SENDCMDOUTPARAMS {
+  std::uint32_t cBufferSize;
+  DRIVERSTATUS DriverStatus;
+  std::uint8_t bBuffer[1];
+};
+
+// SENDCMDOUTPARAMS with room for one 512-byte sector (the 528-byte record).
+struct SENDCMDOUTPARAMS512 {
+  std::uint32_t cBufferSize;
+  DRIVERSTATUS DriverStatus;
+  std::uint8_t bBuffer[512];
+};
+#pragma pack(pop)
+
+static_assert(sizeof(DISK_GEOMETRY) == 24);
+static_assert(offsetof(DISK_GEOMETRY, BytesPerSector) == 20);
+static_assert(sizeof(PARTITION_INFORMATION) == 28);
+static_assert(offsetof(PARTITION_INFORMATION, PartitionLength) == 8);
+static_assert(sizeof(GETVERSIONINPARAMS) == 24);
+static_assert(offsetof(GETVERSIONINPARAMS, bIDEDeviceMap) == 3);
+static_assert(offsetof(GETVERSIONINPARAMS, fCapabilities) == 4);
+static_assert(sizeof(IDEREGS) == 8);
+static_assert(sizeof(SENDCMDINPARAMS) == 33);
+static_assert(offsetof(SENDCMDINPARAMS, bDriveNumber) == 12);
+static_assert(offsetof(SENDCMDINPARAMS, dwReserved) == 16);
+static_assert(offsetof(SENDCMDINPARAMS, bBuffer) == 32);
+static_assert(sizeof(DRIVERSTATUS) == 12);
+static_assert(offsetof(SENDCMDOUTPARAMS, bBuffer) == 16);
+static_assert(sizeof(SENDCMDOUTPARAMS512) == 528);
+
+// The input length a SMART request passes: the record without its data tail.
+inline constexpr std::uint32_t kSendCmdInLength = 32;
+inline constexpr std::uint32_t kSendCmdOutHeader = 16;
+
+// SMART driver capability bits (GETVERSIONINPARAMS::fCapabilities).
+inline constexpr std::uint32_t CAP_ATA_ID_CMD = 1;
+inline constexpr std::uint32_t CAP_ATAPI_ID_CMD = 2;
+inline constexpr std::uint32_t CAP_SMART_CMD = 4;
+
+// ---------------------------------------------------------------------------
+// Native error codes used by more than one layer, for the host platform.
+
+#ifdef _WIN32
+inline constexpr std::uint32_t kErrInvalidFunction = 1;  // ERROR_INVALID_FUNCTION
+inline constexpr std::uint32_t kErrNotFound = 2;         // ERROR_FILE_NOT_FOUND
+inline constexpr std::uint32_t kErrAccessDenied = 5;     // ERROR_ACCESS_DENIED
+inline constexpr std::uint32_t kErrInvalidHandle = 6;    // ERROR_INVALID_HANDLE
+inline constexpr std::uint32_t kErrNotReady = 21;        // ERROR_NOT_READY
+inline constexpr std::uint32_t kErrCrc = 23;             // ERROR_CRC
+inline constexpr std::uint32_t kErrWriteFault = 29;      // ERROR_WRITE_FAULT
+inline constexpr std::uint32_t kErrReadFault = 30;       // ERROR_READ_FAULT
+inline constexpr std::uint32_t kErrNotSupported = 50;    // ERROR_NOT_SUPPORTED
+inline constexpr std::uint32_t kErrExists = 80;          // ERROR_FILE_EXISTS
+inline constexpr std::uint32_t kErrInvalidParameter = 87;  // ERROR_INVALID_PARAMETER
+inline constexpr std::uint32_t kErrBusy = 170;           // ERROR_BUSY
+inline constexpr std::uint32_t kErrIo = 1117;            // ERROR_IO_DEVICE
+#else
+inline constexpr std::uint32_t kErrInvalidFunction = 25;  // ENOTTY
+inline constexpr std::uint32_t kErrNotFound = 2;          // ENOENT
+inline constexpr std::uint32_t kErrAccessDenied = 13;     // EACCES
+inline constexpr std::uint32_t kErrInvalidHandle = 9;     // EBADF
+inline constexpr std::uint32_t kErrNotReady = 123;        // ENOMEDIUM
+inline constexpr std::uint32_t kErrCrc = 5;               // EIO
+inline constexpr std::uint32_t kErrWriteFault = 5;        // EIO
+inline constexpr std::uint32_t kErrReadFault = 5;         // EIO
+inline constexpr std::uint32_t kErrNotSupported = 95;     // EOPNOTSUPP
+inline constexpr std::uint32_t kErrExists = 17;           // EEXIST
+inline constexpr std::uint32_t kErrInvalidParameter = 22;  // EINVAL
+inline constexpr std::uint32_t kErrBusy = 16;             // EBUSY
+inline constexpr std::uint32_t kErrIo = 5;                // EIO
+#endif
+
+// ---------------------------------------------------------------------------
+// Volume information (GetVolumeInformationA / GetDiskFreeSpaceExA).
+
+struct VolumeInfo {
+  std::string label;
+  std::string fileSystem;
+};
+
+// One entry of the logical-drive list: on Windows a drive letter ("C"), on
+// Linux a device name ("sdb1"). `root` is what the volume queries take.
+struct LogicalDrive {
+  std::string name;
+};
+
+// ---------------------------------------------------------------------------
+// The seam.
+
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  // A short name for messages and --help: "win32", "posix", "sim".
+  virtual std::string Name() const = 0;
+
+  // Device paths. Windows: "\\.\PHYSICALDRIVE" + n and "\\.\" + letter + ":".
+  // Linux: the n-th whole-disk block device ("/dev/sda") and "/dev/" + name.
+  // Empty when the number does not exist.
+  virtual std::string PhysicalDrivePath(int n) const = 0;
+  virtual std::string LogicalDrivePath(const std::string& name) const = 0;
+
+  // CreateFileA. Returns kInvalidHandle and sets the last error on failure.
+  // Opening a block device for writing never succeeds while the device (or a
+  // partition of it) is in use: the caller then falls back to reading.
+  virtual Handle OpenDevice(const std::string& path, std::uint32_t access,
+                            std::uint32_t share, std::uint32_t disposition,
+                            std::uint32_t flags) = 0;
+  virtual bool Close(Handle h) = 0;
+  // GetFileType: a raw disk, a partition and a regular file are all Disk.
+  virtual FileType GetType(Handle h) = 0;
+
+  // ReadFile / WriteFile with a 64-bit offset on a synchronous handle.
+  // `done` receives the bytes moved (0 on failure).
+  virtual bool ReadAt(Handle h, std::int64_t offset, void* buf, std::uint32_t len,
+                      std::uint32_t* done) = 0;
+  virtual bool WriteAt(Handle h, std::int64_t offset, const void* buf, std::uint32_t len,
+                       std::uint32_t* done) = 0;
+
+  // DeviceIoControl with the request codes above.
+  virtual bool Control(Handle h, std::uint32_t code, const void* in, std::uint32_t inLen,
+                       void* out, std::uint32_t outLen, std::uint32_t* returned) = 0;
+
+  // GetLogicalDrives, as the list of drives in order (bit 0 = "A" first).
+  virtual std::vector<LogicalDrive> LogicalDrives() = 0;
+  // GetVolumeInformationA on the volume of a logical drive; false on failure
+  // (the info then stays empty).
+  virtual bool VolumeInformation(const std::string& name, VolumeInfo* info) = 0;
+  // GetDiskFreeSpaceExA: the total number of bytes of the volume.
+  virtual bool VolumeTotalBytes(const std::string& name, std::uint64_t* total) = 0;
+
+  // FormatMessageA(FROM_SYSTEM | IGNORE_INSERTS, language neutral): the raw
+  // system text of a code, trailing line break included, as Windows gives it
+  // ("Access is denied.\r\n"); empty when there is none.
+  virtual std::string ErrorText(std::uint32_t code) = 0;
+
+  // QueryPerformanceFrequency (0 when there is no counter),
+  // QueryPerformanceCounter and GetTickCount (milliseconds, wraps at 2^32).
+  virtual std::int64_t PerfFrequency() = 0;
+  virtual std::int64_t PerfCounter() = 0;
+  virtual std::uint32_t TickCount() = 0;
+
+  // The dump file (_lcreat / _hwrite / _lclose): a plain file in the current
+  // directory, created or truncated. -1 when it cannot be created.
+  virtual int DumpCreate(const std::string& name);
+  virtual bool DumpWrite(int fd, const void* data, std::uint32_t len);
+  virtual void DumpClose(int fd);
+
+  // The error code of the last failing call of this thread (GetLastError).
+  static std::uint32_t LastError();
+  static void SetLastError(std::uint32_t code);
+};
+
+// The real machine of the running OS.
+std::unique_ptr<Platform> MakeHostPlatform();
+
+// The platform that every layer above uses. Set once at start (the real
+// machine, or a simulated one), replaceable in tests.
+Platform& Sys();
+void SetSys(std::unique_ptr<Platform> p);
+// Replaces the platform for the lifetime of the returned guard (tests).
+class ScopedPlatform {
+ public:
+  explicit ScopedPlatform(std::unique_ptr<Platform> p);
+  ~ScopedPlatform();
+  ScopedPlatform(const ScopedPlatform&) = delete;
+  ScopedPlatform& operator=(const ScopedPlatform&) = delete;
+  Platform& get() { return *current_; }
+
+ private:
+  std::unique_ptr<Platform> saved_;
+  Platform* current_;
+};
+
+}  // namespace dt

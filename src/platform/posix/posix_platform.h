@@ -1,0 +1,48 @@
+#pragma once
+
+#include <memory>
+
+#include "platform/platform.h"
+
+namespace dt {
+
+class PosixPlatform : public Platform {
+ public:
+  PosixPlatform();
+  ~PosixPlatform() override;
+
+  std::string Name() const override { return "posix"; }
+  std::string PhysicalDrivePath(int n) const override;
+  std::string LogicalDrivePath(const std::string& name) const override;
+  Handle OpenDevice(const std::string& path, std::uint32_t access, std::uint32_t share,
+                    std::uint32_t disposition, std::uint32_t flags) override;
+  bool Close(Handle h) override;
+  FileType GetType(Handle h) override;
+  bool ReadAt(Handle h, std::int64_t offset, void* buf, std::uint32_t len,
+              std::uint32_t* done) override;
+  bool WriteAt(Handle h, std::int64_t offset, const void* buf, std::uint32_t len,
+               std::uint32_t* done) override;
+  bool Control(Handle h, std::uint32_t code, const void* in, std::uint32_t inLen, void* out,
+               std::uint32_t outLen, std::uint32_t* returned) override;
+  std::vector<LogicalDrive> LogicalDrives() override;
+  bool VolumeInformation(const std::string& name, VolumeInfo* info) override;
+  bool VolumeTotalBytes(const std::string& name, std::uint64_t* total) override;
+  std::string ErrorText(std::uint32_t code) override;
+  std::int64_t PerfFrequency() override;
+  std::int64_t PerfCounter() override;
+  std::uint32_t TickCount() override;
+
+ private:
+  class Impl;
+  bool Transfer(bool write, Handle h, std::int64_t offset, void* buf, std::uint32_t len,
+                std::uint32_t* done);
+  bool DeviceSize(Handle h, std::uint64_t* bytes, std::uint32_t* sectorSize);
+  std::unique_ptr<Impl> impl_;
+};
+
+// The SMART requests, carried out as SG_IO ATA PASS-THROUGH commands
+// (ata_passthrough.cpp).
+bool AtaControl(int fd, bool block, std::uint32_t code, const void* in, std::uint32_t inLen,
+                void* out, std::uint32_t outLen, std::uint32_t* returned);
+
+}  // namespace dt

@@ -1,0 +1,38 @@
+// What Linux tells about block devices through sysfs and /proc, which needs
+// no permission on the devices themselves.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace dt::sysfs {
+
+// Whole-disk block devices in the order of the physical list: real disks by
+// name ("sda" < "sdb" < "sdaa", "nvme0n1", "vda"), then loop devices that
+// have a backing file, by number.
+std::vector<std::string> WholeDisks();
+// Partitions of those disks in the same order, plus whole disks that carry a
+// file system themselves (mounted, or recognised by their signature).
+std::vector<std::string> Volumes();
+// Partition names of one whole disk ("sdb1", "loop0p1").
+std::vector<std::string> PartitionsOf(const std::string& disk);
+
+bool DeviceBytes(unsigned major, unsigned minor, std::uint64_t* bytes);
+std::uint32_t LogicalBlockSize(unsigned major, unsigned minor);
+bool PartitionStart(unsigned major, unsigned minor, std::uint64_t* sector);
+std::uint32_t PartitionNumber(unsigned major, unsigned minor);
+
+// The mount point of a device node, empty when it is not mounted.
+std::string MountPointOf(const std::string& devPath);
+// True when the device or one of its partitions is mounted or is the root
+// file system's device.
+bool InUse(const std::string& disk);
+// The whole disk a device name belongs to ("sdb1" -> "sdb"); the name itself
+// for a whole disk.
+std::string DiskOf(const std::string& name);
+
+// Reads the first line of a file; empty when it cannot be read.
+std::string ReadLine(const std::string& path);
+
+}  // namespace dt::sysfs

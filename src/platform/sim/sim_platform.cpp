@@ -1,0 +1,797 @@
+#include "platform/sim/sim_platform.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <sstream>
+#include <thread>
+
+#include "platform/sim/ata_capture.h"
+#include "platform/sim/builtin_captures.h"
+#include "platform/sim/extent_store.h"
+
+namespace dt {
+
+namespace {
+
+struct Range {
+  std::uint64_t first;
+  std::uint64_t last;
+};
+
+struct Failures {
+  std::optional<std::uint32_t> open, geometry, version, identify, enable, data, thresholds;
+  std::uint8_t driverError = 0;
+};
+
+struct SimDisk {
+  std::uint64_t size = 0;
+  std::uint32_t sectorSize = 512;
+  std::vector<Range> unreadable;
+  std::vector<Range> unwritable;
+  double startMBps = 100;
+  double endMBps = 50;
+  double latencyMs = 0.1;
+  std::optional<DISK_GEOMETRY> geometry;
+  std::optional<AtaCapture> capture;
+  std::string imagePath;
+  std::unique_ptr<std::ifstream> image;
+  std::uint64_t imageSize = 0;
+  Failures fail;
+  ExtentStore written;
+};
+
+struct SimVolume {
+  std::string name;
+  std::string label;
+  std::string fs;
+  std::uint64_t size = 0;
+  int disk = -1;
+  std::uint64_t offset = 0;
+  std::optional<std::uint64_t> mountedTotal;
+  bool noMedium = false;
+  ExtentStore written;  // for volumes not mapped on a disk
+};
+
+struct OpenEntry {
+  int disk = -1;     // physical disk, or the disk a volume lies on
+  int volume = -1;   // volume index, or -1 for a physical disk
+  bool write = false;
+};
+
+bool Overlaps(const std::vector<Range>& ranges, std::uint64_t first, std::uint64_t last) {
+  for (const Range& r : ranges)
+    if (r.first <= last && first <= r.last) return true;
+  return false;
+}
+
+// The deterministic content of a sector that was never written: its number
+// in the first eight bytes, then a counting pattern.
+void PatternFill(std::uint64_t byteOffset, std::uint8_t* out, std::size_t len) {
+  for (std::size_t i = 0; i < len; ++i) {
+    const std::uint64_t pos = byteOffset + i;
+    const std::uint64_t sector = pos / 512;
+    const std::uint32_t in = static_cast<std::uint32_t>(pos % 512);
+    out[i] = in < 8 ? static_cast<std::uint8_t>(sector >> (8 * in))
+                    : static_cast<std::uint8_t>(in + sector * 7);
+  }
+}
+
+// What a disk holds where nothing was written: its image, or the pattern.
+void DefaultContent(SimDisk* disk, std::uint64_t at, std::uint8_t* out, std::size_t n) {
+  if (disk && disk->image) {
+    std::size_t fromImage = 0;
+    if (at < disk->imageSize) {
+      fromImage = static_cast<std::size_t>(std::min<std::uint64_t>(n, disk->imageSize - at));
+      disk->image->clear();
+      disk->image->seekg(static_cast<std::streamoff>(at));
+      disk->image->read(reinterpret_cast<char*>(out), static_cast<std::streamsize>(fromImage));
+    }
+    std::memset(out + fromImage, 0, n - fromImage);
+  } else {
+    PatternFill(at, out, n);
+  }
+}
+
+}  // namespace
+
+struct SimPlatform::Machine {
+  mutable std::mutex mu;
+  bool realtime = false;
+  std::int64_t perfFrequency = 10000000;
+  std::int64_t clockNs = 0;
+  std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+  std::vector<std::unique_ptr<SimDisk>> disks;
+  std::vector<std::unique_ptr<SimVolume>> volumes;
+  std::map<Handle, OpenEntry> open;
+  Handle nextHandle = 0x100;
+  std::function<void(int, std::int64_t, bool)> hook;
+};
+
+// ---------------------------------------------------------------------------
+// Descriptor parsing.
+
+namespace {
+
+class DescriptorError {
+ public:
+  std::string message;
+};
+
+using json = nlohmann::json;
+
+[[noreturn]] void Bad(const std::string& key, const std::string& what) {
+  throw DescriptorError{"key '" + key + "': " + what};
+}
+
+void CheckKeys(const json& obj, const std::string& where, std::initializer_list<const char*> known) {
+  if (!obj.is_object()) Bad(where, "expected an object");
+  for (auto it = obj.begin(); it != obj.end(); ++it) {
+    bool ok = false;
+    for (const char* k : known) ok = ok || it.key() == k;
+    if (!ok) Bad(where.empty() ? it.key() : where + "." + it.key(), "unknown key");
+  }
+}
+
+std::uint64_t UInt(const json& v, const std::string& key, bool positive) {
+  if (!v.is_number_integer() || (v.is_number_integer() && v.get<std::int64_t>() < 0 && !v.is_number_unsigned()))
+    Bad(key, positive ? "expected a positive integer" : "expected a non-negative integer");
+  const std::uint64_t u = v.get<std::uint64_t>();
+  if (positive && u == 0) Bad(key, "expected a positive integer");
+  return u;
+}
+
+double Number(const json& v, const std::string& key) {
+  if (!v.is_number() || v.get<double>() < 0) Bad(key, "expected a non-negative number");
+  return v.get<double>();
+}
+
+std::string Text(const json& v, const std::string& key) {
+  if (!v.is_string()) Bad(key, "expected a string");
+  return v.get<std::string>();
+}
+
+bool Flag(const json& v, const std::string& key) {
+  if (!v.is_boolean()) Bad(key, "expected true or false");
+  return v.get<bool>();
+}
+
+std::vector<Range> Ranges(const json& v, const std::string& key, std::uint64_t sectors) {
+  if (!v.is_array()) Bad(key, "expected a list of [first, last] sector pairs");
+  std::vector<Range> out;
+  for (std::size_t i = 0; i < v.size(); ++i) {
+    const std::string k = key + "[" + std::to_string(i) + "]";
+    const json& r = v[i];
+    if (!r.is_array() || r.size() != 2) Bad(k, "expected a [first, last] sector pair");
+    const Range range{UInt(r[0], k, false), UInt(r[1], k, false)};
+    if (range.last < range.first) Bad(k, "last sector is below the first");
+    if (range.last >= sectors)
+      Bad(k, "sector " + std::to_string(range.last) + " lies beyond the disk's " +
+                 std::to_string(sectors) + " sectors");
+    for (std::size_t j = 0; j < out.size(); ++j)
+      if (out[j].first <= range.last && range.first <= out[j].last)
+        Bad(k, "overlaps " + key + "[" + std::to_string(j) + "]");
+    out.push_back(range);
+  }
+  return out;
+}
+
+std::string JoinPath(const std::string& base, const std::string& p) {
+  if (p.empty() || base.empty() || p[0] == '/' || p[0] == '\\' ||
+      (p.size() > 1 && p[1] == ':'))
+    return p;
+  return base + "/" + p;
+}
+
+// The sector count that an IDENTIFY block reports (48-bit when supported).
+std::uint64_t IdentifySectors(const AtaCapture& c) {
+  auto word = [&](int n) {
+    return static_cast<std::uint64_t>(c.identify[2 * n] | (c.identify[2 * n + 1] << 8));
+  };
+  std::uint64_t lba48 = word(100) | (word(101) << 16) | (word(102) << 32) | (word(103) << 48);
+  const bool has48 = (word(83) & 0x0400) != 0;
+  if (has48 && lba48 != 0) return lba48;
+  const std::uint64_t lba28 = word(60) | (word(61) << 16);
+  if (lba28 != 0) return lba28;
+  return word(1) * word(3) * word(6);
+}
+
+std::unique_ptr<SimDisk> ParseDisk(const json& d, const std::string& key, const std::string& baseDir) {
+  CheckKeys(d, key, {"size", "sector_size", "unreadable", "unwritable", "speed", "geometry",
+                     "capture", "image", "fail"});
+  auto disk = std::make_unique<SimDisk>();
+  if (d.contains("capture")) {
+    const std::string c = Text(d["capture"], key + ".capture");
+    AtaCapture cap;
+    std::string err;
+    bool ok;
+    if (c.rfind("builtin:", 0) == 0) {
+      const BuiltinCapture* b = FindBuiltinCapture(c.substr(8));
+      if (!b) Bad(key + ".capture", "no built-in capture named \"" + c.substr(8) + "\"");
+      ok = ParseAtaCapture(b->data, b->size, &cap, &err);
+    } else {
+      ok = ReadAtaCapture(JoinPath(baseDir, c), &cap, &err);
+    }
+    if (!ok) Bad(key + ".capture", err);
+    disk->capture = cap;
+  }
+  if (d.contains("sector_size")) {
+    const std::uint64_t ss = UInt(d["sector_size"], key + ".sector_size", true);
+    if (ss < 512 || ss > 65536 || (ss & (ss - 1)) != 0)
+      Bad(key + ".sector_size", "expected a power of two from 512 to 65536");
+    disk->sectorSize = static_cast<std::uint32_t>(ss);
+  }
+  if (d.contains("size")) {
+    disk->size = UInt(d["size"], key + ".size", true);
+  } else if (disk->capture) {
+    disk->size = IdentifySectors(*disk->capture) * 512;
+  } else {
+    Bad(key + ".size", "missing");
+  }
+  if (disk->size % disk->sectorSize != 0)
+    Bad(key + ".size", "not a whole number of " + std::to_string(disk->sectorSize) + "-byte sectors");
+  const std::uint64_t sectors = disk->size / disk->sectorSize;
+  if (d.contains("unreadable")) disk->unreadable = Ranges(d["unreadable"], key + ".unreadable", sectors);
+  if (d.contains("unwritable")) disk->unwritable = Ranges(d["unwritable"], key + ".unwritable", sectors);
+  if (d.contains("speed")) {
+    const json& s = d["speed"];
+    CheckKeys(s, key + ".speed", {"start_mbps", "end_mbps", "latency_ms"});
+    if (s.contains("start_mbps")) disk->startMBps = Number(s["start_mbps"], key + ".speed.start_mbps");
+    if (s.contains("end_mbps")) disk->endMBps = Number(s["end_mbps"], key + ".speed.end_mbps");
+    if (s.contains("latency_ms")) disk->latencyMs = Number(s["latency_ms"], key + ".speed.latency_ms");
+    if (disk->startMBps <= 0) Bad(key + ".speed.start_mbps", "expected a positive number");
+    if (disk->endMBps <= 0) Bad(key + ".speed.end_mbps", "expected a positive number");
+  }
+  if (d.contains("geometry")) {
+    const json& g = d["geometry"];
+    CheckKeys(g, key + ".geometry", {"cylinders", "heads", "sectors"});
+    DISK_GEOMETRY geo{};
+    geo.MediaType = 12;
+    geo.Cylinders = static_cast<std::int64_t>(UInt(g.value("cylinders", json()), key + ".geometry.cylinders", false));
+    geo.TracksPerCylinder = static_cast<std::uint32_t>(UInt(g.value("heads", json()), key + ".geometry.heads", true));
+    geo.SectorsPerTrack = static_cast<std::uint32_t>(UInt(g.value("sectors", json()), key + ".geometry.sectors", true));
+    geo.BytesPerSector = disk->sectorSize;
+    disk->geometry = geo;
+  }
+  if (d.contains("image")) {
+    disk->imagePath = JoinPath(baseDir, Text(d["image"], key + ".image"));
+    disk->image = std::make_unique<std::ifstream>(disk->imagePath, std::ios::binary);
+    if (!*disk->image) Bad(key + ".image", "cannot open " + disk->imagePath);
+    disk->image->seekg(0, std::ios::end);
+    disk->imageSize = static_cast<std::uint64_t>(disk->image->tellg());
+  }
+  SimDisk* raw = disk.get();
+  disk->written.SetDefault(
+      [raw](std::uint64_t at, std::uint8_t* out, std::size_t n) { DefaultContent(raw, at, out, n); });
+  if (d.contains("fail")) {
+    const json& f = d["fail"];
+    CheckKeys(f, key + ".fail", {"open", "geometry", "version", "identify", "enable", "data",
+                                 "thresholds", "driver_error"});
+    auto code = [&](const char* k, std::optional<std::uint32_t>& dst) {
+      if (f.contains(k)) dst = static_cast<std::uint32_t>(UInt(f[k], key + ".fail." + k, true));
+    };
+    code("open", disk->fail.open);
+    code("geometry", disk->fail.geometry);
+    code("version", disk->fail.version);
+    code("identify", disk->fail.identify);
+    code("enable", disk->fail.enable);
+    code("data", disk->fail.data);
+    code("thresholds", disk->fail.thresholds);
+    if (f.contains("driver_error")) {
+      const std::uint64_t v = UInt(f["driver_error"], key + ".fail.driver_error", false);
+      if (v > 255) Bad(key + ".fail.driver_error", "expected a byte (0 to 255)");
+      disk->fail.driverError = static_cast<std::uint8_t>(v);
+    }
+  }
+  return disk;
+}
+
+std::unique_ptr<SimVolume> ParseVolume(const json& v, const std::string& key,
+                                       const std::vector<std::unique_ptr<SimDisk>>& disks) {
+  CheckKeys(v, key, {"name", "label", "fs", "size", "disk", "offset", "mounted_total", "no_medium"});
+  auto vol = std::make_unique<SimVolume>();
+  vol->written.SetDefault(
+      [](std::uint64_t at, std::uint8_t* out, std::size_t n) { DefaultContent(nullptr, at, out, n); });
+  if (!v.contains("name")) Bad(key + ".name", "missing");
+  vol->name = Text(v["name"], key + ".name");
+  if (vol->name.empty() || vol->name.find_first_of(":/\\[] ") != std::string::npos)
+    Bad(key + ".name", "expected a drive letter or a device name without ':', '/', '\\', '[', ']' or blanks");
+  if (v.contains("label")) vol->label = Text(v["label"], key + ".label");
+  if (v.contains("fs")) vol->fs = Text(v["fs"], key + ".fs");
+  if (v.contains("no_medium")) vol->noMedium = Flag(v["no_medium"], key + ".no_medium");
+  if (v.contains("size")) {
+    vol->size = UInt(v["size"], key + ".size", false);
+  } else if (!vol->noMedium && !v.contains("mounted_total")) {
+    Bad(key + ".size", "missing");
+  }
+  if (v.contains("mounted_total")) vol->mountedTotal = UInt(v["mounted_total"], key + ".mounted_total", false);
+  if (v.contains("disk")) {
+    const std::uint64_t d = UInt(v["disk"], key + ".disk", false);
+    if (d >= disks.size()) Bad(key + ".disk", "no disk number " + std::to_string(d));
+    vol->disk = static_cast<int>(d);
+    if (v.contains("offset")) vol->offset = UInt(v["offset"], key + ".offset", false);
+    if (vol->offset % 512 != 0) Bad(key + ".offset", "not a multiple of 512");
+    if (vol->offset + vol->size > disks[d]->size)
+      Bad(key + ".size", "the volume reaches beyond the end of disk " + std::to_string(d));
+  } else if (v.contains("offset")) {
+    Bad(key + ".offset", "only a volume on a disk has an offset");
+  }
+  return vol;
+}
+
+}  // namespace
+
+std::unique_ptr<SimPlatform> ParseSimMachine(const std::string& text, const std::string& baseDir,
+                                             const std::string& fileName, std::string* error) {
+  try {
+    const json root = json::parse(text);
+    CheckKeys(root, "", {"realtime", "perf_frequency", "disks", "volumes"});
+    auto m = std::make_unique<SimPlatform::Machine>();
+    if (root.contains("realtime")) m->realtime = Flag(root["realtime"], "realtime");
+    if (root.contains("perf_frequency"))
+      m->perfFrequency = static_cast<std::int64_t>(UInt(root["perf_frequency"], "perf_frequency", false));
+    if (root.contains("disks")) {
+      if (!root["disks"].is_array()) Bad("disks", "expected a list");
+      for (std::size_t i = 0; i < root["disks"].size(); ++i)
+        m->disks.push_back(ParseDisk(root["disks"][i], "disks[" + std::to_string(i) + "]", baseDir));
+    }
+    if (root.contains("volumes")) {
+      if (!root["volumes"].is_array()) Bad("volumes", "expected a list");
+      for (std::size_t i = 0; i < root["volumes"].size(); ++i) {
+        auto vol = ParseVolume(root["volumes"][i], "volumes[" + std::to_string(i) + "]", m->disks);
+        for (const auto& other : m->volumes)
+          if (other->name == vol->name)
+            Bad("volumes[" + std::to_string(i) + "].name", "\"" + vol->name + "\" is listed twice");
+        m->volumes.push_back(std::move(vol));
+      }
+    }
+    return std::make_unique<SimPlatform>(std::move(m));
+  } catch (const DescriptorError& e) {
+    if (error) *error = fileName + ": " + e.message;
+  } catch (const json::exception& e) {
+    if (error) *error = fileName + ": not valid JSON: " + e.what();
+  }
+  return nullptr;
+}
+
+std::unique_ptr<SimPlatform> LoadSimMachine(const std::string& path, std::string* error) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    if (error) *error = path + ": cannot read the file";
+    return nullptr;
+  }
+  std::stringstream ss;
+  ss << in.rdbuf();
+  const auto slash = path.find_last_of("/\\");
+  const std::string base = slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+  return ParseSimMachine(ss.str(), base, path, error);
+}
+
+std::unique_ptr<Platform> MakeCaptureMachine(const std::string& capturePath, std::string* error) {
+  json d = json::object();
+  d["disks"] = json::array({json{{"capture", capturePath}}});
+  return ParseSimMachine(d.dump(), "", capturePath, error);
+}
+
+// ---------------------------------------------------------------------------
+// The machine.
+
+SimPlatform::SimPlatform(std::unique_ptr<Machine> m) : m_(std::move(m)) {}
+SimPlatform::~SimPlatform() = default;
+
+std::string SimPlatform::PhysicalDrivePath(int n) const {
+  std::lock_guard<std::mutex> lock(m_->mu);
+  if (n < 0 || n >= static_cast<int>(m_->disks.size())) return {};
+  return "\\\\.\\PHYSICALDRIVE" + std::to_string(n);
+}
+
+std::string SimPlatform::LogicalDrivePath(const std::string& name) const {
+  if (name.size() == 1) return "\\\\.\\" + name + ":";
+  return "/dev/" + name;
+}
+
+Handle SimPlatform::OpenDevice(const std::string& path, std::uint32_t access, std::uint32_t,
+                               std::uint32_t disposition, std::uint32_t) {
+  std::lock_guard<std::mutex> lock(m_->mu);
+  OpenEntry e;
+  e.write = (access & kGenericWrite) != 0;
+  bool found = false;
+  if (disposition == kOpenExisting) {
+    for (std::size_t i = 0; i < m_->disks.size() && !found; ++i) {
+      if (path == "\\\\.\\PHYSICALDRIVE" + std::to_string(i)) {
+        if (m_->disks[i]->fail.open) {
+          SetLastError(*m_->disks[i]->fail.open);
+          return kInvalidHandle;
+        }
+        e.disk = static_cast<int>(i);
+        found = true;
+      }
+    }
+    for (std::size_t i = 0; i < m_->volumes.size() && !found; ++i) {
+      if (path == LogicalDrivePath(m_->volumes[i]->name)) {
+        if (m_->volumes[i]->noMedium) {
+          SetLastError(kErrNotReady);
+          return kInvalidHandle;
+        }
+        e.volume = static_cast<int>(i);
+        e.disk = m_->volumes[i]->disk;
+        found = true;
+      }
+    }
+  }
+  if (!found) {
+    SetLastError(kErrNotFound);
+    return kInvalidHandle;
+  }
+  const Handle h = m_->nextHandle;
+  m_->nextHandle += 4;
+  m_->open[h] = e;
+  return h;
+}
+
+bool SimPlatform::Close(Handle h) {
+  std::lock_guard<std::mutex> lock(m_->mu);
+  if (m_->open.erase(h) == 0) {
+    SetLastError(kErrInvalidHandle);
+    return false;
+  }
+  return true;
+}
+
+FileType SimPlatform::GetType(Handle h) {
+  std::lock_guard<std::mutex> lock(m_->mu);
+  if (!m_->open.count(h)) {
+    SetLastError(kErrInvalidHandle);
+    return FileType::Unknown;
+  }
+  return FileType::Disk;
+}
+
+namespace {
+
+// Simulated duration of a request in nanoseconds.
+std::int64_t RequestNs(const SimDisk* d, std::uint64_t offset, std::uint32_t len) {
+  double start = 100, end = 50, latency = 0.1, size = 1;
+  if (d) {
+    start = d->startMBps;
+    end = d->endMBps;
+    latency = d->latencyMs;
+    size = static_cast<double>(d->size);
+  }
+  const double mbps = start + (end - start) * (static_cast<double>(offset) / size);
+  const double seconds = latency / 1000.0 + static_cast<double>(len) / (mbps * 1e6);
+  return static_cast<std::int64_t>(seconds * 1e9);
+}
+
+}  // namespace
+
+bool SimPlatform::ReadAt(Handle h, std::int64_t offset, void* buf, std::uint32_t len,
+                         std::uint32_t* done) {
+  return Transfer(false, h, offset, buf, len, done);
+}
+
+bool SimPlatform::WriteAt(Handle h, std::int64_t offset, const void* buf, std::uint32_t len,
+                          std::uint32_t* done) {
+  return Transfer(true, h, offset, const_cast<void*>(buf), len, done);
+}
+
+bool SimPlatform::Transfer(bool write, Handle h, std::int64_t offset, void* buf,
+                           std::uint32_t len, std::uint32_t* done) {
+  if (done) *done = 0;
+  std::function<void(int, std::int64_t, bool)> hook;
+  int hookDisk = -1;
+  std::int64_t ns = 0;
+  bool ok = false;
+  std::uint32_t moved = 0;
+  {
+    std::lock_guard<std::mutex> lock(m_->mu);
+    auto it = m_->open.find(h);
+    if (it == m_->open.end()) {
+      SetLastError(kErrInvalidHandle);
+      return false;
+    }
+    const OpenEntry e = it->second;
+    hook = m_->hook;
+    hookDisk = e.disk;
+    if (write && !e.write) {
+      SetLastError(kErrAccessDenied);
+      return false;
+    }
+    SimDisk* disk = e.disk >= 0 ? m_->disks[static_cast<std::size_t>(e.disk)].get() : nullptr;
+    SimVolume* vol = e.volume >= 0 ? m_->volumes[static_cast<std::size_t>(e.volume)].get() : nullptr;
+    const std::uint64_t base = vol ? vol->offset : 0;
+    const std::uint64_t limit = vol ? vol->size : disk->size;
+    const std::uint32_t ss = disk ? disk->sectorSize : 512;
+    if (offset < 0 || static_cast<std::uint64_t>(offset) % ss != 0 || len % ss != 0) {
+      SetLastError(kErrInvalidParameter);
+      return false;
+    }
+    const std::uint64_t off = static_cast<std::uint64_t>(offset);
+    // Requests past the end move what lies before it.
+    moved = off >= limit ? 0 : static_cast<std::uint32_t>(std::min<std::uint64_t>(len, limit - off));
+    const std::uint64_t abs = base + off;
+    ns = RequestNs(disk, abs, len);
+    ok = true;
+    if (moved > 0 && disk) {
+      const std::uint64_t first = abs / ss;
+      const std::uint64_t last = (abs + moved - 1) / ss;
+      if (Overlaps(write ? disk->unwritable : disk->unreadable, first, last)) {
+        SetLastError(write ? kErrWriteFault : kErrCrc);
+        ok = false;
+      }
+    }
+    if (ok && moved > 0) {
+      ExtentStore& store = (disk ? disk->written : vol->written);
+      auto* p = static_cast<std::uint8_t*>(buf);
+      if (write) {
+        store.Write(abs, p, moved);
+      } else {
+        // Unwritten bytes come from the image, or from the pattern.
+        store.Read(abs, p, moved, [disk](std::uint64_t at, std::uint8_t* out, std::size_t n) {
+          DefaultContent(disk, at, out, n);
+        });
+      }
+    }
+    if (!m_->realtime) m_->clockNs += ns;
+  }
+  if (hook) hook(hookDisk, offset, write);
+  if (m_->realtime) std::this_thread::sleep_for(std::chrono::nanoseconds(ns));
+  if (ok && done) *done = moved;
+  return ok;
+}
+
+bool SimPlatform::Control(Handle h, std::uint32_t code, const void* in, std::uint32_t inLen,
+                          void* out, std::uint32_t outLen, std::uint32_t* returned) {
+  std::lock_guard<std::mutex> lock(m_->mu);
+  if (returned) *returned = 0;
+  auto it = m_->open.find(h);
+  if (it == m_->open.end()) {
+    SetLastError(kErrInvalidHandle);
+    return false;
+  }
+  const OpenEntry e = it->second;
+  SimDisk* disk = e.disk >= 0 ? m_->disks[static_cast<std::size_t>(e.disk)].get() : nullptr;
+  SimVolume* vol = e.volume >= 0 ? m_->volumes[static_cast<std::size_t>(e.volume)].get() : nullptr;
+
+  switch (code) {
+    case IOCTL_DISK_GET_DRIVE_GEOMETRY: {
+      if (!out || outLen < sizeof(DISK_GEOMETRY)) {
+        SetLastError(kErrInvalidParameter);
+        return false;
+      }
+      if (!disk || vol) {
+        // A volume not mapped on a disk answers no disk geometry.
+        if (!disk) {
+          SetLastError(kErrInvalidFunction);
+          return false;
+        }
+      }
+      if (disk->fail.geometry) {
+        SetLastError(*disk->fail.geometry);
+        return false;
+      }
+      DISK_GEOMETRY g{};
+      if (disk->geometry) {
+        g = *disk->geometry;
+      } else {
+        g.MediaType = 12;
+        g.TracksPerCylinder = 255;
+        g.SectorsPerTrack = 63;
+        g.BytesPerSector = disk->sectorSize;
+        g.Cylinders = static_cast<std::int64_t>(disk->size / (255ull * 63ull * disk->sectorSize));
+      }
+      std::memcpy(out, &g, sizeof g);
+      if (returned) *returned = sizeof g;
+      return true;
+    }
+    case IOCTL_DISK_GET_PARTITION_INFO: {
+      if (!out || outLen < 28) {
+        SetLastError(kErrInvalidParameter);
+        return false;
+      }
+      PARTITION_INFORMATION pi{};
+      if (vol) {
+        pi.StartingOffset = static_cast<std::int64_t>(vol->offset);
+        pi.PartitionLength = static_cast<std::int64_t>(vol->size);
+      } else {
+        pi.PartitionLength = static_cast<std::int64_t>(disk->size);
+      }
+      pi.RecognizedPartition = 1;
+      std::memcpy(out, &pi, 28);
+      if (returned) *returned = 28;
+      return true;
+    }
+    case SMART_GET_VERSION:
+    case SMART_SEND_DRIVE_COMMAND:
+    case SMART_RCV_DRIVE_DATA:
+      break;
+    default:
+      SetLastError(kErrInvalidFunction);
+      return false;
+  }
+
+  // SMART requests: only a physical disk with a capture answers them.
+  if (vol || !disk || !disk->capture) {
+    SetLastError(kErrInvalidFunction);
+    return false;
+  }
+  const AtaCapture& cap = *disk->capture;
+  if (code == SMART_GET_VERSION) {
+    if (!out || outLen < sizeof(GETVERSIONINPARAMS)) {
+      SetLastError(kErrInvalidParameter);
+      return false;
+    }
+    if (disk->fail.version) {
+      SetLastError(*disk->fail.version);
+      return false;
+    }
+    GETVERSIONINPARAMS v{};
+    v.bVersion = 1;
+    v.bRevision = 1;
+    v.bIDEDeviceMap = static_cast<std::uint8_t>(1u << (e.disk & 3));
+    v.fCapabilities = CAP_ATA_ID_CMD | CAP_ATAPI_ID_CMD | CAP_SMART_CMD;
+    std::memcpy(out, &v, sizeof v);
+    if (returned) *returned = sizeof v;
+    return true;
+  }
+  if (!in || inLen < kSendCmdInLength || !out || outLen < kSendCmdOutHeader) {
+    SetLastError(kErrInvalidParameter);
+    return false;
+  }
+  SENDCMDINPARAMS cmd{};
+  std::memcpy(&cmd, in, kSendCmdInLength);
+  const IDEREGS& r = cmd.irDriveRegs;
+  auto* o = static_cast<std::uint8_t*>(out);
+  const bool dataIn = code == SMART_RCV_DRIVE_DATA;
+  if (dataIn && outLen < kSendCmdOutHeader + 512) {
+    SetLastError(kErrInvalidParameter);
+    return false;
+  }
+  std::memset(o, 0, dataIn ? kSendCmdOutHeader + 512 : kSendCmdOutHeader);
+  SENDCMDOUTPARAMS head{};
+  head.cBufferSize = dataIn ? 512 : 0;
+
+  auto failWith = [&](std::uint32_t sysErr, std::uint8_t drvErr) {
+    head.DriverStatus.bDriverError = drvErr;
+    std::memcpy(o, &head, kSendCmdOutHeader);
+    SetLastError(sysErr);
+    return false;
+  };
+  const std::uint8_t drvErr = disk->fail.driverError ? disk->fail.driverError : 1;
+  const std::uint8_t* sector = nullptr;
+  const bool smartRegs = r.bCommandReg == 0xB0 && r.bCylLowReg == 0x4F && r.bCylHighReg == 0xC2;
+  if (!dataIn) {
+    if (!smartRegs || r.bFeaturesReg != 0xD8) return failWith(kErrInvalidParameter, 3);
+    if (disk->fail.enable) return failWith(*disk->fail.enable, drvErr);
+  } else if (r.bCommandReg == 0xEC) {
+    if (disk->fail.identify) return failWith(*disk->fail.identify, drvErr);
+    sector = cap.identify.data();
+  } else if (r.bCommandReg == 0xA1) {
+    // An ATA drive aborts IDENTIFY PACKET DEVICE.
+    return failWith(kErrIo, 1);
+  } else if (smartRegs && r.bFeaturesReg == 0xD0) {
+    if (disk->fail.data) return failWith(*disk->fail.data, drvErr);
+    if (!cap.hasSmartData) return failWith(kErrIo, 1);
+    sector = cap.smartData.data();
+  } else if (smartRegs && r.bFeaturesReg == 0xD1) {
+    if (disk->fail.thresholds) return failWith(*disk->fail.thresholds, drvErr);
+    if (!cap.hasThresholds) return failWith(kErrIo, 1);
+    sector = cap.thresholds.data();
+  } else {
+    return failWith(kErrIo, 3);
+  }
+  std::memcpy(o, &head, kSendCmdOutHeader);
+  if (sector) std::memcpy(o + kSendCmdOutHeader, sector, 512);
+  if (returned) *returned = dataIn ? kSendCmdOutHeader + 512 : kSendCmdOutHeader;
+  return true;
+}
+
+std::vector<LogicalDrive> SimPlatform::LogicalDrives() {
+  std::lock_guard<std::mutex> lock(m_->mu);
+  std::vector<LogicalDrive> out;
+  for (const auto& v : m_->volumes) out.push_back({v->name});
+  return out;
+}
+
+bool SimPlatform::VolumeInformation(const std::string& name, VolumeInfo* info) {
+  std::lock_guard<std::mutex> lock(m_->mu);
+  *info = VolumeInfo{};
+  for (const auto& v : m_->volumes) {
+    if (v->name != name) continue;
+    if (v->noMedium) {
+      SetLastError(kErrNotReady);
+      return false;
+    }
+    info->label = v->label;
+    info->fileSystem = v->fs;
+    return true;
+  }
+  SetLastError(kErrNotFound);
+  return false;
+}
+
+bool SimPlatform::VolumeTotalBytes(const std::string& name, std::uint64_t* total) {
+  std::lock_guard<std::mutex> lock(m_->mu);
+  for (const auto& v : m_->volumes) {
+    if (v->name != name) continue;
+    if (!v->mountedTotal) {
+      SetLastError(kErrNotReady);
+      return false;
+    }
+    *total = *v->mountedTotal;
+    return true;
+  }
+  SetLastError(kErrNotFound);
+  return false;
+}
+
+std::string SimPlatform::ErrorText(std::uint32_t code) {
+  // The simulated machine fails with the host's own codes and texts.
+  static std::unique_ptr<Platform> host = MakeHostPlatform();
+  return host->ErrorText(code);
+}
+
+std::int64_t SimPlatform::PerfFrequency() {
+  std::lock_guard<std::mutex> lock(m_->mu);
+  return m_->perfFrequency;
+}
+
+std::int64_t SimPlatform::PerfCounter() {
+  std::lock_guard<std::mutex> lock(m_->mu);
+  std::int64_t ns = m_->clockNs;
+  if (m_->realtime)
+    ns = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() -
+                                                              m_->start)
+             .count();
+  if (m_->perfFrequency == 0) return 0;
+  return static_cast<std::int64_t>(static_cast<long double>(ns) * m_->perfFrequency / 1e9L);
+}
+
+std::uint32_t SimPlatform::TickCount() {
+  std::lock_guard<std::mutex> lock(m_->mu);
+  std::int64_t ns = m_->clockNs;
+  if (m_->realtime)
+    ns = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() -
+                                                              m_->start)
+             .count();
+  return static_cast<std::uint32_t>(ns / 1000000);
+}
+
+void SimPlatform::SetRequestHook(std::function<void(int, std::int64_t, bool)> hook) {
+  std::lock_guard<std::mutex> lock(m_->mu);
+  m_->hook = std::move(hook);
+}
+
+void SimPlatform::AdvanceClock(std::int64_t nanoseconds) {
+  std::lock_guard<std::mutex> lock(m_->mu);
+  if (!m_->realtime) m_->clockNs += nanoseconds;
+}
+
+void SimPlatform::SetPerfFrequency(std::int64_t f) {
+  std::lock_guard<std::mutex> lock(m_->mu);
+  m_->perfFrequency = f;
+}
+
+bool SimPlatform::Realtime() const { return m_->realtime; }
+
+int SimPlatform::OpenHandleCount() const {
+  std::lock_guard<std::mutex> lock(m_->mu);
+  return static_cast<int>(m_->open.size());
+}
+
+int SimPlatform::DiskCount() const {
+  std::lock_guard<std::mutex> lock(m_->mu);
+  return static_cast<int>(m_->disks.size());
+}
+
+std::uint64_t SimPlatform::DiskSize(int disk) const {
+  std::lock_guard<std::mutex> lock(m_->mu);
+  return m_->disks.at(static_cast<std::size_t>(disk))->size;
+}
+
+}  // namespace dt

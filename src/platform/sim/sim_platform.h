@@ -1,0 +1,103 @@
+// The simulated machine: disks and volumes described by a small JSON file.
+//
+// It is the built-in demo of the program, the fixture of most tests and a
+// training aid. Disks have a size, a logical sector size, unreadable and
+// unwritable sector ranges, a speed profile (MB/s at the start and at the
+// end of the disk plus a per-request latency), optionally an ATA capture
+// that answers IDENTIFY and SMART, and optionally a backing image file.
+// A disk without an image reads a deterministic pattern; writes are kept in
+// memory (runs of one byte compactly) so that written data reads back.
+//
+// Time: with "realtime" the requests take their simulated duration for
+// real (the demo); otherwise the machine has a virtual clock that advances
+// by exactly the simulated duration of every request (tests).
+//
+// Descriptor (all keys but "size" optional):
+// {
+//   "realtime": false,
+//   "perf_frequency": 10000000,
+//   "disks": [ {
+//       "size": 1000000000, "sector_size": 512,
+//       "unreadable": [[first, last], ...], "unwritable": [[first, last], ...],
+//       "speed": {"start_mbps": 100, "end_mbps": 50, "latency_ms": 0.1},
+//       "geometry": {"cylinders": 16383, "heads": 16, "sectors": 63},
+//       "capture": "file.cap" or "builtin:demo", "image": "disk.img",
+//       "fail": {"open": code, "geometry": code, "version": code, "identify": code,
+//                "enable": code, "data": code, "thresholds": code, "driver_error": n}
+//   } ],
+//   "volumes": [ {"name": "C", "label": "SYSTEM", "fs": "NTFS", "size": 40000000000,
+//                 "disk": 0, "offset": 32256, "mounted_total": 123, "no_medium": false} ]
+// }
+// Sector ranges are inclusive sector numbers. Relative paths are taken from
+// the descriptor's folder.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace dt {
+
+class SimPlatform;
+
+// Reads a descriptor. On error returns null and sets `error` to a message
+// that names the file, the key and what is wrong.
+std::unique_ptr<SimPlatform> LoadSimMachine(const std::string& path, std::string* error);
+std::unique_ptr<SimPlatform> ParseSimMachine(const std::string& json, const std::string& baseDir,
+                                             const std::string& fileName, std::string* error);
+// The demo machine built into the program.
+std::unique_ptr<SimPlatform> MakeDemoMachine();
+// A machine whose disk 0 answers IDENTIFY and SMART from a capture; its size
+// comes from the capture's sector count.
+std::unique_ptr<Platform> MakeCaptureMachine(const std::string& capturePath, std::string* error);
+
+class SimPlatform : public Platform {
+ public:
+  ~SimPlatform() override;
+
+  std::string Name() const override { return "sim"; }
+  std::string PhysicalDrivePath(int n) const override;
+  std::string LogicalDrivePath(const std::string& name) const override;
+  Handle OpenDevice(const std::string& path, std::uint32_t access, std::uint32_t share,
+                    std::uint32_t disposition, std::uint32_t flags) override;
+  bool Close(Handle h) override;
+  FileType GetType(Handle h) override;
+  bool ReadAt(Handle h, std::int64_t offset, void* buf, std::uint32_t len,
+              std::uint32_t* done) override;
+  bool WriteAt(Handle h, std::int64_t offset, const void* buf, std::uint32_t len,
+               std::uint32_t* done) override;
+  bool Control(Handle h, std::uint32_t code, const void* in, std::uint32_t inLen, void* out,
+               std::uint32_t outLen, std::uint32_t* returned) override;
+  std::vector<LogicalDrive> LogicalDrives() override;
+  bool VolumeInformation(const std::string& name, VolumeInfo* info) override;
+  bool VolumeTotalBytes(const std::string& name, std::uint64_t* total) override;
+  std::string ErrorText(std::uint32_t code) override;
+  std::int64_t PerfFrequency() override;
+  std::int64_t PerfCounter() override;
+  std::uint32_t TickCount() override;
+
+  // Test hooks.
+  // Called before every read or write request with the disk number (-1 for
+  // a volume not mapped on a disk) and the byte offset.
+  void SetRequestHook(std::function<void(int disk, std::int64_t offset, bool write)> hook);
+  // Advances the virtual clock (no effect on a realtime machine).
+  void AdvanceClock(std::int64_t nanoseconds);
+  void SetPerfFrequency(std::int64_t f);
+  bool Realtime() const;
+  int OpenHandleCount() const;
+  int DiskCount() const;
+  std::uint64_t DiskSize(int disk) const;
+
+  struct Machine;
+  explicit SimPlatform(std::unique_ptr<Machine> m);
+
+ private:
+  bool Transfer(bool write, Handle h, std::int64_t offset, void* buf, std::uint32_t len,
+                std::uint32_t* done);
+  std::unique_ptr<Machine> m_;
+};
+
+}  // namespace dt

@@ -1,0 +1,156 @@
+// Windows backend of the platform seam: the Windows calls themselves.
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <string>
+
+#include "platform/platform.h"
+
+namespace dt {
+
+namespace {
+
+HANDLE ToNative(Handle h) { return reinterpret_cast<HANDLE>(h); }
+Handle FromNative(HANDLE h) {
+  return h == INVALID_HANDLE_VALUE ? kInvalidHandle : reinterpret_cast<Handle>(h);
+}
+void KeepLastError() { Platform::SetLastError(::GetLastError()); }
+
+class Win32Platform : public Platform {
+ public:
+  std::string Name() const override { return "win32"; }
+
+  std::string PhysicalDrivePath(int n) const override {
+    if (n < 0 || n > 99) return {};
+    return "\\\\.\\PHYSICALDRIVE" + std::to_string(n);
+  }
+
+  std::string LogicalDrivePath(const std::string& name) const override {
+    return "\\\\.\\" + name + ":";
+  }
+
+  Handle OpenDevice(const std::string& path, std::uint32_t access, std::uint32_t share,
+                    std::uint32_t disposition, std::uint32_t flags) override {
+    const HANDLE h = ::CreateFileA(path.c_str(), access, share, nullptr, disposition,
+                                   flags & ~kFlagDeviceControl, nullptr);
+    if (h == INVALID_HANDLE_VALUE) KeepLastError();
+    return FromNative(h);
+  }
+
+  bool Close(Handle h) override {
+    if (!::CloseHandle(ToNative(h))) {
+      KeepLastError();
+      return false;
+    }
+    return true;
+  }
+
+  FileType GetType(Handle h) override {
+    const DWORD t = ::GetFileType(ToNative(h));
+    if (t == FILE_TYPE_UNKNOWN) KeepLastError();
+    switch (t) {
+      case FILE_TYPE_DISK:
+        return FileType::Disk;
+      case FILE_TYPE_CHAR:
+        return FileType::Char;
+      case FILE_TYPE_PIPE:
+        return FileType::Pipe;
+      default:
+        return FileType::Unknown;
+    }
+  }
+
+  bool ReadAt(Handle h, std::int64_t offset, void* buf, std::uint32_t len,
+              std::uint32_t* done) override {
+    OVERLAPPED ov{};
+    ov.Offset = static_cast<DWORD>(static_cast<std::uint64_t>(offset) & 0xFFFFFFFFu);
+    ov.OffsetHigh = static_cast<DWORD>(static_cast<std::uint64_t>(offset) >> 32);
+    DWORD n = 0;
+    const BOOL ok = ::ReadFile(ToNative(h), buf, len, &n, &ov);
+    if (!ok) KeepLastError();
+    if (done) *done = ok ? n : 0;
+    return ok != FALSE;
+  }
+
+  bool WriteAt(Handle h, std::int64_t offset, const void* buf, std::uint32_t len,
+               std::uint32_t* done) override {
+    OVERLAPPED ov{};
+    ov.Offset = static_cast<DWORD>(static_cast<std::uint64_t>(offset) & 0xFFFFFFFFu);
+    ov.OffsetHigh = static_cast<DWORD>(static_cast<std::uint64_t>(offset) >> 32);
+    DWORD n = 0;
+    const BOOL ok = ::WriteFile(ToNative(h), buf, len, &n, &ov);
+    if (!ok) KeepLastError();
+    if (done) *done = ok ? n : 0;
+    return ok != FALSE;
+  }
+
+  bool Control(Handle h, std::uint32_t code, const void* in, std::uint32_t inLen, void* out,
+               std::uint32_t outLen, std::uint32_t* returned) override {
+    DWORD n = 0;
+    const BOOL ok = ::DeviceIoControl(ToNative(h), code, const_cast<void*>(in), inLen, out,
+                                      outLen, &n, nullptr);
+    if (!ok) KeepLastError();
+    if (returned) *returned = n;
+    return ok != FALSE;
+  }
+
+  std::vector<LogicalDrive> LogicalDrives() override {
+    std::vector<LogicalDrive> out;
+    const DWORD mask = ::GetLogicalDrives();
+    for (int i = 0; i < 26; ++i)
+      if (mask & (1u << i)) out.push_back({std::string(1, static_cast<char>('A' + i))});
+    return out;
+  }
+
+  bool VolumeInformation(const std::string& name, VolumeInfo* info) override {
+    char label[256] = "";
+    char fs[256] = "";
+    const std::string root = name + ":\\";
+    const BOOL ok = ::GetVolumeInformationA(root.c_str(), label, sizeof label, nullptr, nullptr,
+                                            nullptr, fs, sizeof fs);
+    if (!ok) KeepLastError();
+    info->label = label;
+    info->fileSystem = fs;
+    return ok != FALSE;
+  }
+
+  bool VolumeTotalBytes(const std::string& name, std::uint64_t* total) override {
+    ULARGE_INTEGER freeToCaller{}, totalBytes{}, freeBytes{};
+    const std::string root = name + ":\\";
+    if (!::GetDiskFreeSpaceExA(root.c_str(), &freeToCaller, &totalBytes, &freeBytes)) {
+      KeepLastError();
+      return false;
+    }
+    *total = totalBytes.QuadPart;
+    return true;
+  }
+
+  std::string ErrorText(std::uint32_t code) override {
+    char buf[1024];
+    const DWORD n = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                     nullptr, code, 0x400, buf, sizeof buf, nullptr);
+    return std::string(buf, n);
+  }
+
+  std::int64_t PerfFrequency() override {
+    LARGE_INTEGER f{};
+    if (!::QueryPerformanceFrequency(&f)) return 0;
+    return f.QuadPart;
+  }
+
+  std::int64_t PerfCounter() override {
+    LARGE_INTEGER c{};
+    ::QueryPerformanceCounter(&c);
+    return c.QuadPart;
+  }
+
+  std::uint32_t TickCount() override { return ::GetTickCount(); }
+};
+
+}  // namespace
+
+std::unique_ptr<Platform> MakeHostPlatform() { return std::make_unique<Win32Platform>(); }
+
+}  // namespace dt
