@@ -11,8 +11,10 @@
 #include <vector>
 
 #include "ata/attribute_help.h"
+#include "ata/drive_info.h"
 #include "device/text.h"
 #include "platform/sim/ata_capture.h"
+#include "platform/sim/sim_platform.h"
 
 namespace dt {
 namespace {
@@ -683,6 +685,158 @@ TEST(AttributeTablesTest, EveryCaptureGivesRowsOfEqualWidth) {
     }
     EXPECT_EQ(rows, static_cast<std::size_t>(slots));
   }
+}
+
+// ---------------------------------------------------------------------------
+// The report through the ATA object, on a simulated drive that answers from a
+// capture and fails the commands it is told to.
+
+std::string CapturePath(const std::string& name) {
+  return std::string(DT_TESTDATA_DIR) + "/ata-captures/" + name;
+}
+
+std::unique_ptr<Platform> CaptureMachine(const std::string& capture, const std::string& fail = "") {
+  std::string json = R"({"disks": [{"capture": ")" + CapturePath(capture) + "\"";
+  if (!fail.empty()) json += ", \"fail\": " + fail;
+  json += "}]}";
+  std::string error;
+  std::unique_ptr<Platform> p = ParseSimMachine(json, "", "test.json", &error);
+  EXPECT_TRUE(p) << error;
+  return p;
+}
+
+const char* const kWdc = "WDC_WD5000AAKS--00TMA0-12.01C01.cap";
+const char* const kFujitsu = "FUJITSU_MHY2120BH--0084000D.cap";
+
+Lines Attributes(TIDE_SMART& smart, bool reserved, int help) {
+  Lines out;
+  ReportAttributes(smart, reserved, help, [&](const std::string& l) { out.push_back(l); });
+  return out;
+}
+
+TEST(ReportAttributesTest, NothingWhenTheDriveIsNotOpen) {
+  ScopedPlatform sys(CaptureMachine(kWdc));
+  TIDE_SMART smart;
+  EXPECT_TRUE(Attributes(smart, true, kHelpFull).empty());
+}
+
+TEST(ReportAttributesTest, RefusedSmartEnableEndsTheReport) {
+  ScopedPlatform sys(CaptureMachine(kWdc, R"({"enable": 5})"));
+  TIDE_SMART smart;
+  ASSERT_TRUE(smart.OpenDrive(0));
+  EXPECT_EQ(Attributes(smart, true, kHelpFull), Lines{"No support SMART"});
+}
+
+TEST(ReportAttributesTest, FailedDataReadGivesBothErrorTexts) {
+  ScopedPlatform sys(CaptureMachine(kWdc, R"({"data": 5, "driver_error": 4})"));
+  TIDE_SMART smart;
+  ASSERT_TRUE(smart.OpenDrive(0));
+  const Lines lines = Attributes(smart, false, kHelpNone);
+  const Lines expected = {
+      "Support SMART  Attribute request return 0 bytes  Cheksum 0",
+      "ATTR read error : " + SystemErrorText(5) + " " + DriverErrorText(4),
+  };
+  EXPECT_EQ(lines, expected);
+}
+
+TEST(ReportAttributesTest, FailedThresholdReadLeavesTheThresholdsOut) {
+  ScopedPlatform sys(CaptureMachine(kWdc, R"({"thresholds": 5})"));
+  TIDE_SMART smart;
+  ASSERT_TRUE(smart.OpenDrive(0));
+  const Lines lines = Attributes(smart, true, kHelpNone);
+  const std::size_t revision =
+      IndexOf(lines, "Attribute Structure Revision 16 0  THRESHOLD read Error");
+  ASSERT_LT(revision + 1, lines.size());
+  EXPECT_EQ(lines[revision + 1], " ");
+  const std::string row = lines[RowOf(lines, 5)];
+  EXPECT_TRUE(row.ends_with("  63   0   0   0   0   0     0   !")) << row;
+  EXPECT_TRUE(ContainsText(lines, "  Attribute reserved buffer dump"));
+  EXPECT_FALSE(ContainsText(lines, "Threshold reserved buffer dump"));
+  // The decoded values still follow.
+  EXPECT_TRUE(ContainsText(lines, " 624 dey 16:00:00"));
+}
+
+// The object-driven report is the status and table text of the sectors the
+// drive returns, after the line with the byte count and checksum.
+TEST(ReportAttributesTest, ReportsWhatTheDriveReturned) {
+  for (const char* capture : {kWdc, kFujitsu}) {
+    SCOPED_TRACE(capture);
+    AtaCapture cap;
+    std::string error;
+    ASSERT_TRUE(ReadAtaCapture(CapturePath(capture), &cap, &error)) << error;
+    ScopedPlatform sys(CaptureMachine(capture));
+    for (bool reserved : {false, true}) {
+      for (int help : {kHelpNone, 2, kHelpFull}) {
+        TIDE_SMART smart;
+        ASSERT_TRUE(smart.OpenDrive(0));
+        const Lines lines = Attributes(smart, reserved, help);
+        Lines expected = {"Support SMART  Attribute request return 528 bytes  Cheksum " +
+                          std::to_string(cap.smartData[511])};
+        auto add = [&](const std::string& l) { expected.push_back(l); };
+        ReportSmartStatus(cap.smartData.data(), reserved, help, add);
+        SmartThresholds t{cap.thresholds.data(), true, 528};
+        const std::string model = smart.GetModel();
+        ReportAttributeTables(
+            cap.smartData.data(), t,
+            [&](std::uint8_t id, const std::uint8_t* raw) {
+              return DecodeRawValue(model, id, raw);
+            },
+            reserved, help, add);
+        EXPECT_EQ(lines, expected);
+      }
+    }
+  }
+}
+
+TEST(ReportAttributesTest, PowerOnTimeFollowsTheDrivesModel) {
+  {
+    ScopedPlatform sys(CaptureMachine(kFujitsu));
+    TIDE_SMART smart;
+    ASSERT_TRUE(smart.OpenDrive(0));
+    // 2208 in the raw value: seconds on a Fujitsu drive.
+    EXPECT_TRUE(ContainsText(Attributes(smart, false, kHelpNone), " 00:36:48"));
+  }
+  {
+    ScopedPlatform sys(CaptureMachine(kWdc));
+    TIDE_SMART smart;
+    ASSERT_TRUE(smart.OpenDrive(0));
+    // 14992 hours.
+    EXPECT_TRUE(ContainsText(Attributes(smart, false, kHelpNone), " 624 dey 16:00:00"));
+  }
+}
+
+TEST(ReportSmartTest, OpenFailureIsTheOnlyLine) {
+  ScopedPlatform sys(CaptureMachine(kWdc, R"({"open": 5})"));
+  TIDE_SMART smart;
+  Lines lines;
+  ReportSmart(
+      smart, 0, true, [&](const std::string& l) { lines.push_back(l); }, kHelpFull);
+  ASSERT_FALSE(smart.IsOpen);
+  EXPECT_EQ(lines, Lines{"Open Error " + SystemErrorText(smart.LastError)});
+}
+
+TEST(ReportSmartTest, VersionDriveInfoAndSmartPartInOrder) {
+  ScopedPlatform sys(CaptureMachine(kWdc));
+  Lines expected;
+  auto add = [&](const std::string& l) { expected.push_back(l); };
+  {
+    TIDE_SMART ref;
+    ASSERT_TRUE(ref.OpenDrive(0));
+    ReportVersion(ref, add);
+    add(" ");
+    ReportDriveInfo(ref, add);
+    add(" ");
+    ReportAttributes(ref, false, kHelpNone, add);
+  }
+  TIDE_SMART smart;
+  Lines lines;
+  ReportSmart(
+      smart, 0, false, [&](const std::string& l) { lines.push_back(l); }, kHelpNone);
+  EXPECT_EQ(lines, expected);
+  EXPECT_EQ(lines[0].rfind("Version     = ", 0), 0u);
+  EXPECT_EQ(lines[3], " ");
+  // The caller closes the drive.
+  EXPECT_TRUE(smart.IsOpen);
 }
 
 }  // namespace
