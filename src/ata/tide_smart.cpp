@@ -28,8 +28,11 @@ bool TIDE_SMART::OpenDrive(int n) {
   ViaSmartVsd = false;
   ViaPhysicalDrive = false;
   bool result = false;
+  // The handle only carries SMART and geometry requests, never data: it
+  // must open also while a test holds the disk or the disk is mounted.
   Handle = Sys().OpenDevice(Sys().PhysicalDrivePath(n), kGenericRead | kGenericWrite,
-                            kShareRead | kShareWrite, kOpenExisting, kAttributeNormal);
+                            kShareRead | kShareWrite, kOpenExisting,
+                            kAttributeNormal | kFlagDeviceControl);
   if (Handle != kInvalidHandle) {
     ViaPhysicalDrive = true;
     result = true;

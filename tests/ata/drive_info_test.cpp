@@ -7,6 +7,7 @@
 
 #include "ata/fake_platform.h"
 #include "device/text.h"
+#include "platform/sim/sim_platform.h"
 
 namespace dt {
 namespace {
@@ -150,6 +151,41 @@ TEST_F(DriveInfoTest, TotalUsesTheLocaleAndItsLimits) {
   fake_->geometry = FakeAtaPlatform::MakeGeometry(2, 255, 63, 1u << 18);
   const std::string line = ReportOfOpenDrive()[1];
   EXPECT_NE(line.find("Total -167,247,872 bytes"), std::string::npos) << line;
+}
+
+// The same section against the simulated machine with a real capture: the
+// records built here are the ones the simulated drive understands.
+TEST(DriveInfoSimTest, SimulatedDriveAnswersEveryCommand) {
+  std::string error;
+  auto machine = MakeCaptureMachine(
+      std::string(DT_TESTDATA_DIR) + "/ata-captures/WDC_WD5000AAKS--00TMA0-12.01C01.cap", &error);
+  ASSERT_TRUE(machine) << error;
+  ScopedPlatform scope(std::move(machine));
+  const NumberFormat saved = CurrentNumberFormat();
+  SetNumberFormat({",", "."});
+
+  TIDE_SMART s;
+  ASSERT_TRUE(s.OpenDrive(0));
+  EXPECT_TRUE(s.ViaPhysicalDrive);
+  EXPECT_TRUE(s.HasAtaIdentify());
+  std::vector<std::string> lines;
+  ReportDriveInfo(s, [&](const std::string& l) { lines.push_back(l); });
+  ASSERT_EQ(lines.size(), 6u);
+  EXPECT_EQ(lines[0], "Disk geometry (IOCTL_DISK_GET_DRIVE_GEOMETRY) : ");
+  EXPECT_EQ(lines[2], "Cylinders :16383  Heads : 16  Sectors per Track : 63");
+  EXPECT_EQ(lines[3], "Model number: WDC WD5000AAKS-00TMA0" + std::string(19, ' ') +
+                          "  ATA-1,2,3,4,5,6,7   UltraDMA-0,1,2,3,4,5,6 "
+                          "Selected UltraDMA-5");
+  EXPECT_EQ(lines[4], "Firmware rev: 12.01C01");
+  EXPECT_EQ(lines[5], "Serial number:      WD-WCAPW0493929");
+
+  EXPECT_TRUE(s.EnableSmart());
+  SENDCMDOUTPARAMS512 out;
+  std::uint32_t returned = 0;
+  EXPECT_TRUE(s.ReadAttributes(&out, &returned));
+  EXPECT_EQ(returned, 528u);
+  EXPECT_TRUE(s.ReadThresholds(&out, &returned));
+  SetNumberFormat(saved);
 }
 
 }  // namespace

@@ -54,7 +54,7 @@ TEST(TideSmartOpen, PhysicalDrivePathWithTwoDigitNumber) {
   EXPECT_EQ(o.access, kGenericRead | kGenericWrite);
   EXPECT_EQ(o.share, kShareRead | kShareWrite);
   EXPECT_EQ(o.disposition, kOpenExisting);
-  EXPECT_EQ(o.flags, kAttributeNormal);
+  EXPECT_EQ(o.flags, kAttributeNormal | kFlagDeviceControl);
   EXPECT_TRUE(s.IsOpen);
   EXPECT_TRUE(s.ViaPhysicalDrive);
   EXPECT_FALSE(s.ViaSmartVsd);
