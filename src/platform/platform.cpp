@@ -48,6 +48,8 @@ void Platform::DumpClose(int fd) {
   g_dumps[fd] = nullptr;
 }
 
+bool Platform::DeviceInUse(const std::string&) { return false; }
+
 Platform& Sys() {
   if (!g_platform) g_platform = MakeHostPlatform();
   return *g_platform;

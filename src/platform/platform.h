@@ -217,6 +217,10 @@ class Platform {
                             std::uint32_t share, std::uint32_t disposition,
                             std::uint32_t flags) = 0;
   virtual bool Close(Handle h) = 0;
+  // True when the device at `path`, or any partition of its disk, is mounted
+  // or holds the root file system, so that writing to it may destroy a
+  // running system. False where the platform cannot tell (the default).
+  virtual bool DeviceInUse(const std::string& path);
   // GetFileType: a raw disk, a partition and a regular file are all Disk.
   virtual FileType GetType(Handle h) = 0;
 

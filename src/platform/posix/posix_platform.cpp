@@ -11,6 +11,7 @@
 #include <blkid/blkid.h>
 #include <dirent.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -197,6 +198,30 @@ bool PosixPlatform::Close(Handle h) {
     return false;
   }
   return true;
+}
+
+bool PosixPlatform::DeviceInUse(const std::string& path) {
+  struct stat st{};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISBLK(st.st_mode)) return false;
+  // The kernel's name of the device, whatever link the path went through.
+  const std::string link =
+      "/sys/dev/block/" + std::to_string(major(st.st_rdev)) + ":" + std::to_string(minor(st.st_rdev));
+  char real[PATH_MAX];
+  if (!::realpath(link.c_str(), real)) return false;
+  std::string name = real;
+  name = name.substr(name.rfind('/') + 1);
+  const std::string disk = sysfs::DiskOf(name);
+  if (sysfs::InUse(disk)) return true;
+  // The root file system's device, also when mountinfo names it otherwise.
+  struct stat root{};
+  if (::stat("/", &root) != 0) return false;
+  const std::string rootDev =
+      std::to_string(major(root.st_dev)) + ":" + std::to_string(minor(root.st_dev));
+  std::vector<std::string> names = sysfs::PartitionsOf(disk);
+  names.push_back(disk);
+  for (const std::string& n : names)
+    if (sysfs::ReadLine("/sys/class/block/" + n + "/dev") == rootDev) return true;
+  return false;
 }
 
 FileType PosixPlatform::GetType(Handle h) {

@@ -17,6 +17,7 @@ class PosixPlatform : public Platform {
   Handle OpenDevice(const std::string& path, std::uint32_t access, std::uint32_t share,
                     std::uint32_t disposition, std::uint32_t flags) override;
   bool Close(Handle h) override;
+  bool DeviceInUse(const std::string& path) override;
   FileType GetType(Handle h) override;
   bool ReadAt(Handle h, std::int64_t offset, void* buf, std::uint32_t len,
               std::uint32_t* done) override;
