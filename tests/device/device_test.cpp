@@ -1,0 +1,136 @@
+#include <gtest/gtest.h>
+
+#include "device/device.h"
+#include "device/notify.h"
+#include "device/text.h"
+#include "platform/sim/sim_platform.h"
+#include "device/recording_notifier.h"
+
+namespace dt {
+namespace {
+
+std::unique_ptr<SimPlatform> Machine(const std::string& json) {
+  std::string error;
+  auto m = ParseSimMachine(json, "", "test.json", &error);
+  EXPECT_TRUE(m) << error;
+  return m;
+}
+
+class DeviceTest : public ::testing::Test {
+ protected:
+  void SetUp() override { SetNumberFormat({",", "."}); }
+};
+
+TEST_F(DeviceTest, DriveNumbersReadBackFromListItems) {
+  EXPECT_EQ(DriveNumberOf("HDD7  76319 MB"), 7);
+  EXPECT_EQ(DriveNumberOf("HDD12  76319 MB"), 12);
+  EXPECT_EQ(DriveNumberOf("HDD3  100 MB"), 3);
+  EXPECT_EQ(LogicalNameOf("C: 40,001 MB [SYSTEM] NTFS"), "C");
+  EXPECT_EQ(LogicalNameOf("sdb1: 40,001 MB [DATA] ext4"), "sdb1");
+  EXPECT_EQ(LabelPartOf("C: 40,001 MB [SYSTEM] NTFS"), "[SYSTEM] NTFS");
+  EXPECT_EQ(FileSystemOf("E: 650.00 MB [DEMO_CD] CDFS"), "CDFS");
+  EXPECT_EQ(FileSystemOf("F: 0.00 MB [] "), "");
+}
+
+TEST_F(DeviceTest, DeviceNamesOfPhysicalAndLogicalSelections) {
+  std::string disks = R"({"disks": [)";
+  for (int i = 0; i < 13; ++i) disks += std::string(i ? "," : "") + R"({"size": 1048576})";
+  disks += R"(], "volumes": [{"name": "C", "size": 1048576}, {"name": "sdb1", "size": 1048576}]})";
+  ScopedPlatform sim(Machine(disks));
+  EXPECT_EQ(DeviceName({true, "HDD7  1 MB", ""}), "\\\\.\\PHYSICALDRIVE7");
+  EXPECT_EQ(DeviceName({true, "HDD12  1 MB", ""}), "\\\\.\\PHYSICALDRIVE12");
+  EXPECT_EQ(DeviceName({false, "", "C: 1.00 MB [] "}), "\\\\.\\C:");
+  EXPECT_EQ(DeviceName({false, "", "sdb1: 1.00 MB [] "}), "/dev/sdb1");
+  EXPECT_EQ(SelectedDiskSize({true, "HDD12  1 MB", ""}), 0);  // less than one cylinder
+}
+
+TEST_F(DeviceTest, PhysicalListEndsAtTheFirstMissingDrive) {
+  // Disk 2 cannot be opened: disk 3 exists but is not listed.
+  ScopedPlatform sim(Machine(R"({"disks": [
+      {"size": 80026361856}, {"size": 8455200768},
+      {"size": 1000000000, "fail": {"open": 2}}, {"size": 1000000000}]})"));
+  const auto items = FillPhysicalList();
+  ASSERT_EQ(items.size(), 2u);
+  // Whole cylinders of 255 x 63 x 512 bytes: 9729 cylinders of 80 GB.
+  EXPECT_EQ(items[0].text, "HDD0  76316 MB");
+  EXPECT_EQ(items[0].path, "\\\\.\\PHYSICALDRIVE0");
+  EXPECT_EQ(items[1].text, "HDD1  8056 MB");
+  EXPECT_EQ(PhysicalDiskSize(2), kSizeOpenFailed);
+  EXPECT_EQ(PhysicalDiskSize(3), 1000000000 / 8225280 * 8225280);
+  EXPECT_EQ(PhysicalDiskSize(4), kSizeOpenFailed);
+}
+
+TEST_F(DeviceTest, GeometryFailureGivesMinusThree) {
+  ScopedPlatform sim(Machine(R"({"disks": [{"size": 1000000000, "fail": {"geometry": 1117}}]})"));
+  EXPECT_EQ(GetDriveGeometry(0).Cylinders, kSizeRequestFailed);
+  EXPECT_EQ(PhysicalDiskSize(0), kSizeRequestFailed);
+  EXPECT_TRUE(FillPhysicalList().empty());
+}
+
+TEST_F(DeviceTest, ThreeFactorProductIsSignedThirtyTwoBit) {
+  // 65535 x 255 x 512 = 8,556,249,600 wraps to -33,684,992 in 32 bits, and
+  // the negative size then reads as a failure.
+  ScopedPlatform sim(Machine(R"({"disks": [{"size": 1048576,
+      "geometry": {"cylinders": 3, "heads": 65535, "sectors": 255}}]})"));
+  EXPECT_EQ(PhysicalDiskSize(0), 3 * -33684992LL);
+  EXPECT_TRUE(FillPhysicalList().empty());
+  // 16383 x 16 x 63 x 512.
+  ScopedPlatform sim2(Machine(R"({"disks": [{"size": 1048576,
+      "geometry": {"cylinders": 16383, "heads": 16, "sectors": 63}}]})"));
+  EXPECT_EQ(PhysicalDiskSize(0), 8455200768LL);
+}
+
+TEST_F(DeviceTest, LogicalListItems) {
+  ScopedPlatform sim(Machine(R"({"volumes": [
+      {"name": "C", "label": "SYSTEM", "fs": "NTFS", "size": 41944137728},
+      {"name": "D", "label": "EXACT", "fs": "FAT32", "size": 1048576000},
+      {"name": "E", "label": "ONEMORE", "fs": "FAT32", "size": 1048576001},
+      {"name": "F", "no_medium": true},
+      {"name": "G", "label": "NET", "fs": "NTFS", "mounted_total": 2097152}]})"));
+  const auto items = FillLogicalList();
+  ASSERT_EQ(items.size(), 5u);
+  EXPECT_EQ(items[0].text, "C: 40,001 MB [SYSTEM] NTFS");
+  EXPECT_EQ(items[0].path, "\\\\.\\C:");
+  EXPECT_EQ(items[1].text, "D: 1,000.00 MB [EXACT] FAT32");
+  EXPECT_EQ(items[2].text, "E: 1,000 MB [ONEMORE] FAT32");
+  // A drive without a medium: size 0, empty label and file system.
+  EXPECT_EQ(items[3].text, "F: 0.00 MB [] ");
+  // Partition length 0: the volume totals are used.
+  EXPECT_EQ(items[4].text, "G: 2.00 MB [NET] NTFS");
+  EXPECT_EQ(LogicalDiskSize("F"), kSizeOpenFailed);
+  EXPECT_EQ(LogicalDiskSize("Q"), kSizeOpenFailed);
+}
+
+TEST_F(DeviceTest, OpenForReadReportsFailuresThroughTheNotifier) {
+  ScopedPlatform sim(Machine(R"({"disks": [{"size": 1048576, "fail": {"open": 5}}]})"));
+  RecordingNotifier rec;
+  EXPECT_FALSE(OpenForRead("\\\\.\\PHYSICALDRIVE0"));
+  EXPECT_EQ(DiskHandle.load(), kInvalidHandle);
+  ASSERT_EQ(rec.messages.size(), 1u);
+  EXPECT_EQ(rec.messages[0].caption, "System error Cannot open \\\\.\\PHYSICALDRIVE0 for read");
+  // The box text starts with two blanks before "Error Code = ".
+  EXPECT_EQ(rec.messages[0].text, "  Error Code = 5 " + SystemErrorText(5).substr(16));
+  EXPECT_FALSE(OpenForWrite("\\\\.\\PHYSICALDRIVE7"));
+  EXPECT_EQ(rec.messages[1].caption, "System error Cannot open \\\\.\\PHYSICALDRIVE7 for write");
+}
+
+TEST_F(DeviceTest, OpenForReadStoresTheHandle) {
+  ScopedPlatform sim(Machine(R"({"disks": [{"size": 1048576}]})"));
+  ASSERT_TRUE(OpenForRead("\\\\.\\PHYSICALDRIVE0"));
+  EXPECT_NE(DiskHandle.load(), kInvalidHandle);
+  CloseDiskHandle();
+  EXPECT_EQ(DiskHandle.load(), kInvalidHandle);
+  EXPECT_EQ(static_cast<SimPlatform&>(sim.get()).OpenHandleCount(), 0);
+}
+
+TEST_F(DeviceTest, SystemErrorBoxTextsAreCutTo511Characters) {
+  RecordingNotifier rec;
+  ShowSystemError(std::string(600, 't'), std::string(600, 'x'), 5);
+  ASSERT_EQ(rec.messages.size(), 1u);
+  EXPECT_EQ(rec.messages[0].caption.size(), 511u);
+  EXPECT_EQ(rec.messages[0].caption.substr(0, 13), "System error ");
+  EXPECT_EQ(rec.messages[0].text, std::string(511, 'x'));
+}
+
+}  // namespace
+}  // namespace dt
