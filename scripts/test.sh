@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Installs everything, builds every configuration and runs every test:
+# Linux (unit, GUI offscreen, system tests on loop devices and FUSE, peers),
+# ThreadSanitizer, the Windows 32-bit cross build under Wine, the Qt 5
+# compile check and the fuzz targets for a bounded time.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+start=$(date +%s)
+step() { echo; echo "=== $* ($(( $(date +%s) - start ))s)"; }
+
+step "installing packages"
+bash scripts/install-deps.sh test
+
+step "Linux build"
+cmake --preset default >/dev/null
+cmake --build --preset default
+step "Linux tests"
+ctest --preset default
+
+step "ThreadSanitizer build and tests"
+cmake --preset tsan >/dev/null
+cmake --build --preset tsan
+ctest --preset tsan -E dt_system_tests
+
+step "Windows 32-bit cross build"
+cmake --preset win32 >/dev/null
+cmake --build --preset win32
+step "Windows tests under Wine"
+export WINEDEBUG=-all
+ctest --preset win32
+
+if [ -f src/app/CMakeLists.txt ]; then
+  step "GUI compile check against Qt 5.15"
+  cmake --preset qt5 >/dev/null
+  cmake --build --preset qt5
+fi
+
+if [ -x fuzz/run_all.sh ]; then
+  step "fuzz targets"
+  FUZZ_SECONDS=${FUZZ_SECONDS:-60} bash fuzz/run_all.sh
+fi
+
+step "all done"
