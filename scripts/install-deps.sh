@@ -11,10 +11,10 @@ SUDO=""
 
 run_pkgs=(build-essential cmake ninja-build pkg-config
   nlohmann-json3-dev libcli11-dev libblkid-dev libpng-dev
-  qt6-base-dev qt6-charts-dev libqt6charts6-dev libgl-dev
+  qt6-base-dev qt6-charts-dev libqt6charts6-dev libqt6opengl6-dev libgl-dev fonts-liberation2
   xvfb xauth)
 test_pkgs=(googletest libgtest-dev libgmock-dev
-  libfuse3-dev fuse3 util-linux e2fsprogs
+  libfuse3-dev fuse3 util-linux fdisk e2fsprogs
   poppler-utils fio hdparm libatasmart-bin
   qtbase5-dev libqt5charts5-dev
   clang libclang-rt-14-dev

@@ -28,5 +28,6 @@ struct Command {
 };
 
 void AddListCommand(CLI::App& root, std::vector<Command>& commands);
+void AddSmartCommand(CLI::App& root, std::vector<Command>& commands);
 
 }  // namespace dt::cli

@@ -1,0 +1,97 @@
+#include "ata/smart_flow.h"
+
+#include "ata/identify_report.h"
+#include "ata/smart_report.h"
+
+namespace dt {
+
+namespace {
+
+std::string Trim(const std::string& s) {
+  const auto b = s.find_first_not_of(' ');
+  if (b == std::string::npos) return {};
+  const auto e = s.find_last_not_of(' ');
+  return s.substr(b, e - b + 1);
+}
+
+}  // namespace
+
+int IdentifyPadding(int lines) {
+  // A report of exactly 56 lines gets one line too, so that the IDENTIFY
+  // report always starts after the 57th line or later.
+  return lines >= 56 ? 1 : 57 - lines;
+}
+
+std::string BuildSmartReport(int driveNumber, const SmartOptions& options,
+                             const TReportLineProc& line) {
+  TIDE_SMART smart;
+  int count = 0;
+  const TReportLineProc counted = [&](const std::string& s) {
+    ++count;
+    line(s);
+  };
+  ReportSmart(smart, driveNumber, options.reserved, counted, options.help ? kHelpFull : kHelpNone);
+  if (options.identify) {
+    for (int i = IdentifyPadding(count); i > 0; --i) counted("");
+    ReportIdentify(smart, counted, options.english ? kIdentifyEnglish : kIdentifyRussian);
+  }
+  const std::string title = CleanText(smart.GetModel()) + " " + CleanText(smart.GetFirmware()) +
+                            " " + CleanText(smart.GetSerial()) + " ";
+  smart.CloseDrive();
+  return title;
+}
+
+std::vector<std::string> FailureLines(const std::vector<std::string>& lines) {
+  static const char* const kStarts[] = {"Open Error ", "No support SMART", "ATTR read error : ",
+                                        "Get disk geometry error ", "ID error : System "};
+  std::vector<std::string> out;
+  for (const std::string& l : lines) {
+    for (const char* p : kStarts)
+      if (l.rfind(p, 0) == 0) out.push_back(l);
+    if (l.find("THRESHOLD read Error") != std::string::npos) out.push_back("THRESHOLD read Error");
+  }
+  return out;
+}
+
+SmartSummary ReadSmartSummary(int driveNumber) {
+  SmartSummary s;
+  std::vector<std::string> lines;
+  BuildSmartReport(driveNumber, SmartOptions{},
+                   [&](const std::string& l) { lines.push_back(l); });
+  s.errors = FailureLines(lines);
+
+  TIDE_SMART smart;
+  if (!smart.OpenDrive(driveNumber)) return s;
+  if (smart.LoadIdentify()) {
+    s.identified = true;
+    s.model = Trim(CleanText(smart.GetModel()));
+    s.serial = Trim(CleanText(smart.GetSerial()));
+    s.firmware = Trim(CleanText(smart.GetFirmware()));
+    s.sectors28 = static_cast<std::uint32_t>(smart.Word(60)) |
+                  (static_cast<std::uint32_t>(smart.Word(61)) << 16);
+    for (int i = 3; i >= 0; --i) s.sectors48 = (s.sectors48 << 16) | smart.Word(100 + i);
+  }
+  SENDCMDOUTPARAMS512 data{}, thresholds{};
+  std::uint32_t n = 0;
+  if (smart.EnableSmart() && smart.ReadAttributes(&data, &n)) {
+    const bool haveThresholds = smart.ReadThresholds(&thresholds, &n);
+    for (int i = 0; i < kSmartSlots; ++i) {
+      const std::uint8_t* e = data.bBuffer + 2 + i * kSmartEntrySize;
+      if (e[0] == 0) continue;
+      SmartAttribute a;
+      a.slot = i;
+      a.id = e[0];
+      a.name = Trim(AttributeName(e[0]));
+      a.flags = static_cast<std::uint16_t>(e[1] | (e[2] << 8));
+      a.value = e[3];
+      a.worst = e[4];
+      for (int b = 5; b >= 0; --b) a.raw = (a.raw << 8) | e[5 + b];
+      if (haveThresholds) a.threshold = thresholds.bBuffer[2 + i * kSmartEntrySize + 1];
+      s.attributes.push_back(a);
+    }
+  }
+  smart.CloseDrive();
+  return s;
+}
+
+}  // namespace dt

@@ -1,0 +1,58 @@
+// The "Get SMART" flow without a window: the whole SMART report of one
+// physical drive, optionally followed by the IDENTIFY report, as the lines
+// that the SMART window shows and prints. The CLI prints the same lines.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ata/tide_smart.h"
+
+namespace dt {
+
+struct SmartOptions {
+  bool reserved = false;  // "Print SMART reserved bytes"
+  bool help = false;      // "Print help": help level 7
+  bool identify = false;  // "Include Identyfy Block Report"
+  bool english = true;    // "Englesh Identify block report"
+};
+
+// The report lines go to `line`; returns the drive title
+// (model + " " + firmware + " " + serial + " ", three blanks when IDENTIFY
+// fails). The drive is closed before the function returns.
+std::string BuildSmartReport(int driveNumber, const SmartOptions& options,
+                             const TReportLineProc& line);
+
+// Empty lines that go before the IDENTIFY report when the SMART report has
+// `lines` lines: up to 57 lines in all, or one when there are already more.
+int IdentifyPadding(int lines);
+
+// One attribute slot of the SMART data sector with its threshold.
+struct SmartAttribute {
+  int slot = 0;
+  std::uint8_t id = 0;
+  std::string name;  // trimmed
+  std::uint16_t flags = 0;
+  std::uint8_t value = 0;
+  std::uint8_t worst = 0;
+  std::optional<std::uint8_t> threshold;  // none when the thresholds failed
+  std::uint64_t raw = 0;                  // 48 bits
+};
+
+// What the drive answered, decoded, for machine-readable output.
+struct SmartSummary {
+  bool identified = false;
+  std::string model, serial, firmware;  // trimmed
+  std::uint32_t sectors28 = 0;
+  std::uint64_t sectors48 = 0;
+  std::vector<SmartAttribute> attributes;  // slots with a non-zero ID
+  std::vector<std::string> errors;         // the report's failure lines
+};
+
+SmartSummary ReadSmartSummary(int driveNumber);
+// The failure lines among report lines.
+std::vector<std::string> FailureLines(const std::vector<std::string>& lines);
+
+}  // namespace dt

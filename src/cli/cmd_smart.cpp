@@ -1,0 +1,99 @@
+// disktest-cli smart: the SMART and IDENTIFY report of a physical disk, line
+// for line what the SMART window shows, or its facts as JSON.
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+#include <ostream>
+
+#include "ata/smart_flow.h"
+#include "cli/cli.h"
+#include "platform/platform.h"
+
+namespace dt::cli {
+
+namespace {
+
+struct SmartArgs {
+  std::string device;
+  bool reserved = false;
+  bool helpTexts = false;
+  std::string identify;
+  bool json = false;
+};
+SmartArgs g_args;
+
+// A disk number of `list`, or the device path of one.
+int DriveNumberFor(const std::string& device) {
+  if (!device.empty() && device.find_first_not_of("0123456789") == std::string::npos &&
+      device.size() <= 2)
+    return std::stoi(device);
+  for (int n = 0; n < 100; ++n) {
+    const std::string p = Sys().PhysicalDrivePath(n);
+    if (p.empty()) break;
+    if (p == device) return n;
+  }
+  return -1;
+}
+
+int RunSmart(std::ostream& out, std::ostream& err) {
+  const int n = DriveNumberFor(g_args.device);
+  if (n < 0) {
+    err << "disktest-cli: " << g_args.device
+        << " is not a physical disk of the list (see disktest-cli list)\n";
+    return kExitUsage;
+  }
+  if (g_args.json) {
+    const SmartSummary s = ReadSmartSummary(n);
+    nlohmann::ordered_json j;
+    j["drive"] = n;
+    j["model"] = s.identified ? nlohmann::ordered_json(s.model) : nullptr;
+    j["serial"] = s.identified ? nlohmann::ordered_json(s.serial) : nullptr;
+    j["firmware"] = s.identified ? nlohmann::ordered_json(s.firmware) : nullptr;
+    j["sectors28"] = s.identified ? nlohmann::ordered_json(s.sectors28) : nullptr;
+    j["sectors48"] = s.identified ? nlohmann::ordered_json(s.sectors48) : nullptr;
+    j["attributes"] = nlohmann::ordered_json::array();
+    for (const SmartAttribute& a : s.attributes) {
+      nlohmann::ordered_json o;
+      o["id"] = a.id;
+      o["name"] = a.name;
+      o["flags"] = a.flags;
+      o["value"] = a.value;
+      o["worst"] = a.worst;
+      o["threshold"] = a.threshold ? nlohmann::ordered_json(*a.threshold) : nullptr;
+      o["raw"] = a.raw;
+      j["attributes"].push_back(o);
+    }
+    j["errors"] = s.errors;
+    out << j.dump(2) << "\n";
+    return s.errors.empty() ? kExitOk : kExitFailure;
+  }
+  SmartOptions o;
+  o.reserved = g_args.reserved;
+  o.help = g_args.helpTexts;
+  o.identify = !g_args.identify.empty();
+  o.english = g_args.identify != "ru";
+  std::vector<std::string> lines;
+  BuildSmartReport(n, o, [&](const std::string& l) {
+    lines.push_back(l);
+    out << l << "\n";
+  });
+  return FailureLines(lines).empty() ? kExitOk : kExitFailure;
+}
+
+}  // namespace
+
+void AddSmartCommand(CLI::App& root, std::vector<Command>& commands) {
+  CLI::App* app = root.add_subcommand(
+      "smart", "Print the SMART and IDENTIFY report of a physical disk (ATA pass-through)");
+  app->add_option("DEVICE", g_args.device, "Disk number of `list`, or its device path")->required();
+  app->add_flag("--reserved", g_args.reserved, "Print SMART reserved bytes and raw dumps");
+  app->add_flag("--help-texts", g_args.helpTexts, "Print the attribute reference texts");
+  app->add_option("--identify", g_args.identify,
+                  "Append the IDENTIFY DEVICE report in English or Russian")
+      ->check(CLI::IsMember({"en", "ru"}))
+      ->option_text("en|ru");
+  app->add_flag("--json", g_args.json,
+                "Print identity and attribute table as JSON (schema in README.md)");
+  commands.push_back({app, &RunSmart});
+}
+
+}  // namespace dt::cli
