@@ -96,7 +96,7 @@ constexpr HelpEntry kEntries[] = {
     "    Helium level inside the helium-filled drives of one maker (HGST).",
     "    This is a pre-fail attribute: the value drops as the helium",
     "    pressure in the sealed enclosure falls, and the attribute trips",
-    "    when the inner environment is out of specification."}},
+    "    when the inner environment leaves its allowed range."}},
 
   {170, "Available Reserved Space", 0, {
     "    See attribute 232 (Available Reserved Space)."}},
