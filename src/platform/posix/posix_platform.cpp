@@ -422,7 +422,15 @@ bool PosixPlatform::Control(Handle h, std::uint32_t code, const void* in, std::u
 
 std::vector<LogicalDrive> PosixPlatform::LogicalDrives() {
   std::vector<LogicalDrive> out;
-  for (const std::string& name : sysfs::Volumes()) out.push_back({name});
+  for (const std::string& name : sysfs::Volumes()) {
+    // A whole disk without partitions is a volume only when it carries a
+    // file system itself (mounted, or recognised by its signature).
+    if (sysfs::DiskOf(name) == name && sysfs::MountPointOf("/dev/" + name).empty()) {
+      VolumeInfo vi;
+      if (!VolumeInformation(name, &vi) || vi.fileSystem.empty()) continue;
+    }
+    out.push_back({name});
+  }
   return out;
 }
 

@@ -12,8 +12,8 @@ namespace dt::sysfs {
 // name ("sda" < "sdb" < "sdaa", "nvme0n1", "vda"), then loop devices that
 // have a backing file, by number.
 std::vector<std::string> WholeDisks();
-// Partitions of those disks in the same order, plus whole disks that carry a
-// file system themselves (mounted, or recognised by their signature).
+// Partitions of those disks in the same order, and the whole disks that have
+// no partitions (they are volumes when they carry a file system themselves).
 std::vector<std::string> Volumes();
 // Partition names of one whole disk ("sdb1", "loop0p1").
 std::vector<std::string> PartitionsOf(const std::string& disk);
