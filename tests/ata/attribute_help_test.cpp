@@ -101,35 +101,12 @@ TEST(AttributeHelpTest, EveryIdGivesItsLineCountLayoutAndLanguage) {
   }
 }
 
-TEST(AttributeHelpTest, TitlesAreTheReferenceTitles) {
-  const std::map<int, std::string> titles = {
-      {1, "Raw Read Error Rate"},
-      {5, "Reallocated Sectors Count"},
-      {9, "Power-On Hours"},
-      {170, "Available Reserved Space"},
-      {181, "Program Fail Count Total/Non-4K Aligned Access Count "},
-      {184, "End-to-End error"},
-      {187, "Reported UNC Errors"},
-      {190, "Temperature Difference from 100"},
-      {192, "Power-Off Retract Count"},
-      {194, "Temperature"},
-      {195, "Hardware ECC Recovered"},
-      {196, "Reallocation Event Count"},
-      {199, "UltraDMA CRC Error Count"},
-      {200, "Write Error Rate (Multi Zone Error Rate)"},
-      {201, "Soft read error rate (TA Counter Detected?)"},
-      {202, "Data Address Mark errors (TA Counter Increased?)"},
-      {221, "G-Sense Error Rate (? Hitachi - Shock Sense Error Rate)"},
-      {228, "Power-Off Retract Count"},
-      {231, "Temperature"},
-      {232, "Available Reserved Space"},
-      {240, "Transfer Error Rate (Fujitsu)/Head Flying Hours (Hitachi)"},
-      {249, "NAND_Writes_1GiB"},
-      {254, "Free Fall Protection"},
-  };
-  for (const auto& [id, title] : titles) {
-    EXPECT_EQ(Help(static_cast<std::uint8_t>(id)).lines[0], title) << "ID " << id;
-  }
+TEST(AttributeHelpTest, TitlesDifferFromTheReportNames) {
+  EXPECT_EQ(Help(5).lines[0], "Reallocated Sectors Count");
+  EXPECT_EQ(Help(181).lines[0], "Program Fail Count Total/Non-4K Aligned Access Count ");
+  EXPECT_EQ(Help(192).lines[0], "Power-Off Retract Count");
+  EXPECT_EQ(Help(228).lines[0], "Power-Off Retract Count");
+  EXPECT_EQ(Help(240).lines[0], "Transfer Error Rate (Fujitsu)/Head Flying Hours (Hitachi)");
 }
 
 TEST(AttributeHelpTest, SharedExplanationsRepeatTheBodyUnderTheirOwnTitle) {

@@ -126,13 +126,7 @@ TEST(AttributeNameTest, SharedAndIrregularNames) {
   EXPECT_EQ(AttributeName(211), " ! Vibration During Write ");
   EXPECT_EQ(AttributeName(194), "   Temperature ");
   EXPECT_EQ(AttributeName(231), "   Temperature ");
-  EXPECT_EQ(AttributeName(5), " * Reallocated Sector Count ");
-  EXPECT_EQ(AttributeName(9), "   Power-On Hours Count ");
-  EXPECT_EQ(AttributeName(184), " ! End-to-End error / IOEDC ");
-  EXPECT_EQ(AttributeName(200), " * Write Error Rate (? WD - MultiZone Error Rate) ");
-  EXPECT_EQ(AttributeName(229), "   ? (IBM DTTA, thanx to Drennick) ");
-  EXPECT_EQ(AttributeName(240), "   Head Flying Hours (Hitachi)/Transfer Error Rate (Fujitsu) ");
-  EXPECT_EQ(AttributeName(254), " ! Free Fall Protection ");
+  EXPECT_EQ(AttributeName(181), " ! Program Fail Count Total/Non-4K Aligned Access Count ");
 }
 
 TEST(CenterTextTest, ExtraBlankGoesBehindAndLongTextsStayWhole) {
@@ -223,13 +217,9 @@ TEST(SmartStatusTest, StatusLinesOfATypicalDrive) {
 
 TEST(SmartStatusTest, OfflineStatusMeanings) {
   const std::vector<std::pair<std::uint8_t, std::string>> cases = {
-      {0x00, "0 (was never started)"},
       {0x80, "128 (was never started)"},
-      {0x04, "4 (was suspended by an interrupting command from host)"},
-      {0x85, "133 (was aborted by an interrupting command from host)"},
       {0x86, "134 (was aborted by the device with a fatal error)"},
       {0x03, "3 (Unknown)"},
-      {0xFF, "255 (Unknown)"},
   };
   for (const auto& [v, text] : cases) {
     Sectors s;
