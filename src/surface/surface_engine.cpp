@@ -1,0 +1,419 @@
+#include "surface/surface_engine.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "device/text.h"
+
+namespace dt::surface {
+
+namespace {
+
+// The one transfer buffer of the surface test. Aligned to 4096 bytes so that
+// an uncached device handle takes it as it is, without a bounce copy.
+alignas(4096) std::uint8_t g_transferBuffer[kTransferBytes];
+
+}  // namespace
+
+std::uint8_t* TDiskTest::TransferBuffer() {
+  return g_transferBuffer;
+}
+
+// ---------------------------------------------------------------------------
+// The shared state.
+
+SurfaceState::SurfaceState()
+    : cells_(std::make_unique<TMapCell[]>(static_cast<std::size_t>(kMaxMapRows) * kMaxMapColumns)) {
+}
+
+void SurfaceState::DivideDisk(std::int32_t n) {
+  const std::int64_t blocks = DiskBlocks.load();
+  const std::int32_t area = CellArea.load();
+  std::int64_t perCell = 1;
+  std::int64_t full = 0;
+  std::int64_t rest = 0;
+  if (n > 0 && blocks > 0) {
+    if (blocks % n == 0) {
+      perCell = blocks / n;
+      full = n;
+    } else {
+      perCell = n > blocks ? 1 : blocks / n + 1;
+      full = blocks / perCell;
+      rest = blocks - perCell * full;
+    }
+  }
+  // An empty disk (no whole block) leaves every cell beyond its end.
+  BlocksPerCell.store(perCell);
+  std::int32_t lastRow = -1;
+  std::int32_t lastColumn = -1;
+  std::int64_t cursor = 0;
+  std::int32_t index = 0;
+  for (std::int32_t row = 0; row < MapRows; ++row) {
+    for (std::int32_t column = 0; column < MapColumns && index < n; ++column, ++index) {
+      TMapCell& c = Cell(row, column);
+      c.Bad = false;
+      c.BadBlocks.store(0);
+      c.BadPixels = 0;
+      c.DonePixels = 0;
+      c.Left = (GapX + CellWidth) * column + GapX;
+      c.Top = (GapY + CellHeight) * row + GapY;
+      if (full > 0) {
+        c.FirstBlock = cursor;
+        c.LastBlock = cursor + perCell - 1;
+        cursor += perCell;
+        c.OutsidePixels = 0;
+        --full;
+        lastRow = row;
+        lastColumn = column;
+      } else if (rest > 0) {
+        c.FirstBlock = cursor;
+        c.LastBlock = cursor + rest - 1;
+        std::int32_t outside = area - static_cast<std::int32_t>(rest * area / perCell);
+        // The last disk cell is never all blue, however small its share.
+        if (outside == area) outside = area - 1;
+        c.OutsidePixels = outside;
+        cursor += rest;
+        rest = 0;
+        lastRow = row;
+        lastColumn = column;
+      } else {
+        c.FirstBlock = -1;
+        c.LastBlock = -1;
+        c.OutsidePixels = area;
+      }
+    }
+  }
+  LastDiskRow.store(lastRow);
+  LastDiskColumn.store(lastColumn);
+}
+
+void SurfaceState::SetTargets() {
+  const std::int64_t t = DiskBlocks.load() * RetryCount.load();
+  ReadTarget.store(t);
+  WriteTarget.store(t);
+}
+
+void SurfaceState::ClearCounters() {
+  LoggedErrors.store(0);
+  ReadErrors.store(0);
+  WriteErrors.store(0);
+  CompareErrors.store(0);
+  ReadDone.store(0);
+  WriteDone.store(0);
+  CompareDone.store(0);
+  CurrentCycle.store(0);
+}
+
+std::vector<std::int64_t> SurfaceState::BadBlockList() const {
+  std::vector<std::int64_t> list = FailedBlocks;
+  std::sort(list.begin(), list.end());
+  list.erase(std::unique(list.begin(), list.end()), list.end());
+  return list;
+}
+
+// ---------------------------------------------------------------------------
+// Status texts.
+
+std::string BadCountText(std::int64_t errors, std::int64_t done) {
+  if (done == 0) return "0 (00.0000%)";
+  std::string scaled;
+  if (done < 10000LL) {
+    scaled = std::to_string(done);
+  } else if (done < 10000000LL) {
+    scaled = std::to_string(done / 1000LL) + "K";
+  } else if (done < 10000000000LL) {
+    scaled = std::to_string(done / 1000000LL) + "M";
+  } else if (done < 10000000000000LL) {
+    scaled = std::to_string(done / 1000000000LL) + "G";
+  } else {
+    scaled = std::to_string(done / 1000000000000LL) + "T";
+  }
+  const double share = static_cast<double>(errors) * 100.0 / static_cast<double>(done);
+  return std::to_string(errors) + " (" + NumberText(share, 9, 4) + "% of " + scaled + ")";
+}
+
+StatusTexts ComputeStatus(const SurfaceState& s, std::uint32_t now) {
+  StatusTexts t;
+  t.BadBlocksRead = BadCountText(s.ReadErrors.load(), s.ReadDone.load());
+  t.BadBlocksWrite = BadCountText(s.WriteErrors.load(), s.WriteDone.load());
+  t.BadBlocksCompare = BadCountText(s.CompareErrors.load(), s.CompareDone.load());
+  const std::int64_t elapsed = (now - s.StartTick.load()) / 1000u;
+  std::int64_t done = 0;
+  std::int64_t target = 0;
+  if (s.TestMode.load() == kModeRead) {
+    done = s.ReadDone.load();
+    target = s.ReadTarget.load();
+  } else {
+    done = s.WriteDone.load();
+    target = s.WriteTarget.load();
+  }
+  const std::int64_t remaining = done > 0 ? elapsed * (target - done) / done : 0;
+  t.WorkTime = "Time " + DurationText(static_cast<std::int32_t>(elapsed)) + " (" +
+               DurationText(static_cast<std::int32_t>(remaining)) + ")";
+  t.CurTestCycle = "(" + std::to_string(s.CurrentCycle.load()) + ")";
+  return t;
+}
+
+bool ShowStatus(SurfaceState& s, StatusTexts* out) {
+  const std::uint32_t now = Sys().TickCount();
+  if (now - s.LastStatusTick.load() <= 1000u) return false;
+  *out = ComputeStatus(s, now);
+  s.LastStatusTick.store(now);
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Start.
+
+void StartCounters(SurfaceState& s) {
+  const std::uint32_t now = Sys().TickCount();
+  s.StartTick.store(now);
+  s.LastStatusTick.store(now);
+  s.ReadDone.store(0);
+  s.WriteDone.store(0);
+  s.CompareDone.store(0);
+  s.LoggedErrors.store(0);
+  s.ReadErrors.store(0);
+  s.WriteErrors.store(0);
+  s.CompareErrors.store(0);
+  s.FailedBlocks.clear();
+}
+
+void StartRunning(SurfaceState& s, TDiskTest& worker, bool dumpToFile) {
+  s.CurrentCycle.store(1);
+  s.SurfaceRunning.store(true);
+  s.PatternByte.store(0);
+  s.DumpToFile.store(dumpToFile);
+  worker.Wake();
+}
+
+// ---------------------------------------------------------------------------
+// The worker.
+
+TDiskTest::TDiskTest(SurfaceState& state, MainThread& main, SurfaceSteps& steps)
+    : s_(state), main_(main), steps_(steps) {}
+
+TDiskTest::~TDiskTest() {
+  s_.SurfaceRunning.store(false);
+  Terminate();
+}
+
+void TDiskTest::Execute() {
+  while (!Terminated()) {
+    if (!s_.SurfaceRunning.load()) {
+      WaitForWake();
+      continue;
+    }
+    PerformRun();
+  }
+}
+
+void TDiskTest::PerformRun() {
+  busy_.store(true);
+  const bool dump = s_.DumpToFile.load();
+  // A dump that cannot be created is silently left out.
+  if (dump) s_.DumpHandle.store(Sys().DumpCreate(s_.DumpName));
+  RunCycles();
+  if (dump) Sys().DumpClose(s_.DumpHandle.load());
+  s_.DumpHandle.store(-1);
+  busy_.store(false);
+  main_.Synchronize([this] { steps_.TestFinished(); });
+}
+
+void TDiskTest::RunCycles() {
+  while (s_.CurrentCycle.load() <= s_.RetryCount.load() && s_.SurfaceRunning.load()) {
+    TestPass();
+    s_.CurrentCycle.fetch_add(1);
+    s_.PatternByte.store(static_cast<std::uint8_t>(s_.PatternByte.load() + 1));
+  }
+  s_.SurfaceRunning.store(false);
+}
+
+void TDiskTest::TestPass() {
+  const std::int32_t area = s_.CellArea.load();
+  for (std::int32_t row = 0; row < s_.MapRows; ++row) {
+    for (std::int32_t column = 0; column < s_.MapColumns; ++column) {
+      TMapCell& cell = s_.Cell(row, column);
+      if (cell.OutsidePixels == area) continue;
+      s_.CurrentRow.store(row);
+      s_.CurrentColumn.store(column);
+      cell.BadBlocks.store(0);
+      cell.BadPixels = 0;
+      cell.DonePixels = 0;
+      main_.Synchronize([this] { steps_.ShowCell(); });
+      switch (s_.TestMode.load()) {
+        case kModeRead:
+        case kModeReadWrite:
+          ReadPass(cell);
+          break;
+        case kModeWrite:
+          WritePass(cell);
+          break;
+        default:
+          break;
+      }
+      main_.Synchronize([this] { steps_.ShowCell(); });
+      main_.Synchronize([this] { steps_.ShowStatus(); });
+      if (!s_.SurfaceRunning.load()) return;
+    }
+  }
+}
+
+std::int32_t TDiskTest::BlockBytes() const {
+  return s_.SectorsPerBlock.load() * 512;
+}
+
+void TDiskTest::ReadPass(TMapCell& cell) {
+  const std::int32_t bytes = BlockBytes();
+  const std::int64_t chunk = static_cast<std::int64_t>(kTransferBytes) / bytes;
+  const bool writeBack = s_.TestMode.load() == kModeReadWrite;
+  std::uint8_t* buf = TransferBuffer();
+  std::int64_t cursor = cell.FirstBlock;
+  while (cursor <= cell.LastBlock) {
+    if (!s_.SurfaceRunning.load()) return;
+    const auto n = static_cast<std::int32_t>(std::min(chunk, cell.LastBlock - cursor + 1));
+    if (ReadBlocks(n, cursor)) {
+      s_.ReadDone.fetch_add(n);
+      if (writeBack) {
+        if (!WriteBlocks(n, cursor)) {
+          if (n == 1) {
+            cell.BadBlocks.fetch_add(1);
+          } else {
+            cell.Bad = true;
+            for (std::int32_t j = 0; j < n; ++j) {
+              if (!s_.SurfaceRunning.load()) return;
+              if (j > 0) std::memmove(buf, buf + static_cast<std::size_t>(j) * bytes, bytes);
+              if (!WriteBlocks(1, cursor + j)) cell.BadBlocks.fetch_add(1);
+            }
+          }
+        }
+        s_.WriteDone.fetch_add(n);
+      }
+      cursor += n;
+      continue;
+    }
+    cell.Bad = true;
+    if (n == 1) {
+      if (writeBack) {
+        // The block could not be read: zeros go back, never what the buffer
+        // holds from another block. The write's result is not looked at.
+        std::memset(buf, 0, static_cast<std::size_t>(bytes));
+        WriteBlocks(1, cursor);
+        s_.WriteDone.fetch_add(1);
+      }
+      s_.ReadDone.fetch_add(1);
+      cell.BadBlocks.fetch_add(1);
+      cursor += 1;
+      continue;
+    }
+    for (std::int32_t j = 0; j < n; ++j) {
+      if (!s_.SurfaceRunning.load()) return;
+      if (ReadBlocks(1, cursor + j)) {
+        if (writeBack && !WriteBlocks(1, cursor + j)) cell.BadBlocks.fetch_add(1);
+      } else {
+        cell.BadBlocks.fetch_add(1);
+        if (writeBack) {
+          std::memset(buf, 0, static_cast<std::size_t>(bytes));
+          WriteBlocks(1, cursor + j);
+        }
+      }
+      s_.ReadDone.fetch_add(1);
+      if (writeBack) s_.WriteDone.fetch_add(1);
+    }
+    cursor += n;
+  }
+  if (cell.BadBlocks.load() > 0) cell.Bad = true;
+  CellResult(cell);
+}
+
+void TDiskTest::WritePass(TMapCell& cell) {
+  FillPattern();
+  const std::int64_t chunk = static_cast<std::int64_t>(kTransferBytes) / BlockBytes();
+  std::int64_t cursor = cell.FirstBlock;
+  while (cursor <= cell.LastBlock) {
+    if (!s_.SurfaceRunning.load()) return;
+    const auto n = static_cast<std::int32_t>(std::min(chunk, cell.LastBlock - cursor + 1));
+    if (WriteBlocks(n, cursor)) {
+      s_.WriteDone.fetch_add(n);
+    } else if (n == 1) {
+      cell.BadBlocks.fetch_add(1);
+      s_.WriteDone.fetch_add(1);
+      cell.Bad = true;
+    } else {
+      cell.Bad = true;
+      for (std::int32_t j = 0; j < n; ++j) {
+        if (!s_.SurfaceRunning.load()) return;
+        if (!WriteBlocks(1, cursor + j)) cell.BadBlocks.fetch_add(1);
+        s_.WriteDone.fetch_add(1);
+      }
+    }
+    cursor += n;
+  }
+  CellResult(cell);
+}
+
+void TDiskTest::CellResult(TMapCell& cell) {
+  const std::int32_t area = s_.CellArea.load();
+  if (cell.Bad) {
+    const std::int64_t perCell = std::max<std::int64_t>(1, s_.BlocksPerCell.load());
+    std::int64_t bad = static_cast<std::int64_t>(area) * cell.BadBlocks.load() / perCell;
+    if (bad == 0) bad = 1;
+    cell.BadPixels = static_cast<std::int32_t>(std::min<std::int64_t>(bad, area));
+  }
+  cell.DonePixels = std::max(0, area - cell.BadPixels - cell.OutsidePixels);
+}
+
+void TDiskTest::FillPattern() {
+  std::memset(TransferBuffer(), s_.PatternByte.load(), kTransferBytes);
+}
+
+void TDiskTest::LogError(const char* what, std::int64_t block, std::uint32_t code) {
+  if (!s_.LogErrorsOn.load()) return;
+  if (s_.FirstNOnly.load() && s_.LoggedErrors.load() >= s_.ErrorsLimit.load()) return;
+  const std::int32_t number = s_.LoggedErrors.fetch_add(1) + 1;
+  ErrorLine = std::to_string(number) + what + GroupedNumber(block) + SystemErrorText(code);
+  main_.Synchronize([this] { steps_.AddErrorLine(ErrorLine); });
+}
+
+bool TDiskTest::ReadBlocks(std::int32_t n, std::int64_t first) {
+  const std::int32_t bytes = BlockBytes();
+  const std::int64_t offset = first * bytes;
+  const auto size = static_cast<std::uint32_t>(n * bytes);
+  std::uint32_t moved = 0;
+  const bool ok =
+      Sys().ReadAt(s_.DiskHandleRef.load()->load(), offset, TransferBuffer(), size, &moved);
+  const int dump = s_.DumpHandle.load();
+  if (ok) {
+    if (dump != -1) Sys().DumpWrite(dump, TransferBuffer(), size);
+    return true;
+  }
+  // A failing request of several blocks is retried block by block by the
+  // pass; only a single block counts.
+  if (n != 1) return false;
+  const std::uint32_t code = Platform::LastError();
+  s_.ReadErrors.fetch_add(1);
+  s_.FailedBlocks.push_back(first);
+  LogError(" read error at ", first, code);
+  if (dump != -1) {
+    std::memset(TransferBuffer(), 0, static_cast<std::size_t>(bytes));
+    Sys().DumpWrite(dump, TransferBuffer(), static_cast<std::uint32_t>(bytes));
+  }
+  return false;
+}
+
+bool TDiskTest::WriteBlocks(std::int32_t n, std::int64_t first) {
+  const std::int32_t bytes = BlockBytes();
+  const std::int64_t offset = first * bytes;
+  const auto size = static_cast<std::uint32_t>(n * bytes);
+  std::uint32_t moved = 0;
+  if (Sys().WriteAt(s_.DiskHandleRef.load()->load(), offset, TransferBuffer(), size, &moved))
+    return true;
+  if (n != 1) return false;
+  const std::uint32_t code = Platform::LastError();
+  s_.WriteErrors.fetch_add(1);
+  s_.FailedBlocks.push_back(first);
+  LogError(" write error at ", first, code);
+  return false;
+}
+
+}  // namespace dt::surface

@@ -1,0 +1,316 @@
+#include "surface/surface_logic.h"
+
+#include <limits>
+
+#include "ata/tide_smart.h"
+#include "device/notify.h"
+#include "device/text.h"
+
+namespace dt::surface {
+
+std::string DigitsOnly(const std::string& text) {
+  std::string out;
+  for (char c : text)
+    if (c >= '0' && c <= '9') out += c;
+  return out;
+}
+
+bool EditValue(const std::string& digits, std::int32_t* value) {
+  std::int64_t v = 0;
+  for (char c : digits) {
+    v = v * 10 + (c - '0');
+    if (v > std::numeric_limits<std::int32_t>::max()) return false;
+  }
+  *value = static_cast<std::int32_t>(v);
+  return true;
+}
+
+std::string ConversionErrorText(const std::string& text) {
+  return "'" + text + "' is not a valid integer value";
+}
+
+bool MaybeSystemDisk(const std::string& path) {
+  if (path.rfind("\\\\.\\", 0) == 0)
+    return path == "\\\\.\\PHYSICALDRIVE0" || path.substr(0, 6) == "\\\\.\\C:";
+  return Sys().DeviceInUse(path);
+}
+
+// ---------------------------------------------------------------------------
+
+SurfaceTestLogic::SurfaceTestLogic(MainThread& main, ErrorLog& errors, SurfaceView* view)
+    : errors_(errors), view_(view), worker_(state_, main, *this) {
+  worker_.Start();
+}
+
+SurfaceTestLogic::~SurfaceTestLogic() = default;
+
+void SurfaceTestLogic::Changed() {
+  if (view_) view_->ControlsChanged();
+}
+
+void SurfaceTestLogic::SetTestedDisk(const std::string& path, const std::string& model,
+                                     bool readOnly, std::int32_t sectorsPerBlock,
+                                     std::int64_t blocks, std::atomic<Handle>* handle) {
+  state_.ReadOnlyDisk.store(readOnly);
+  state_.SectorsPerBlock.store(sectorsPerBlock);
+  state_.DiskBlocks.store(blocks);
+  state_.DiskHandleRef.store(handle);
+  controls_.TestedDiskName.text = path;
+  controls_.DiskModel.text = model;
+  if (readOnly) {
+    controls_.WriteTestButton.enabled = false;
+    controls_.WriteAndReadButton.enabled = false;
+    controls_.ReadAndWriteButton.enabled = false;
+  } else {
+    controls_.WriteTestButton.enabled = true;
+    controls_.ReadAndWriteButton.enabled = true;
+  }
+  Changed();
+}
+
+MapLayout SurfaceTestLogic::FormShow(int clientWidth, int clientHeight) {
+  const MapLayout l = map_.Layout(clientWidth, clientHeight);
+  controls_.CurrenElementInfo.text.clear();
+  const std::int32_t spb = state_.SectorsPerBlock.load();
+  const double mb = static_cast<double>(state_.DiskBlocks.load()) * spb / 2048.0;
+  if (mb < 1000) {
+    controls_.DiskSize.text = NumberText(mb, 13, 2) + " Mb";
+  } else {
+    controls_.DiskSize.text =
+        NumberText(mb, 13, 0) + " Mb (" + NumberText(mb / 1024.0, 13, 2) + " Gb)";
+  }
+  const std::int64_t perCell = state_.BlocksPerCell.load();
+  controls_.BlocksPerElement.text = NumberText(static_cast<double>(perCell), 13, 0) + " (" +
+                                    NumberText(static_cast<double>(perCell) * spb / 2048.0, 13, 0) +
+                                    "Mb)";
+
+  errors_.Clear();
+  state_.ClearCounters();
+  std::int32_t v = 0;
+  if (EditValue(DigitsOnly(controls_.ErrorsNumber.text), &v)) state_.ErrorsLimit.store(v);
+  state_.LogErrorsOn.store(controls_.LogErrors.checked);
+  state_.FirstNOnly.store(controls_.FirstNErrors.checked);
+  if (EditValue(DigitsOnly(controls_.TestRetry.text), &v)) state_.RetryCount.store(v);
+  state_.SetTargets();
+  if (view_) view_->MapChanged();
+  Changed();
+  return l;
+}
+
+void SurfaceTestLogic::FormHide() {
+  state_.SurfaceRunning.store(false);
+}
+
+void SurfaceTestLogic::SetMode(std::uint8_t mode) {
+  controls_.ReadTestButton.checked = mode == kModeRead;
+  controls_.WriteTestButton.checked = mode == kModeWrite;
+  controls_.WriteAndReadButton.checked = mode == kModeWriteRead;
+  controls_.ReadAndWriteButton.checked = mode == kModeReadWrite;
+  state_.TestMode.store(mode);
+  Changed();
+}
+
+void SurfaceTestLogic::ReadTestButtonClick() {
+  SetMode(kModeRead);
+}
+void SurfaceTestLogic::WriteTestButtonClick() {
+  SetMode(kModeWrite);
+}
+void SurfaceTestLogic::ReadAndWriteButtonClick() {
+  SetMode(kModeReadWrite);
+}
+void SurfaceTestLogic::WriteAndReadButtonClick() {
+  SetMode(kModeWriteRead);
+}
+
+void SurfaceTestLogic::WriteToFileClick(bool ticked) {
+  controls_.WriteToFile.checked = ticked;
+  Changed();
+}
+
+void SurfaceTestLogic::LogErrorsClick(bool ticked) {
+  controls_.LogErrors.checked = ticked;
+  controls_.FirstNErrors.enabled = ticked;
+  controls_.Label11.enabled = controls_.FirstNErrors.enabled;
+  controls_.ErrorsNumber.enabled = ticked && controls_.FirstNErrors.checked;
+  state_.LogErrorsOn.store(ticked);
+  Changed();
+}
+
+void SurfaceTestLogic::FirstNErrorsClick(bool ticked) {
+  controls_.FirstNErrors.checked = ticked;
+  controls_.ErrorsNumber.enabled = controls_.LogErrors.checked && ticked;
+  state_.FirstNOnly.store(ticked);
+  controls_.Label11.enabled = controls_.FirstNErrors.enabled;
+  Changed();
+}
+
+namespace {
+
+// The numeric edit rule: the text loses every non-digit; the value is the
+// digits read as a decimal number (0 when empty). A number too large for a
+// 32-bit integer raises the conversion error and keeps the old value.
+std::string NumericEdit(const std::string& text, Control& edit, std::atomic<std::int32_t>& value) {
+  const std::string digits = DigitsOnly(text);
+  edit.text = digits;
+  std::int32_t v = 0;
+  if (!EditValue(digits, &v)) {
+    Notify().ShowMessage("Error", ConversionErrorText(digits));
+    return digits;
+  }
+  value.store(v);
+  return digits;
+}
+
+}  // namespace
+
+std::string SurfaceTestLogic::ErrorsNumberChange(const std::string& text) {
+  const std::string t = NumericEdit(text, controls_.ErrorsNumber, state_.ErrorsLimit);
+  Changed();
+  return t;
+}
+
+std::string SurfaceTestLogic::TestRetryChange(const std::string& text) {
+  const std::string t = NumericEdit(text, controls_.TestRetry, state_.RetryCount);
+  state_.SetTargets();
+  Changed();
+  return t;
+}
+
+void SurfaceTestLogic::Button1Click() {
+  errors_.Show();
+}
+
+void SurfaceTestLogic::SetRunControls(bool enabled) {
+  for (Control* c :
+       {&controls_.ReadTestButton, &controls_.WriteTestButton, &controls_.ReadAndWriteButton,
+        &controls_.WriteAndReadButton, &controls_.WriteToFile, &controls_.LogErrors,
+        &controls_.Button1, &controls_.FirstNErrors, &controls_.ErrorsNumber, &controls_.TestRetry,
+        &controls_.Label11})
+    c->enabled = enabled;
+  if (enabled) {
+    const bool writable = !state_.ReadOnlyDisk.load();
+    controls_.WriteTestButton.enabled = writable;
+    controls_.ReadAndWriteButton.enabled = writable;
+    controls_.WriteAndReadButton.enabled = false;
+    ApplyOptionRules();
+  }
+}
+
+void SurfaceTestLogic::ApplyOptionRules() {
+  controls_.FirstNErrors.enabled = controls_.LogErrors.checked;
+  controls_.ErrorsNumber.enabled = controls_.LogErrors.checked && controls_.FirstNErrors.checked;
+  controls_.Label11.enabled = controls_.FirstNErrors.enabled;
+}
+
+void SurfaceTestLogic::StartButtonClick() {
+  if (Running()) {
+    state_.SurfaceRunning.store(false);
+    return;
+  }
+  const std::uint8_t mode = state_.TestMode.load();
+  if (mode != kModeRead) {
+    Notifier& n = Notify();
+    const char* first = mode == kModeReadWrite ? kReadWriteQuestion : kWriteQuestion;
+    if (!n.Confirm(kWarningCaption, first)) return;
+    if (!n.Confirm(kWarningCaption, kSureQuestion)) return;
+    if (MaybeSystemDisk(controls_.TestedDiskName.text) &&
+        !n.Confirm(kWarningCaption, kSystemDiskQuestion))
+      return;
+  }
+  SetRunControls(false);
+  StartCounters(state_);
+  errors_.Clear();
+  map_.ClearForNewRun();
+  if (view_) view_->MapChanged();
+  controls_.StartButton.text = "Stop";
+  Changed();
+  StartRunning(state_, worker_, controls_.WriteToFile.checked);
+}
+
+void SurfaceTestLogic::Image1MouseMove(int x, int y) {
+  if (!map_.MouseMove(x, y)) return;
+  controls_.CurrenElementInfo.text = map_.CurrenElementInfo();
+  if (view_) view_->StatusChanged();
+}
+
+void SurfaceTestLogic::WaitIdle(const std::function<void()>& pump) {
+  while (worker_.Busy()) pump();
+}
+
+// ---------------------------------------------------------------------------
+// The worker's steps, on the UI thread.
+
+void SurfaceTestLogic::ShowCell() {
+  const TMapCell& c = state_.Cell(state_.CurrentRow.load(), state_.CurrentColumn.load());
+  map_.DrawCell(c);
+  if (view_) view_->CellChanged(c.Left, c.Top, CellWidth, CellHeight);
+}
+
+void SurfaceTestLogic::ShowStatus() {
+  StatusTexts t;
+  if (!surface::ShowStatus(state_, &t)) return;
+  controls_.BadBlocksRead.text = t.BadBlocksRead;
+  controls_.BadBlocksWrite.text = t.BadBlocksWrite;
+  controls_.BadBlocksCompare.text = t.BadBlocksCompare;
+  controls_.WorkTime.text = t.WorkTime;
+  controls_.CurTestCycle.text = t.CurTestCycle;
+  if (view_) view_->StatusChanged();
+}
+
+void SurfaceTestLogic::AddErrorLine(const std::string& line) {
+  errors_.Append(line);
+}
+
+void SurfaceTestLogic::TestFinished() {
+  SetRunControls(true);
+  controls_.StartButton.text = "Start";
+  Changed();
+}
+
+// ---------------------------------------------------------------------------
+// The hand-over from the main window.
+
+bool OpenTestedDisk(const DriveSelection& sel, TestedDisk* disk) {
+  disk->path = DeviceName(sel);
+  // The model is read before the disk is opened for the test: on Linux the
+  // test's handle holds the disk exclusively, and the ATA object's own open
+  // would then fail.
+  if (sel.physical) {
+    TIDE_SMART ata;
+    ata.OpenDrive(DriveNumberOf(sel.physicalText));
+    ata.LoadIdentify();
+    disk->model = ata.GetModel();
+    ata.CloseDrive();
+    if (disk->model.empty()) disk->model = "Unknown";
+  } else {
+    disk->model = LabelPartOf(sel.logicalText);
+  }
+  disk->readOnly = false;
+  if (!OpenForWrite(disk->path)) {
+    if (!OpenForRead(disk->path)) return false;
+    disk->readOnly = true;
+  }
+  const std::int64_t size = SelectedDiskSize(sel);
+  disk->blocks = size < 0 ? 0 : size / 512;
+  disk->sectorsPerBlock = 1;
+  if (!sel.physical && FileSystemOf(sel.logicalText) == "CDFS") {
+    disk->sectorsPerBlock = 4;
+    disk->blocks /= 4;
+  }
+  return true;
+}
+
+void SurfaceHandOver(const DriveSelection& sel, SurfaceTestLogic& window,
+                     const std::function<void()>& showModal, const std::function<void()>& pump) {
+  TestedDisk disk;
+  if (!OpenTestedDisk(sel, &disk)) return;
+  window.SetTestedDisk(disk.path, disk.model, disk.readOnly, disk.sectorsPerBlock, disk.blocks,
+                       &DiskHandle);
+  showModal();
+  window.FormHide();
+  window.WaitIdle(pump);
+  CloseDiskHandle();
+}
+
+}  // namespace dt::surface

@@ -1,0 +1,194 @@
+// The surface test window without its toolkit: the state of its controls,
+// the option rules, the numeric edits, the confirmations, Start and Stop,
+// the map and the status labels. A front end shows the controls as this
+// object describes them, forwards its events to the handlers of the same
+// names, and shows the map image; the hand-over from the main window
+// (SurfaceHandOver) opens the disk, fills the window and closes the disk.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "device/device.h"
+#include "device/worker.h"
+#include "surface/surface_engine.h"
+#include "surface/surface_map.h"
+
+namespace dt::surface {
+
+// The confirmations before a writing test (caption "Warning", Yes / No).
+inline constexpr const char* kWarningCaption = "Warning";
+inline constexpr const char* kReadWriteQuestion = "Test can destroy data on disk. Continue?";
+inline constexpr const char* kWriteQuestion = "Test destroy all data on disk. Continue?";
+inline constexpr const char* kSureQuestion = "Are you sure?";
+inline constexpr const char* kSystemDiskQuestion = "This disk can be system. Are you really sure?";
+
+// One control of the window: enabled, checked (radio buttons and check
+// boxes) and its text (caption, edit text or label text).
+struct Control {
+  bool enabled = true;
+  bool checked = false;
+  std::string text;
+};
+
+// The window's controls, with their initial states.
+struct SurfaceControls {
+  Control ReadTestButton{true, true, "Read test"};
+  Control WriteTestButton{true, false, "Write test"};
+  Control ReadAndWriteButton{true, false, "Read&&Write"};
+  Control WriteAndReadButton{false, false, "Write&&Read"};
+  Control StartButton{true, false, "Start"};
+  Control WriteToFile{true, false, "Write data"};
+  Control LogErrors{true, true, "Errors log"};
+  Control Button1{true, false, "Show errors log"};
+  Control FirstNErrors{true, true, "Log first "};
+  Control ErrorsNumber{true, false, "5000"};
+  Control Label11{true, false, "errors"};
+  Control TestRetry{true, false, "1"};
+  Control CurTestCycle{true, false, "(1)"};
+  Control TestedDiskName{true, false, "Unknown"};
+  Control DiskSize{true, false, "0 Mb"};
+  Control DiskModel{true, false, "Unknown"};
+  Control BlocksPerElement{true, false, "1"};
+  Control WorkTime{true, false, "00:00:00 (00:00:00) 00.0000%"};
+  Control BadBlocksRead{true, false, "0 (00.0000%)"};
+  Control BadBlocksWrite{true, false, "0 (00.0000%)"};
+  Control BadBlocksCompare{true, false, "0 (00.0000%)"};
+  Control CurrenElementInfo{true, false, ""};
+};
+
+// The errors window as the surface test uses it.
+class ErrorLog {
+ public:
+  virtual ~ErrorLog() = default;
+  virtual void Clear() = 0;
+  virtual void Append(const std::string& line) = 0;
+  // Shown without blocking ("Show errors log").
+  virtual void Show() {}
+};
+
+// What the front end is told; every call comes on the UI thread.
+class SurfaceView {
+ public:
+  virtual ~SurfaceView() = default;
+  // Enabled states, checks, captions or edit texts have changed.
+  virtual void ControlsChanged() {}
+  // The whole map image has changed (layout, clear for a new run).
+  virtual void MapChanged() {}
+  // One cell of the map image has changed: its rectangle.
+  virtual void CellChanged(int /*left*/, int /*top*/, int /*width*/, int /*height*/) {}
+  // The status labels have changed.
+  virtual void StatusChanged() {}
+};
+
+// Digits only: every character outside '0'..'9' removed.
+std::string DigitsOnly(const std::string& text);
+// The decimal value of a digit text (0 when empty); false when it does not
+// fit a signed 32-bit integer.
+bool EditValue(const std::string& digits, std::int32_t* value);
+// The standard conversion error text of a number that does not fit.
+std::string ConversionErrorText(const std::string& text);
+
+// Whether a writing test of `path` asks the system-disk question: the exact
+// Windows names of physical disk 0 and drive C, or, for any other kind of
+// path, a device that the system has in use (mounted, or holding the root
+// file system).
+bool MaybeSystemDisk(const std::string& path);
+
+class SurfaceTestLogic : private SurfaceSteps {
+ public:
+  // FormCreate: creates and starts the worker. Steps of the worker are
+  // handed to `main`.
+  SurfaceTestLogic(MainThread& main, ErrorLog& errors, SurfaceView* view = nullptr);
+  // The run must have ended (WaitIdle) before the window goes away.
+  ~SurfaceTestLogic() override;
+  SurfaceTestLogic(const SurfaceTestLogic&) = delete;
+  SurfaceTestLogic& operator=(const SurfaceTestLogic&) = delete;
+
+  void SetView(SurfaceView* view) { view_ = view; }
+
+  // The disk to test, its model text, whether it opened for reading only,
+  // its sectors per block and blocks, and the handle it is read through.
+  void SetTestedDisk(const std::string& path, const std::string& model, bool readOnly,
+                     std::int32_t sectorsPerBlock, std::int64_t blocks,
+                     std::atomic<Handle>* handle);
+
+  // FormShow with the window's client size: the map layout, the disk size
+  // and blocks-per-element labels, the errors window and counters cleared,
+  // the options taken from the controls. Returns the sizes the window takes.
+  MapLayout FormShow(int clientWidth, int clientHeight);
+  // FormHide: a run under way stops.
+  void FormHide();
+
+  void ReadTestButtonClick();
+  void WriteTestButtonClick();
+  void ReadAndWriteButtonClick();
+  void WriteAndReadButtonClick();
+  void WriteToFileClick(bool ticked);
+  void LogErrorsClick(bool ticked);
+  void FirstNErrorsClick(bool ticked);
+  // The edits' change handlers take the edit's text and return the text it
+  // must hold (digits only).
+  std::string ErrorsNumberChange(const std::string& text);
+  std::string TestRetryChange(const std::string& text);
+  void Button1Click();
+  // Start, or Stop while a run is under way.
+  void StartButtonClick();
+  void Image1MouseMove(int x, int y);
+
+  // A run is under way (the button reads "Stop").
+  bool Running() const { return controls_.StartButton.text != "Start"; }
+  // The worker is inside a run.
+  bool Busy() const { return worker_.Busy(); }
+  // Waits until the worker has left its run, calling `pump` meanwhile so
+  // that the worker's steps to the UI thread are served.
+  void WaitIdle(const std::function<void()>& pump);
+
+  const SurfaceControls& Controls() const { return controls_; }
+  SurfaceState& State() { return state_; }
+  const SurfaceMap& Map() const { return map_; }
+  TDiskTest& Worker() { return worker_; }
+
+ private:
+  void ShowCell() override;
+  void ShowStatus() override;
+  void AddErrorLine(const std::string& line) override;
+  void TestFinished() override;
+
+  void SetMode(std::uint8_t mode);
+  void SetRunControls(bool enabled);
+  void ApplyOptionRules();
+  void Changed();
+
+  SurfaceState state_;
+  SurfaceMap map_{state_};
+  SurfaceControls controls_;
+  ErrorLog& errors_;
+  SurfaceView* view_;
+  TDiskTest worker_;
+};
+
+// The disk that the main window hands over.
+struct TestedDisk {
+  std::string path;
+  std::string model;
+  bool readOnly = false;
+  std::int32_t sectorsPerBlock = 1;
+  std::int64_t blocks = 0;
+};
+
+// Opens the selected disk into DiskHandle for reading and writing, or for
+// reading only, and finds its model, sectors per block and block count.
+// False when it cannot be opened at all (the open has said why).
+bool OpenTestedDisk(const DriveSelection& sel, TestedDisk* disk);
+
+// TForm1.Button11Click, "Surface test": opens the disk, hands it to the
+// window, shows the window (`showModal` returns when it is closed), stops a
+// run still under way, waits for the worker while calling `pump`, and closes
+// the disk.
+void SurfaceHandOver(const DriveSelection& sel, SurfaceTestLogic& window,
+                     const std::function<void()>& showModal, const std::function<void()>& pump);
+
+}  // namespace dt::surface
