@@ -649,7 +649,7 @@ std::vector<std::string> CaptureFiles() {
   return files;
 }
 
-TEST(AttributeTablesTest, EveryCaptureGivesRowsOfEqualWidth) {
+TEST(AttributeTablesTest, EveryCaptureGivesOneRowPerSlotOfEqualWidth) {
   for (const std::string& file : CaptureFiles()) {
     SCOPED_TRACE(file);
     AtaCapture cap;
@@ -664,14 +664,14 @@ TEST(AttributeTablesTest, EveryCaptureGivesRowsOfEqualWidth) {
     const Lines lines = Tables(s, run);
     int slots = 0;
     for (int i = 0; i < 30; ++i) slots += (s.d[2 + 12 * i] != 0 || s.t[2 + 12 * i] != 0);
-    // Rows of the main table all have the header's width in the reserved
-    // layout; the shifted table likewise.
-    const std::size_t header = 2;
+    // Every listed slot has a row, and all rows of the main table (reserved
+    // layout: every column has a fixed width) are equally wide.
     std::size_t rows = 0;
-    for (std::size_t i = header + 1; i < lines.size() && lines[i].rfind("PF - ", 0) != 0; ++i) {
+    const std::size_t width = CharCount(lines[4]);
+    for (std::size_t i = 3; i < lines.size() && lines[i].rfind("PF - ", 0) != 0; ++i) {
       if (lines[i] == " ") continue;
       ++rows;
-      EXPECT_EQ(CharCount(lines[i]), CharCount(lines[header]) + 2) << lines[i];
+      EXPECT_EQ(CharCount(lines[i]), width) << lines[i];
     }
     EXPECT_EQ(rows, static_cast<std::size_t>(slots));
   }
