@@ -1,0 +1,41 @@
+// The point table of the read-speed test (RxMemoryData1): one record per
+// timed block, appended in the order of the blocks, read by the charts and
+// the printed reports. Points are kept in chunks, so millions of them fit
+// without one large block of memory.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <iosfwd>
+#include <mutex>
+#include <vector>
+
+namespace dt {
+
+struct SpeedPoint {
+  std::int32_t Tm = 0;  // time of the block's reads in microseconds
+  double Ps = 0;        // position after the block: per cent of the disk, or MiB
+  double Speed = 0;     // bytes per second, a whole number
+};
+static_assert(sizeof(SpeedPoint) <= 24);
+
+class PointTable {
+ public:
+  void Clear();
+  void Append(const SpeedPoint& p);
+  std::size_t Size() const;
+  SpeedPoint At(std::size_t i) const;
+  // The points from index `from` to the end, appended to `out` (a chart
+  // that refreshes reads only what is new).
+  void CopyFrom(std::size_t from, std::vector<SpeedPoint>* out) const;
+  std::vector<SpeedPoint> Snapshot() const;
+
+ private:
+  mutable std::mutex mu_;
+  std::deque<SpeedPoint> points_;
+};
+
+// The points as CSV: a header line "Tm,Ps,Speed", then one line per point.
+void WritePointsCsv(std::ostream& out, const PointTable& table);
+
+}  // namespace dt
