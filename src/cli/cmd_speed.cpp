@@ -1,0 +1,343 @@
+// disktest-cli speed: the read-speed test of the main window on the command
+// line. The options are the window's settings; the range goes through the
+// range dialog's logic; the run is the same worker, its window updates
+// served by this thread's own loop.
+#include <CLI/CLI.hpp>
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <ostream>
+
+#include "cli/cli.h"
+#include "device/device.h"
+#include "device/notify.h"
+#include "device/text.h"
+#include "device/worker.h"
+#include "speedtest/speed_test.h"
+
+namespace dt::cli {
+
+namespace {
+
+struct SpeedOptions {
+  std::string device;
+  std::optional<std::int32_t> count;
+  std::optional<std::int32_t> blockSize;
+  std::string from, to;
+  bool noPow2 = false, alternate = false, force0 = false, mib = false;
+  std::int32_t minimalTime = 10;
+  std::string csv;
+};
+
+SpeedOptions g_options;
+std::atomic<bool> g_interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+extern "C" void OnInterrupt(int) {
+  g_interrupted.store(true);
+}
+
+// Whether standard output is a terminal (Linux: fd 1 is a tty or a pty).
+// Elsewhere the progress is written as plain lines.
+bool StdoutIsTerminal(std::ostream& out) {
+  if (out.rdbuf() != std::cout.rdbuf()) return false;
+  std::error_code ec;
+  const auto target = std::filesystem::read_symlink("/proc/self/fd/1", ec).string();
+  return !ec && (target.rfind("/dev/pts/", 0) == 0 || target.rfind("/dev/tty", 0) == 0);
+}
+
+class CliNotifier : public Notifier {
+ public:
+  explicit CliNotifier(std::ostream& err) : err_(err) {}
+  void ShowMessage(const std::string& caption, const std::string& text) override {
+    err_ << caption << ": " << text << "\n";
+    err_.flush();
+  }
+  bool Confirm(const std::string& caption, const std::string& text) override {
+    ShowMessage(caption, text + " (answered No)");
+    return false;
+  }
+
+ private:
+  std::ostream& err_;
+};
+
+// The range dialog, filled from --from and --to.
+class CliRange : public RangeDialog {
+ public:
+  bool refused = false;
+  void ShowModal(RangeModel& m) override {
+    m.FormShow();
+    if (!Apply(m, g_options.from, true) || !Apply(m, g_options.to, false) || !m.Button1Click()) {
+      refused = true;
+      m.Button2Click();
+    }
+  }
+
+ private:
+  static bool Apply(RangeModel& m, const std::string& value, bool from) {
+    if (value.empty()) return true;
+    if (value.back() == '%') {
+      const std::string p = value.substr(0, value.size() - 1);
+      if (from) {
+        m.Edit2 = p;
+        return m.Edit2Exit();
+      }
+      m.Edit4 = p;
+      return m.Edit4Exit();
+    }
+    if (from) {
+      m.Edit1 = value;
+      return m.Edit1Exit();
+    }
+    m.Edit3 = value;
+    return m.Edit3Exit();
+  }
+};
+
+// Progress: one line rewritten in place on a terminal, otherwise a line per
+// whole per cent.
+class CliView : public SpeedView {
+ public:
+  CliView(std::ostream& out, bool terminal) : out_(out), terminal_(terminal) {}
+  void SetLabel(SpeedLabel which, const std::string& text) override {
+    labels_[static_cast<std::size_t>(which)] = text;
+  }
+  void SetRunning(bool) override {}
+  void RefreshChart() override {}
+  void ShowErrorsList() override {}
+  void RepaintForm() override {
+    if (!terminal_) out_ << StatusLine() << "\n";
+  }
+  void RepaintLabels() override {
+    if (terminal_) Redraw();
+  }
+  // Ends the line under way on a terminal.
+  void EndLine() {
+    if (terminal_ && shown_ > 0) {
+      out_ << "\n";
+      shown_ = 0;
+    }
+  }
+  void ClearLine() {
+    if (terminal_ && shown_ > 0) {
+      out_ << "\r" << std::string(shown_, ' ') << "\r";
+      out_.flush();
+      shown_ = 0;
+    }
+  }
+
+ private:
+  const std::string& Label(SpeedLabel l) const { return labels_[static_cast<std::size_t>(l)]; }
+  std::string StatusLine() const {
+    return Label(SpeedLabel::Label2) + "  " + Label(SpeedLabel::Label10) + "  " +
+           Label(SpeedLabel::ElTime);
+  }
+  void Redraw() {
+    const std::string line = StatusLine();
+    const std::size_t n = CharCount(line);
+    out_ << "\r" << line;
+    if (n < shown_) out_ << std::string(shown_ - n, ' ');
+    out_.flush();
+    shown_ = n;
+  }
+  std::ostream& out_;
+  bool terminal_;
+  std::size_t shown_ = 0;
+  std::array<std::string, static_cast<std::size_t>(SpeedLabel::kCount)> labels_;
+};
+
+class CliErrors : public ErrorLines {
+ public:
+  CliErrors(std::ostream& err, CliView& view) : err_(err), view_(view) {}
+  void Clear() override {}
+  void AppendLine(const std::string& line) override {
+    view_.ClearLine();
+    err_ << line << "\n";
+    err_.flush();
+  }
+
+ private:
+  std::ostream& err_;
+  CliView& view_;
+};
+
+std::string MBps(double bytesPerSecond) {
+  return NumberText(bytesPerSecond / 1e6, 14, 2) + " MB/s";
+}
+
+std::string Seconds(std::int64_t us) {
+  return NumberText(static_cast<double>(us) / 1e6, 14, 3) + " s";
+}
+
+void PrintSummary(std::ostream& out, const SpeedTest& test) {
+  const SpeedRunStats& st = test.LastStats();
+  const SpeedRunPlan& plan = test.Plan();
+  out << (st.stopped ? "Stopped" : "Finished") << ": " << plan.path << "\n";
+  out << "  " << test.Label(SpeedLabel::Label5) << "   " << test.Label(SpeedLabel::Label6)
+      << "   Disk size " << test.Label(SpeedLabel::DiskSz) << "\n";
+  out << "  " << test.Label(SpeedLabel::Label4) << "   " << test.Label(SpeedLabel::Label7) << "\n";
+  out << "  Blocks timed: " << st.blocks << "\n";
+  if (st.blocks > 0) {
+    const double average =
+        st.blockTimeUs > 0 ? static_cast<double>(st.bytes) * 1e6 / st.blockTimeUs : 0.0;
+    out << "  Speed: min " << MBps(st.minSpeed) << ", average " << MBps(average) << ", max "
+        << MBps(st.maxSpeed) << "\n";
+  }
+  out << "  Errors: near " << st.nearErrors << ", far " << st.farErrors << "\n";
+  out << "  Time: blocks " << Seconds(st.blockTimeUs) << " of run " << Seconds(st.runTimeUs);
+  if (st.runTimeUs > 0 && st.blocks > 0) {
+    const double overhead = 100.0 * static_cast<double>(st.runTimeUs - st.blockTimeUs) /
+                            static_cast<double>(st.runTimeUs);
+    out << " (outside the blocks " << NumberText(overhead, 14, 2) << " %)";
+  }
+  out << "\n";
+}
+
+int RunSpeed(std::ostream& out, std::ostream& err) {
+  const SpeedOptions& o = g_options;
+  SpeedSettings s;
+  if (o.blockSize) {
+    s.BlockSizeFlg = true;
+    s.Edit1 = std::to_string(*o.blockSize);
+  } else {
+    s.Edit1 = std::to_string(o.count.value_or(500));
+  }
+  s.Edit2 = std::to_string(o.minimalTime);
+  s.CheckBox1 = true;
+  s.CheckBox2 = !o.noPow2;
+  s.CheckBox3 = o.alternate;
+  s.CheckBox4 = o.force0;
+  s.PercentFlg = !o.mib;
+  s.ErrMsgEn = false;
+
+  // A number names a disk of the physical list; anything else is a path.
+  const bool number = !o.device.empty() && o.device.size() <= 2 &&
+                      o.device.find_first_not_of("0123456789") == std::string::npos;
+  if (number) {
+    const auto items = FillPhysicalList();
+    const std::size_t n = static_cast<std::size_t>(std::stoi(o.device));
+    if (n >= items.size()) {
+      err << "disktest-cli: there is no physical disk " << o.device << " (see disktest-cli list)\n";
+      return kExitUsage;
+    }
+    s.drive.physical = true;
+    s.drive.physicalText = items[n].text;
+  } else {
+    s.devicePath = o.device;
+  }
+
+  CliNotifier notifier(err);
+  Notifier* previous = &Notify();
+  SetNotifier(&notifier);
+  const bool terminal = StdoutIsTerminal(out);
+  CliView view(out, terminal);
+  CliErrors errors(err, view);
+  CliRange range;
+  QueuedMainThread main;
+  main.BindToCurrentThread();
+  PointTable points;
+
+  int code = kExitOk;
+  {
+    SpeedTest test(view, errors, range, main, points);
+    g_interrupted.store(false);
+    auto oldHandler = std::signal(SIGINT, OnInterrupt);
+    const StartResult r = test.Start(s);
+    switch (r) {
+      case StartResult::Started:
+        break;
+      case StartResult::NotDisk:
+        err << "disktest-cli: " << o.device << " is not a disk, a partition or a regular file\n";
+        code = kExitFailure;
+        break;
+      case StartResult::RangeCancelled:
+        code = range.refused ? kExitUsage : kExitFailure;
+        break;
+      case StartResult::BadNumber:
+      case StartResult::NoBlockSize:
+        code = kExitUsage;
+        break;
+      default:
+        code = kExitFailure;
+        break;
+    }
+    if (r == StartResult::Started) {
+      using Clock = std::chrono::steady_clock;
+      auto nextTick = Clock::now() + std::chrono::milliseconds(100);
+      bool stopAsked = false;
+      while (test.Busy()) {
+        main.Pump(20);
+        if (g_interrupted.load() && !stopAsked) {
+          test.Stop();
+          stopAsked = true;
+        }
+        if (Clock::now() >= nextTick) {
+          test.Timer1Timer();
+          nextTick = Clock::now() + std::chrono::milliseconds(100);
+        }
+      }
+      test.Timer1Timer();
+      view.EndLine();
+      PrintSummary(out, test);
+      const SpeedRunStats& st = test.LastStats();
+      if (st.stopped || st.nearErrors + st.farErrors > 0) code = kExitFailure;
+      if (!o.csv.empty()) {
+        std::ofstream f(o.csv, std::ios::binary | std::ios::trunc);
+        WritePointsCsv(f, points);
+        f.flush();
+        if (!f) {
+          err << "disktest-cli: cannot write " << o.csv << "\n";
+          code = kExitFailure;
+        }
+      }
+    }
+    std::signal(SIGINT, oldHandler);
+  }
+  SetNotifier(previous);
+  return code;
+}
+
+}  // namespace
+
+void AddSpeedCommand(CLI::App& root, std::vector<Command>& commands) {
+  g_options = SpeedOptions{};
+  SpeedOptions& o = g_options;
+  CLI::App* app = root.add_subcommand(
+      "speed", "Read-speed test: read a range of a disk block by block and time every block");
+  app->add_option("DEVICE", o.device, "A disk number of `list`, a device path or a regular file")
+      ->required();
+  auto* count =
+      app->add_option("--count", o.count, "Number of blocks the range is divided into (500)")
+          ->check(CLI::Range(1, 2147483647))
+          ->option_text("N");
+  auto* size =
+      app->add_option("--block-size", o.blockSize,
+                      "Block size in bytes instead of a count; the count then follows from the "
+                      "whole disk")
+          ->check(CLI::Range(1, 2147483647))
+          ->option_text("BYTES");
+  count->excludes(size);
+  app->add_option("--from", o.from, "First byte of the range, or a per cent of the disk (50%)")
+      ->option_text("BYTES|P%");
+  app->add_option("--to", o.to, "Last byte of the range, or a per cent of the disk (100%)")
+      ->option_text("BYTES|P%");
+  app->add_flag("--no-pow2", o.noPow2,
+                "Do not round the block size down to a power of two sectors");
+  app->add_flag("--alternate", o.alternate,
+                "Alternate the ends: Begin - End, Begin+1 - End-1, ..., End - Begin");
+  app->add_flag("--force0", o.force0, "Begin the points with (0, 0)");
+  app->add_flag("--mib", o.mib, "Progress and positions in MiB instead of per cent");
+  app->add_option("--minimal-time", o.minimalTime,
+                  "Without a performance counter, blocks of at most MS milliseconds are not "
+                  "timed (10)")
+      ->option_text("MS");
+  app->add_option("--csv", o.csv, "Write the points (Tm, Ps, Speed) to FILE")->option_text("FILE");
+  commands.push_back({app, &RunSpeed});
+}
+
+}  // namespace dt::cli
