@@ -703,10 +703,6 @@ TEST_F(IdentifyReportTest, RussianWordsAgreeWithTheirLabels) {
   EXPECT_EQ(line("170: ", 14), "      F   14 1  " + PadRight("Команда NOP:", 48) + "разрешена");
   EXPECT_EQ(line("170: ", 0),
             "      V    0 1  " + PadRight("Мониторинг состояния SMART:", 48) + "разрешен");
-  EXPECT_EQ(line("172: ", 1),
-            "      F    1 1  " + PadRight("Команды READ/WRITE DMA QUEUED:", 50) + "разрешены");
-  EXPECT_EQ(line("174: ", 8),
-            "      F    8 1  " + PadRight("64-битное имя World Wide Name:", 56) + "разрешено");
   EXPECT_EQ(line("106: ", 2), "      F    2 1  Данные в слове 88 верны");
   EXPECT_EQ(line("256: ", 8),
             "      V    8 1  " + PadRight("Уровень безопасности:", 45) + "Максимальный");
@@ -720,8 +716,6 @@ TEST_F(IdentifyReportTest, RussianWordsAgreeWithTheirLabels) {
             "      F    9 1  " +
                 PadRight("receipt of host initiated power management requests:", 54) +
                 "Поддерживается");
-  EXPECT_EQ(line("240: ", 1),
-            "      F    1 1  " + PadRight("The Write-Read-Verify feature set:", 55) + "разрешен");
 }
 
 }  // namespace
