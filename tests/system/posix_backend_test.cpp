@@ -1,6 +1,11 @@
 // The Linux backend on real kernel paths: loop devices over image files,
 // partitions, ext4 mounts and FUSE files with bad sectors, reached through
 // dt::Sys() and the device helpers as the rest of the program reaches them.
+#include <limits.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -254,6 +259,8 @@ TEST(PosixLoopDevice, ListedAsPhysicalDiskAfterTheRealDisks) {
   // Whole cylinders: 8 x 255 x 63 x 512 bytes = 62.7 MiB.
   EXPECT_EQ(item->text, "HDD" + std::to_string(n) + "  62 MB");
   EXPECT_EQ(DriveNumberOf(item->text), static_cast<int>(n));
+  // Without partitions or a file system it is no logical drive.
+  EXPECT_EQ(FindItem(FillLogicalList(), loop.path()), nullptr);
   bool sawLoop = false;
   for (const DriveItem& d : items) {
     const bool isLoop = d.path.rfind("/dev/loop", 0) == 0;
@@ -426,6 +433,30 @@ TEST(PosixPartitions, MountedPartitionBlocksWritesToItsDisk) {
   // Reading the disk is fine.
   OpenHandle reader(loop.path());
   EXPECT_TRUE(reader.valid()) << SystemErrorText(reader.error());
+
+  // Writing anywhere on the disk may destroy the mounted file system.
+  EXPECT_TRUE(Sys().DeviceInUse(loop.path()));
+  EXPECT_TRUE(Sys().DeviceInUse(parts[0]));
+  EXPECT_TRUE(Sys().DeviceInUse(parts[1]));
+  mount.Unmount();
+  EXPECT_FALSE(Sys().DeviceInUse(loop.path()));
+  EXPECT_FALSE(Sys().DeviceInUse(parts[1]));
+}
+
+TEST(PosixPartitions, RootFileSystemDiskIsInUse) {
+  struct stat root {};
+  ASSERT_EQ(::stat("/", &root), 0);
+  char target[PATH_MAX] = {};
+  const std::string link = "/sys/dev/block/" + std::to_string(major(root.st_dev)) + ":" +
+                           std::to_string(minor(root.st_dev));
+  if (!::realpath(link.c_str(), target)) GTEST_SKIP() << "/ is not on a block device";
+  const std::string name = std::string(target).substr(std::string(target).rfind('/') + 1);
+  struct stat node {};
+  if (::stat(("/dev/" + name).c_str(), &node) != 0 || node.st_rdev != root.st_dev)
+    GTEST_SKIP() << "no node /dev/" << name;
+  EXPECT_TRUE(Sys().DeviceInUse("/dev/" + name));
+  EXPECT_FALSE(Sys().DeviceInUse("/dev/null"));
+  EXPECT_FALSE(Sys().DeviceInUse("/dev/dt-no-such-disk"));
 }
 
 // ---------------------------------------------------------------------------
