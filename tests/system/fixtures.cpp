@@ -323,6 +323,7 @@ LoopDevice::~LoopDevice() {
 }
 
 std::vector<std::string> LoopDevice::Partition(const std::string& sfdiskScript) {
+  RemovePartitions();  // a second table replaces the first
   RunOrThrow({"sfdisk", "--no-reread", "--no-tell-kernel", "-q", path_}, sfdiskScript);
   RunOrThrow({"partx", "-a", path_});
   partitions_.clear();
