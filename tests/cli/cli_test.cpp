@@ -1,0 +1,141 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "cli/cli.h"
+#include "device/text.h"
+#include "platform/platform.h"
+
+namespace dt {
+namespace {
+
+struct Result {
+  int code;
+  std::string out;
+  std::string err;
+};
+
+Result RunCli(std::vector<std::string> args) {
+  args.insert(args.begin(), "disktest-cli");
+  std::ostringstream out, err;
+  // Every run chooses its own machine; the real one is restored afterwards.
+  ScopedPlatform keep(MakeHostPlatform());
+  const int code = cli::Run(args, out, err);
+  return {code, out.str(), err.str()};
+}
+
+TEST(Cli, ListShowsTheDemoMachineWithDevicePaths) {
+  SetNumberFormat({",", "."});
+  const Result r = RunCli({"--demo", "list"});
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("  HDD0  6142 MB   \\\\.\\PHYSICALDRIVE0\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("  HDD2  1019 MB   \\\\.\\PHYSICALDRIVE2\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("  C: 4,096 MB [SYSTEM] NTFS     \\\\.\\C:\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("  E: 650.00 MB [DEMO_CD] CDFS   \\\\.\\E:\n"), std::string::npos) << r.out;
+}
+
+TEST(Cli, UsageErrorsExitWithTwo) {
+  EXPECT_EQ(RunCli({}).code, 2);
+  EXPECT_EQ(RunCli({"frobnicate"}).code, 2);
+  EXPECT_EQ(RunCli({"--demo", "--sim", "x.json", "list"}).code, 2);
+  const Result bad = RunCli({"--sim", "/nonexistent.json", "list"});
+  EXPECT_EQ(bad.code, 2);
+  EXPECT_NE(bad.err.find("/nonexistent.json: cannot read the file"), std::string::npos);
+  EXPECT_EQ(RunCli({"--demo", "smart", "/dev/nosuchdisk"}).code, 2);
+  // A drive number that does not exist is the report's own open failure.
+  const Result missing = RunCli({"--demo", "smart", "7"});
+  EXPECT_EQ(missing.code, 1);
+  EXPECT_EQ(missing.out.rfind("Open Error  Error Code = ", 0), 0u) << missing.out;
+  EXPECT_EQ(RunCli({"--demo", "smart", "0", "--identify", "de"}).code, 2);
+  const Result help = RunCli({"list", "--help"});
+  EXPECT_EQ(help.code, 0);
+  EXPECT_NE(help.out.find("Usage"), std::string::npos);
+}
+
+TEST(Cli, SmartOfADiskWithoutPassThroughPrintsItsFailureLines) {
+  const Result r = RunCli({"--demo", "smart", "2"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.out.find("ID error : System "), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("No support SMART"), std::string::npos) << r.out;
+}
+
+#ifndef _WIN32
+std::string Capture(const std::string& command) {
+  std::string out;
+  FILE* p = popen(command.c_str(), "r");
+  if (!p) return out;
+  char buf[4096];
+  std::size_t n;
+  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+  pclose(p);
+  return out;
+}
+
+// The JSON output agrees with skdump (libatasmart) on every attribute of
+// every real capture: ID, value, worst, threshold and the 48-bit raw value.
+TEST(Cli, SmartJsonAgreesWithSkdump) {
+  if (Capture("command -v skdump || ls /usr/sbin/skdump 2>/dev/null").empty())
+    GTEST_SKIP() << "skdump (libatasmart-bin) is not installed";
+  int files = 0;
+  for (const auto& e : std::filesystem::directory_iterator(DT_TESTDATA_DIR "/ata-captures")) {
+    if (e.path().extension() != ".cap") continue;
+    ++files;
+    const std::string cap = e.path().string();
+    const Result r = RunCli({"--capture", cap, "smart", "0", "--json"});
+    ASSERT_TRUE(r.code == 0 || r.code == 1) << r.err;
+    const auto j = nlohmann::json::parse(r.out);
+    // skdump's table: ID# Name Value Worst Thres Pretty Raw Type Updates Good Good/Past.
+    std::istringstream peer(Capture("PATH=$PATH:/usr/sbin skdump --load='" + cap + "' 2>&1"));
+    std::string line;
+    std::vector<std::vector<std::string>> rows;
+    bool table = false;
+    while (std::getline(peer, line)) {
+      if (line.rfind("ID#", 0) == 0) {
+        table = true;
+        continue;
+      }
+      std::istringstream ls(line);
+      std::vector<std::string> tok;
+      for (std::string t; ls >> t;) tok.push_back(t);
+      if (table && tok.size() >= 7) rows.push_back(tok);
+    }
+    ASSERT_EQ(rows.size(), j["attributes"].size()) << cap;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      const auto& a = j["attributes"][i];
+      const auto& t = rows[i];
+      SCOPED_TRACE(cap + " attribute " + t[0]);
+      EXPECT_EQ(a["id"].get<int>(), std::stoi(t[0]));
+      // skdump says "n/a" for the values it takes as invalid.
+      if (t[2] != "n/a") {
+        EXPECT_EQ(a["value"].get<int>(), std::stoi(t[2]));
+      }
+      if (t[3] != "n/a") {
+        EXPECT_EQ(a["worst"].get<int>(), std::stoi(t[3]));
+      }
+      if (t[4] != "n/a") {
+        EXPECT_EQ(a["threshold"].get<int>(), std::stoi(t[4]));
+      }
+      // skdump prints the six raw bytes in their order, byte 0 first.
+      std::string rawHex;
+      for (const auto& tok : t)
+        if (tok.size() == 14 && tok.rfind("0x", 0) == 0) rawHex = tok.substr(2);
+      ASSERT_EQ(rawHex.size(), 12u);
+      std::uint64_t raw = 0;
+      for (int b = 5; b >= 0; --b) raw = (raw << 8) | std::stoul(rawHex.substr(2 * b, 2), nullptr, 16);
+      EXPECT_EQ(a["raw"].get<std::uint64_t>(), raw);
+    }
+    // Identity as skdump shows it.
+    const std::string skd = Capture("PATH=$PATH:/usr/sbin skdump --load='" + cap + "' 2>&1");
+    EXPECT_NE(skd.find("Model: [" + j["model"].get<std::string>() + "]"), std::string::npos) << cap;
+    EXPECT_NE(skd.find("Serial: [" + j["serial"].get<std::string>() + "]"), std::string::npos) << cap;
+    EXPECT_NE(skd.find("Firmware: [" + j["firmware"].get<std::string>() + "]"), std::string::npos) << cap;
+  }
+  EXPECT_GE(files, 11);
+}
+#endif
+
+}  // namespace
+}  // namespace dt
