@@ -1,0 +1,40 @@
+// The errors window: a memo of error lines shared by the read-speed test and
+// the surface test.
+#pragma once
+
+#include <QDialog>
+#include <QPlainTextEdit>
+
+#include "speedtest/errors_list.h"
+#include "speedtest/ui/clock_label.h"
+
+namespace dt::ui {
+
+class TErrListFrm : public QDialog, public ErrorLines {
+  Q_OBJECT
+ public:
+  explicit TErrListFrm(QWidget* parent = nullptr);
+
+  ClockLabel* RxClock1;
+  QPlainTextEdit* Memo1;
+
+  // The memo's lines; called on the GUI thread.
+  void Clear() override;
+  void AppendLine(const std::string& line) override;
+  void AppendLine(const QString& line);
+  QStringList Lines() const;
+  // Shows the window and returns when it is closed.
+  int ShowModal();
+  // Shows the window without blocking.
+  void ShowModeless();
+
+ protected:
+  void showEvent(QShowEvent* e) override;
+  void resizeEvent(QResizeEvent* e) override;
+
+ private:
+  void FormShow();
+  void FormResize();
+};
+
+}  // namespace dt::ui

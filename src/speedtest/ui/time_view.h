@@ -1,0 +1,31 @@
+// The time chart window: the time of every block against its position.
+#pragma once
+
+#include <QDialog>
+
+#include "speedtest/ui/clock_label.h"
+#include "speedtest/ui/line_chart.h"
+
+namespace dt::ui {
+
+class TForm4 : public QDialog {
+  Q_OBJECT
+ public:
+  explicit TForm4(QWidget* parent = nullptr);
+
+  LineChart* DBChart1;
+  ClockLabel* RxClock1;
+
+  // Shows the window and returns when it is closed.
+  int ShowModal();
+
+ protected:
+  void showEvent(QShowEvent* e) override;
+  void resizeEvent(QResizeEvent* e) override;
+
+ private:
+  void FormShow();
+  void FormResize();
+};
+
+}  // namespace dt::ui

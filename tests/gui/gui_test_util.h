@@ -1,0 +1,84 @@
+// Helpers of the window tests: a simulated machine, the program's windows on
+// it, and a watcher that answers the modal windows a handler opens.
+#pragma once
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/gui_app.h"
+#include "platform/platform.h"
+#include "platform/sim/sim_platform.h"
+
+namespace dt::ui::test {
+
+// A simulated machine with a virtual clock, from a JSON descriptor.
+inline std::unique_ptr<SimPlatform> Machine(const std::string& json) {
+  std::string error;
+  auto m = ParseSimMachine(json, "", "test machine", &error);
+  if (!m) qFatal("bad test machine: %s", error.c_str());
+  return m;
+}
+
+// Two disks and two volumes: disk 0 of 64 MiB reads cleanly, disk 1 of
+// 8 MiB has unreadable sectors; C is on disk 0, D on disk 1.
+inline const char* kTwoDisks = R"json({
+  "perf_frequency": 10000000,
+  "disks": [
+    {"size": 67108864, "speed": {"start_mbps": 100, "end_mbps": 50, "latency_ms": 0.1},
+     "capture": "builtin:st9100821as"},
+    {"size": 8388608, "speed": {"start_mbps": 40, "end_mbps": 40, "latency_ms": 0.1},
+     "unreadable": [[2048, 2055], [9000, 9000]]}
+  ],
+  "volumes": [
+    {"name": "C", "label": "SYSTEM", "fs": "NTFS", "disk": 0, "offset": 0, "size": 67108864},
+    {"name": "D", "label": "DATA", "fs": "FAT32", "disk": 1, "offset": 0, "size": 8388608}
+  ]
+})json";
+
+// Calls `act` with every modal window that appears, until stopped. The
+// action runs from the event loop of the modal window itself.
+class ModalWatcher {
+ public:
+  explicit ModalWatcher(std::function<void(QWidget*)> act) : act_(std::move(act)) {
+    timer_.setInterval(5);
+    QObject::connect(&timer_, &QTimer::timeout, [this] {
+      QWidget* w = QApplication::activeModalWidget();
+      if (!w) last_ = nullptr;
+      if (!w || w == last_) return;
+      last_ = w;
+      ++seen_;
+      act_(w);
+    });
+    timer_.start();
+  }
+  int Seen() const { return seen_; }
+
+ private:
+  std::function<void(QWidget*)> act_;
+  QTimer timer_;
+  QPointer<QWidget> last_;
+  int seen_ = 0;
+};
+
+// Closes a message box by `button` and remembers its caption and text.
+struct BoxRecord {
+  QString caption;
+  QString text;
+};
+inline void AnswerBox(QWidget* w, QMessageBox::StandardButton button, BoxRecord* rec) {
+  auto* box = qobject_cast<QMessageBox*>(w);
+  QVERIFY2(box, qPrintable(QString("expected a message box, got ") + w->metaObject()->className()));
+  rec->caption = box->windowTitle();
+  rec->text = box->text();
+  QTimer::singleShot(0, box, [box, button] { box->button(button)->click(); });
+}
+
+}  // namespace dt::ui::test

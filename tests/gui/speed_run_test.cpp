@@ -1,0 +1,189 @@
+// A read-speed run driven through the main window on a simulated machine:
+// Start, the range dialog, the worker's steps on the GUI thread, the timer's
+// requests, Stop, and the errors window at the end of a run with errors.
+#include <QtTest>
+#include <atomic>
+#include <thread>
+
+#include "gui_test_util.h"
+#include "speedtest/ui/data_module.h"
+#include "speedtest/ui/errors_window.h"
+#include "speedtest/ui/main_window.h"
+#include "speedtest/ui/range_dialog.h"
+
+using namespace dt;
+using namespace dt::ui;
+using namespace dt::ui::test;
+
+class SpeedRunTest : public QObject {
+  Q_OBJECT
+
+ private:
+  SimPlatform* sim_ = nullptr;
+  std::unique_ptr<ScopedPlatform> platform_;
+  std::unique_ptr<GuiApp> app_;
+  TForm1* f_ = nullptr;
+
+  void Open(const char* json) {
+    auto m = Machine(json);
+    sim_ = m.get();
+    platform_ = std::make_unique<ScopedPlatform>(std::move(m));
+    app_ = std::make_unique<GuiApp>();
+    f_ = app_->forms().Form1;
+    app_->Show();
+    QVERIFY(QTest::qWaitForWindowExposed(f_));
+  }
+
+  // Presses Start and accepts the range dialog as the start fills it in.
+  void StartRun() {
+    ModalWatcher okRange([this](QWidget* w) {
+      QCOMPARE(w, static_cast<QWidget*>(app_->forms().RangeForm));
+      QTimer::singleShot(0, w, [this] { app_->forms().RangeForm->Button1->click(); });
+    });
+    QTest::mouseClick(f_->Button1, Qt::LeftButton);
+    QCOMPARE(okRange.Seen(), 1);
+  }
+
+  const PointTable& Points() const { return app_->forms().DataModule1->RxMemoryData1; }
+
+ private slots:
+  void cleanup() {
+    app_.reset();
+    platform_.reset();
+    sim_ = nullptr;
+  }
+
+  void fullRunFillsLabelsPointsAndChart() {
+    Open(kTwoDisks);
+    QVERIFY(f_->ComboBox2->currentText().startsWith("C: 64"));
+    QVERIFY(f_->Button2->isEnabled());
+    StartRun();
+    // Start has run on this thread; the worker's steps wait for the loop.
+    QCOMPARE(f_->Button1->text(), QString("Stop"));
+    for (QPushButton* b : {f_->Button2, f_->Button3, f_->Button4, f_->Button5, f_->Button6,
+                           f_->Button7, f_->Button8})
+      QVERIFY(!b->isEnabled());
+    QVERIFY(f_->Button10->isEnabled());
+    QVERIFY(f_->Button11->isEnabled());
+    QCOMPARE(f_->Label4->text(), QString("BlokSize 512*256=131,072"));
+    QCOMPARE(f_->Label7->text(), QString("Bloks 511"));
+    QCOMPARE(f_->Label5->text(), QString("From  0"));
+    QCOMPARE(f_->Label6->text(), QString("To    67,108,863"));
+    QCOMPARE(f_->DiskSz->text(), QString("64.000 Mb"));
+
+    QTRY_VERIFY_WITH_TIMEOUT(!f_->Speed().Busy(), 20000);
+    QCOMPARE(f_->Button1->text(), QString("Start"));
+    for (QPushButton* b : {f_->Button2, f_->Button3, f_->Button4, f_->Button5, f_->Button6,
+                           f_->Button7, f_->Button8})
+      QVERIFY(b->isEnabled());
+    // 511 whole blocks and the short last one.
+    QCOMPARE(Points().Size(), std::size_t{512});
+    QCOMPARE(Points().At(511).Ps, 100.0);
+    QCOMPARE(f_->Label2->text(), QString("100.0%"));
+    QCOMPARE(f_->Label10->text(), QString("Cur.addr. 67,108,864"));
+    QVERIFY(f_->ElTime->text().startsWith("Time 00:00:"));
+    QCOMPARE(f_->Label3->text(), QString("Errors: 0"));
+
+    // The last refresh comes from the timer after the end of the run.
+    QTRY_COMPARE(f_->DBChart1->Chart()->ShownPoints(), 512);
+    const auto* ax = f_->DBChart1->Chart()->AxisX();
+    QVERIFY(ax->min() <= Points().At(0).Ps && ax->max() >= 100.0);
+    const auto* ay = f_->DBChart1->Chart()->AxisY();
+    double lo = 1e300, hi = 0;
+    for (std::size_t i = 0; i < Points().Size(); ++i) {
+      lo = std::min(lo, Points().At(i).Speed);
+      hi = std::max(hi, Points().At(i).Speed);
+    }
+    QVERIFY(ay->min() <= lo && ay->max() >= hi);
+    // The profile falls from 100 to 50 MB/s along the disk.
+    QVERIFY(Points().At(10).Speed > Points().At(500).Speed);
+    QVERIFY(!app_->forms().ErrListFrm->isVisible());
+  }
+
+  void chartIsReReadOnlyWhenTold() {
+    Open(kTwoDisks);
+    f_->CheckBox1->setChecked(false);  // no live refresh
+    f_->DBChart1->Refresh();
+    QCOMPARE(f_->DBChart1->Chart()->ShownPoints(), 0);
+    StartRun();
+    QTRY_VERIFY_WITH_TIMEOUT(!f_->Speed().Busy(), 20000);
+    // Without "Real Time" the chart is refreshed once, at the end.
+    QTRY_COMPARE(f_->DBChart1->Chart()->ShownPoints(), 512);
+    app_->forms().DataModule1->RxMemoryData1.Append(SpeedPoint{5, 100.0, 1.0});
+    QTest::qWait(300);
+    QCOMPARE(f_->DBChart1->Chart()->ShownPoints(), 512);
+    f_->DBChart1->Refresh();
+    QCOMPARE(f_->DBChart1->Chart()->ShownPoints(), 513);
+  }
+
+  void stopEndsTheRunWithoutTheErrorsWindow() {
+    Open(kTwoDisks);
+    f_->Physical->setChecked(true);
+    f_->ComboBox1->setCurrentIndex(1);  // the disk with bad sectors at 1 MiB
+    f_->Edit1->setText("2");            // 2 MiB blocks, read as two requests each
+    std::atomic<int> reads{0};
+    std::atomic<bool> release{false};
+    sim_->SetRequestHook([&](int, std::int64_t, bool) {
+      // The worker halts before the first read of the third block until the
+      // test has pressed Stop.
+      if (++reads == 5)
+        while (!release.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
+    StartRun();
+    QTRY_COMPARE_WITH_TIMEOUT(reads.load(), 5, 20000);
+    QCOMPARE(f_->Button1->text(), QString("Stop"));
+    QTest::mouseClick(f_->Button1, Qt::LeftButton);
+    release = true;
+    QTRY_VERIFY_WITH_TIMEOUT(!f_->Speed().Busy(), 20000);
+    QCOMPARE(f_->Button1->text(), QString("Start"));
+    QVERIFY(f_->Button3->isEnabled());
+    // The third block, under way when Stop came, is not recorded and its
+    // second half is not read.
+    QCOMPARE(reads.load(), 5);
+    QCOMPARE(Points().Size(), std::size_t{2});
+    // The bad sectors at 1 MiB and 4.4 MiB were read before the stop ...
+    QTRY_COMPARE(f_->Label3->text(), QString("Errors: 2"));
+    QCOMPARE(app_->forms().ErrListFrm->Lines().size(), 2);
+    // ... but a stopped run does not open the errors window.
+    QTest::qWait(400);
+    QVERIFY(!app_->forms().ErrListFrm->isVisible());
+    QTRY_COMPARE(f_->DBChart1->Chart()->ShownPoints(), 2);
+    sim_->SetRequestHook(nullptr);
+  }
+
+  void runWithErrorsShowsTheErrorsWindow() {
+    Open(kTwoDisks);
+    f_->Physical->setChecked(true);
+    f_->ComboBox1->setCurrentIndex(1);
+    f_->Edit1->setText("4");  // 1 MiB blocks
+    QStringList shown;
+    bool modal = false;
+    ModalWatcher watcher([&](QWidget* w) {
+      if (w == app_->forms().RangeForm) {
+        QTimer::singleShot(0, w, [this] { app_->forms().RangeForm->Button1->click(); });
+        return;
+      }
+      QCOMPARE(w, static_cast<QWidget*>(app_->forms().ErrListFrm));
+      modal = w->isModal();
+      shown = app_->forms().ErrListFrm->Lines();
+      QTimer::singleShot(0, w, [w] { w->close(); });
+    });
+    QTest::mouseClick(f_->Button1, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!f_->Speed().Busy(), 20000);
+    QTRY_COMPARE(watcher.Seen(), 2);
+    QVERIFY(modal);
+    // Sectors 2048-2055 lie in the second block, sector 9000 in the fifth.
+    // The physical disk's size is its whole cylinders: 8,225,280 bytes.
+    QCOMPARE(shown.size(), 2);
+    QVERIFY2(shown[0].startsWith("1 at 12.7 % 1,048,576 (2,048)  size 1,048,576 (2,048)  Error "
+                                 "Code = "),
+             qPrintable(shown[0]));
+    QVERIFY2(shown[1].startsWith("2 at 51.0 % 4,194,304 (8,192)  size 1,048,576 (2,048)  "),
+             qPrintable(shown[1]));
+    QCOMPARE(f_->Label3->text(), QString("Errors: 2"));
+    QCOMPARE(f_->Label11->text(), QString("Errors: 0"));
+  }
+};
+
+QTEST_MAIN(SpeedRunTest)
+#include "speed_run_test.moc"
