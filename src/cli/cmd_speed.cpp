@@ -111,7 +111,7 @@ class CliView : public SpeedView {
   void RefreshChart() override {}
   void ShowErrorsList() override {}
   void RepaintForm() override {
-    if (!terminal_) out_ << StatusLine() << "\n";
+    if (!terminal_) out_ << StatusLine() << std::endl;
   }
   void RepaintLabels() override {
     if (terminal_) Redraw();
