@@ -37,7 +37,7 @@ fi
 
 if [ -x fuzz/run_all.sh ]; then
   step "fuzz targets"
-  FUZZ_SECONDS=${FUZZ_SECONDS:-60} bash fuzz/run_all.sh
+  FUZZ_SECONDS=${FUZZ_SECONDS:-40} bash fuzz/run_all.sh
 fi
 
 step "all done"
