@@ -184,7 +184,7 @@ void StartRunning(SurfaceState& s, TDiskTest& worker, bool dumpToFile) {
   s.SurfaceRunning.store(true);
   s.PatternByte.store(0);
   s.DumpToFile.store(dumpToFile);
-  worker.Wake();
+  worker.RequestRun();
 }
 
 // ---------------------------------------------------------------------------
@@ -198,9 +198,16 @@ TDiskTest::~TDiskTest() {
   Terminate();
 }
 
+void TDiskTest::RequestRun() {
+  requested_.store(true);
+  Wake();
+}
+
 void TDiskTest::Execute() {
+  // Every Start makes one run, and so one TestFinished, even when Stop
+  // comes before the worker has woken.
   while (!Terminated()) {
-    if (!s_.SurfaceRunning.load()) {
+    if (!requested_.exchange(false)) {
       WaitForWake();
       continue;
     }

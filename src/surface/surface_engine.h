@@ -181,6 +181,8 @@ class TDiskTest : public Worker {
   // The worker is inside a run; cleared before TestFinished is handed over.
   bool Busy() const { return busy_.load(); }
 
+  // Asks the thread for one run and wakes it.
+  void RequestRun();
   // One run, on the calling thread: the dump file, the passes, the end.
   void PerformRun();
 
@@ -210,6 +212,7 @@ class TDiskTest : public Worker {
   MainThread& main_;
   SurfaceSteps& steps_;
   std::atomic<bool> busy_{false};
+  std::atomic<bool> requested_{false};
 };
 
 // Start, the engine's part: StartCounters sets the start tick and clears

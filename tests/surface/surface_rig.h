@@ -38,6 +38,8 @@ class WrapPlatform : public Platform {
   std::function<void(const Request&)> onRequest;
   // Opens for writing fail with access denied.
   bool refuseWriteOpen = false;
+  // The device that DeviceInUse names in use.
+  std::string inUse;
 
   std::vector<Request> Requests() const {
     std::lock_guard<std::mutex> lock(mu_);
@@ -62,6 +64,7 @@ class WrapPlatform : public Platform {
     return inner_->OpenDevice(path, access, share, disposition, flags);
   }
   bool Close(Handle h) override { return inner_->Close(h); }
+  bool DeviceInUse(const std::string& path) override { return path == inUse; }
   FileType GetType(Handle h) override { return inner_->GetType(h); }
   bool ReadAt(Handle h, std::int64_t offset, void* buf, std::uint32_t len,
               std::uint32_t* done) override {
