@@ -248,7 +248,7 @@ TEST(AtaPassThrough, FailedAnswers) {
 // COMMAND, 00/00), not "ATA pass through information available". Disabled:
 // the registers are read from fixed-format sense only with 00/1D today, so
 // bIDEError comes back as 0 here.
-TEST(AtaPassThrough, DISABLED_AbortedCommandInFixedFormatSense) {
+TEST(AtaPassThrough, AbortedCommandInFixedFormatSense) {
   ScriptedSgIo sg;
   sg.answer.status = 0x02;
   sg.answer.driverStatus = 0x08;

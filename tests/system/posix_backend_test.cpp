@@ -517,7 +517,7 @@ TEST(PosixFaultyFile, BadSectorsFailWithEio) {
 // requests that touch it. Disabled: files opened with O_DIRECT are accessed
 // in whole 4 KiB units today, so the good sectors next to a bad one fail
 // too, and a write next to one is refused.
-TEST(PosixFaultyFile, DISABLED_OneBadSectorFailsOnlyItself) {
+TEST(PosixFaultyFile, OneBadSectorFailsOnlyItself) {
   DT_SYSTEM_TEST_NEEDS(systest::kNeedRoot | systest::kNeedFuse);
   FaultyFs::Options o;
   o.size = 4 * kMiB;

@@ -112,7 +112,10 @@ AtaOutcome RunAta(int fd, const std::uint8_t regs[7], bool dataIn, std::uint8_t*
         asc = req.sense[12];
         ascq = req.sense[13];
       }
-      if (asc == 0x00 && ascq == 0x1D && req.senseLen >= 7) {
+      // The ATA registers travel in the information bytes when the VALID
+      // bit is set (libata's answer to a failed command) or with the
+      // "ATA pass through information available" code.
+      if (((req.sense[0] & 0x80) || (asc == 0x00 && ascq == 0x1D)) && req.senseLen >= 7) {
         haveAtaStatus = true;
         ataError = req.sense[3];
         ataStatus = req.sense[4];

@@ -46,6 +46,7 @@ struct OpenFile {
   std::string path;
   dev_t rdev = 0;
   std::uint32_t sectorSize = 512;
+  int openErrno = 0;  // why a device-control handle could only be opened O_PATH
 };
 
 void Fail(int err) { Platform::SetLastError(static_cast<std::uint32_t>(err)); }
@@ -145,7 +146,9 @@ Handle PosixPlatform::OpenDevice(const std::string& path, std::uint32_t access,
     // Device-control handles: sizes and ATA commands only.
     fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0 && f.block && (errno == EACCES || errno == EPERM)) {
-      // Sizes come from sysfs, which needs no permission on the device.
+      // Sizes come from sysfs, which needs no permission on the device;
+      // every other request fails with the error of the refused open.
+      f.openErrno = errno;
       fd = ::open(path.c_str(), O_PATH | O_CLOEXEC);
     }
     f.dataAllowed = false;
@@ -167,8 +170,15 @@ Handle PosixPlatform::OpenDevice(const std::string& path, std::uint32_t access,
     return kInvalidHandle;
   }
   f.fd = fd;
-  f.sectorSize = kAlign;  // regular files: the largest sector size in use
-  if (f.block) {
+  if (!f.block) {
+    // A regular file: the direct I/O alignment its file system asks for
+    // (none for FUSE files), so that one bad sector fails only itself.
+    struct statx sx{};
+    f.sectorSize = 512;
+    if (f.direct && ::statx(fd, "", AT_EMPTY_PATH, STATX_DIOALIGN, &sx) == 0 &&
+        (sx.stx_mask & STATX_DIOALIGN) && sx.stx_dio_offset_align > 512)
+      f.sectorSize = sx.stx_dio_offset_align;
+  } else {
     int ss = 0;
     if (::ioctl(fd, BLKSSZGET, &ss) == 0 && ss > 0) {
       f.sectorSize = static_cast<std::uint32_t>(ss);
@@ -354,7 +364,10 @@ bool PosixPlatform::DeviceSize(Handle h, std::uint64_t* bytes, std::uint32_t* se
       return false;
     }
   }
-  *bytes = size;
+  // Only whole sectors can be read: a device over a file whose length is not
+  // a whole number of sectors ends at its last whole sector.
+  const std::uint32_t ss = std::max<std::uint32_t>(f.sectorSize, 1);
+  *bytes = size / ss * ss;
   *sectorSize = f.sectorSize;
   return true;
 }
@@ -410,6 +423,10 @@ bool PosixPlatform::Control(Handle h, std::uint32_t code, const void* in, std::u
       OpenFile f;
       if (!impl_->Lookup(h, &f)) {
         Fail(EBADF);
+        return false;
+      }
+      if (f.openErrno != 0) {
+        Fail(f.openErrno);
         return false;
       }
       return AtaControl(f.fd, f.block, code, in, inLen, out, outLen, returned);
