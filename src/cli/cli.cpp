@@ -29,6 +29,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
 
   std::vector<Command> commands;
   AddListCommand(app, commands);
+  AddSurfaceCommand(app, commands);
   AddSpeedCommand(app, commands);
   AddSmartCommand(app, commands);
 

@@ -30,5 +30,6 @@ struct Command {
 void AddListCommand(CLI::App& root, std::vector<Command>& commands);
 void AddSpeedCommand(CLI::App& root, std::vector<Command>& commands);
 void AddSmartCommand(CLI::App& root, std::vector<Command>& commands);
+void AddSurfaceCommand(CLI::App& root, std::vector<Command>& commands);
 
 }  // namespace dt::cli

@@ -1,0 +1,424 @@
+// disktest-cli surface: the surface test of the surface test window on the
+// command line. The disk goes through the same hand-over as from the main
+// window, the options through the window's handlers, the questions through
+// the terminal (or --yes), and the worker's window updates are served by
+// this thread's own loop.
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <ostream>
+
+#ifdef DT_HAVE_PNG
+#include <png.h>
+#endif
+
+#include "cli/cli.h"
+#include "device/device.h"
+#include "device/notify.h"
+#include "device/text.h"
+#include "device/worker.h"
+#include "surface/surface_logic.h"
+
+namespace dt::cli {
+
+namespace {
+
+using surface::SurfaceTestLogic;
+
+struct SurfaceOptions {
+  std::string device;
+  std::string mode = "read";
+  std::int32_t passes = 1;
+  std::string dump;
+  std::int32_t logFirst = 5000;
+  bool noLog = false;
+  std::string badBlocks;
+  std::string mapPng;
+  std::string mapSize = "60x40";
+  bool yes = false;
+  bool yesSystemDisk = false;
+};
+
+SurfaceOptions g_options;
+CLI::Option* g_dumpOption = nullptr;
+std::atomic<bool> g_interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+extern "C" void OnSurfaceInterrupt(int) {
+  g_interrupted.store(true);
+}
+
+// Whether a standard stream (0 in, 1 out) is a terminal: on Linux, its
+// descriptor is a tty or a pty. Unknown (false, with *known false) where
+// /proc does not tell.
+bool IsTerminal(int fd, bool* known) {
+  std::error_code ec;
+  const auto target =
+      std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(fd), ec).string();
+  if (known) *known = !ec;
+  return !ec && (target.rfind("/dev/pts/", 0) == 0 || target.rfind("/dev/tty", 0) == 0);
+}
+
+// Messages to standard error; questions answered by --yes (the two
+// data-loss questions) and --yes-system-disk (the system-disk question), or
+// else asked on the terminal. Without a terminal a question is answered No.
+class TerminalNotifier : public Notifier {
+ public:
+  TerminalNotifier(std::ostream& err, bool yes, bool yesSystemDisk)
+      : err_(err), yes_(yes), yesSystemDisk_(yesSystemDisk) {}
+  void ShowMessage(const std::string& caption, const std::string& text) override {
+    err_ << caption << ": " << text << "\n";
+    err_.flush();
+  }
+  bool Confirm(const std::string& caption, const std::string& text) override {
+    const bool system = text == surface::kSystemDiskQuestion;
+    if (system ? yesSystemDisk_ : yes_) {
+      err_ << caption << ": " << text << " Yes (" << (system ? "--yes-system-disk" : "--yes")
+           << ")\n";
+      err_.flush();
+      return true;
+    }
+    bool known = false;
+    const bool terminal = IsTerminal(0, &known);
+    if (known && !terminal) {
+      err_ << caption << ": " << text << " No (no terminal to ask; "
+           << (system ? "--yes-system-disk" : "--yes") << " answers Yes)\n";
+      err_.flush();
+      return false;
+    }
+    err_ << caption << ": " << text << " [y/N] ";
+    err_.flush();
+    std::string answer;
+    if (!std::getline(std::cin, answer)) {
+      err_ << "\n";
+      return false;
+    }
+    return answer == "y" || answer == "Y" || answer == "yes" || answer == "Yes";
+  }
+
+ private:
+  std::ostream& err_;
+  bool yes_;
+  bool yesSystemDisk_;
+};
+
+// Progress: one line rewritten in place on a terminal, otherwise a line at
+// every tenth of the run. Error lines go to standard error.
+class CliSurfaceView : public surface::SurfaceView, public surface::ErrorLog {
+ public:
+  CliSurfaceView(std::ostream& out, std::ostream& err, bool terminal)
+      : out_(out), err_(err), terminal_(terminal) {}
+  void Attach(SurfaceTestLogic* w) { w_ = w; }
+
+  void StatusChanged() override {
+    if (!w_ || !w_->Running()) return;
+    const std::string line = StatusLine();
+    if (terminal_) {
+      const std::size_t n = CharCount(line);
+      out_ << "\r" << line;
+      if (n < shown_) out_ << std::string(shown_ - n, ' ');
+      out_.flush();
+      shown_ = n;
+    } else if (Tenth() != lastTenth_) {
+      lastTenth_ = Tenth();
+      out_ << line << std::endl;
+    }
+  }
+  void Clear() override {}
+  void Append(const std::string& line) override {
+    ClearLine();
+    err_ << line << "\n";
+    err_.flush();
+  }
+  void ClearLine() {
+    if (terminal_ && shown_ > 0) {
+      out_ << "\r" << std::string(shown_, ' ') << "\r";
+      out_.flush();
+      shown_ = 0;
+    }
+  }
+
+ private:
+  double Share() const {
+    surface::SurfaceState& s = w_->State();
+    const bool read = s.TestMode.load() == surface::kModeRead;
+    const std::int64_t target = read ? s.ReadTarget.load() : s.WriteTarget.load();
+    const std::int64_t done = read ? s.ReadDone.load() : s.WriteDone.load();
+    return target > 0 ? static_cast<double>(done) * 100.0 / static_cast<double>(target) : 0.0;
+  }
+  int Tenth() const { return static_cast<int>(Share() / 10.0); }
+  std::string StatusLine() const {
+    const surface::SurfaceControls& c = w_->Controls();
+    return "Pass " + c.CurTestCycle.text + "  " + NumberText(Share(), 5, 1) + "%  " +
+           c.WorkTime.text + "  read " + c.BadBlocksRead.text + "  write " + c.BadBlocksWrite.text;
+  }
+
+  std::ostream& out_;
+  std::ostream& err_;
+  bool terminal_;
+  SurfaceTestLogic* w_ = nullptr;
+  std::size_t shown_ = 0;
+  int lastTenth_ = -1;
+};
+
+bool ParseMapSize(const std::string& text, std::int32_t* columns, std::int32_t* rows) {
+  const auto x = text.find_first_of("xX");
+  if (x == std::string::npos) return false;
+  const std::string c = text.substr(0, x), r = text.substr(x + 1);
+  if (c.empty() || r.empty() || c.size() > 3 || r.size() > 3 ||
+      c.find_first_not_of("0123456789") != std::string::npos ||
+      r.find_first_not_of("0123456789") != std::string::npos)
+    return false;
+  *columns = std::stoi(c);
+  *rows = std::stoi(r);
+  return *columns >= 1 && *columns <= surface::kMaxMapColumns && *rows >= 1 &&
+         *rows <= surface::kMaxMapRows;
+}
+
+// The main window's selection of DEVICE: a number of the physical list, the
+// path or name of a physical disk ("HDD1"), or the path or name of a
+// logical drive ("C", "C:", "sdb1").
+bool SelectDevice(const std::string& device, DriveSelection* sel) {
+  const std::vector<DriveItem> physical = FillPhysicalList();
+  const bool number = !device.empty() && device.size() <= 2 &&
+                      device.find_first_not_of("0123456789") == std::string::npos;
+  for (std::size_t n = 0; n < physical.size(); ++n) {
+    const DriveItem& i = physical[n];
+    if ((number && static_cast<std::size_t>(std::stoi(device)) == n) || i.path == device ||
+        i.text.substr(0, i.text.find(' ')) == device) {
+      *sel = {true, i.text, ""};
+      return true;
+    }
+  }
+  for (const DriveItem& i : FillLogicalList()) {
+    const std::string name = LogicalNameOf(i.text);
+    if (i.path == device || name == device || name + ":" == device) {
+      *sel = {false, "", i.text};
+      return true;
+    }
+  }
+  return false;
+}
+
+bool WritePng(const std::string& path, const surface::MapImage& image, std::string* error) {
+#ifdef DT_HAVE_PNG
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) {
+    *error = "cannot create " + path;
+    return false;
+  }
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
+  bool ok = png && info;
+  if (ok) {
+    if (setjmp(png_jmpbuf(png))) {
+      ok = false;
+    } else {
+      png_init_io(png, f);
+      png_set_IHDR(png, info, static_cast<png_uint_32>(image.Width()),
+                   static_cast<png_uint_32>(image.Height()), 8, PNG_COLOR_TYPE_RGB,
+                   PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+      png_write_info(png, info);
+      for (int y = 0; y < image.Height(); ++y)
+        png_write_row(png, image.Bits() + static_cast<std::size_t>(y) * image.BytesPerLine());
+      png_write_end(png, nullptr);
+    }
+  }
+  png_destroy_write_struct(png ? &png : nullptr, info ? &info : nullptr);
+  if (std::fclose(f) != 0) ok = false;
+  if (!ok) *error = "cannot write " + path;
+  return ok;
+#else
+  (void)image;
+  *error = "this build has no PNG support; " + path + " was not written";
+  return false;
+#endif
+}
+
+const char* ModeName(std::uint8_t mode) {
+  switch (mode) {
+    case surface::kModeWrite:
+      return "Write test";
+    case surface::kModeReadWrite:
+      return "Read&Write";
+    default:
+      return "Read test";
+  }
+}
+
+int RunSurface(std::ostream& out, std::ostream& err) {
+  const SurfaceOptions& o = g_options;
+  std::uint8_t mode = surface::kModeRead;
+  if (o.mode == "write") mode = surface::kModeWrite;
+  if (o.mode == "read-write") mode = surface::kModeReadWrite;
+  std::int32_t columns = 0, rows = 0;
+  if (!ParseMapSize(o.mapSize, &columns, &rows)) {
+    err << "disktest-cli: --map-size takes COLUMNSxROWS, at most 400x300\n";
+    return kExitUsage;
+  }
+  DriveSelection sel;
+  if (!SelectDevice(o.device, &sel)) {
+    err << "disktest-cli: " << o.device
+        << " is neither a physical disk nor a logical drive (see disktest-cli list)\n";
+    return kExitUsage;
+  }
+
+  TerminalNotifier notifier(err, o.yes, o.yesSystemDisk);
+  Notifier* previous = &Notify();
+  SetNotifier(&notifier);
+  CliSurfaceView view(out, err, IsTerminal(1, nullptr) && out.rdbuf() == std::cout.rdbuf());
+  QueuedMainThread main;
+  main.BindToCurrentThread();
+
+  int code = kExitOk;
+  surface::TestedDisk disk;
+  if (!surface::OpenTestedDisk(sel, &disk)) {
+    SetNotifier(previous);
+    return kExitFailure;
+  }
+  if (disk.readOnly && mode != surface::kModeRead) {
+    // A disk in use (mounted, or held by the system) opens only for reading.
+    err << "disktest-cli: " << disk.path
+        << " could be opened for reading only: the writing test is refused and nothing was "
+           "written\n";
+    CloseDiskHandle();
+    SetNotifier(previous);
+    return kExitFailure;
+  }
+  {
+    SurfaceTestLogic w(main, view, &view);
+    view.Attach(&w);
+    w.SetTestedDisk(disk.path, disk.model, disk.readOnly, disk.sectorsPerBlock, disk.blocks,
+                    &DiskHandle);
+    if (mode == surface::kModeWrite) w.WriteTestButtonClick();
+    if (mode == surface::kModeReadWrite) w.ReadAndWriteButtonClick();
+    w.TestRetryChange(std::to_string(o.passes));
+    if (o.noLog) {
+      w.LogErrorsClick(false);
+    } else {
+      w.ErrorsNumberChange(std::to_string(o.logFirst));
+    }
+    const bool dump = g_dumpOption && g_dumpOption->count() > 0;
+    w.WriteToFileClick(dump);
+    w.State().DumpName = o.dump.empty() ? "rd.dat" : o.dump;
+    int cw = 0, ch = 0;
+    surface::ClientSizeForMap(columns, rows, &cw, &ch);
+    w.FormShow(cw, ch);
+
+    const surface::SurfaceControls& c = w.Controls();
+    out << "Disk: " << c.TestedDiskName.text << (disk.readOnly ? " (read only)" : "") << "\n";
+    std::string model = c.DiskModel.text;
+    model.erase(model.find_last_not_of(' ') + 1);
+    out << "Model: " << model << "\n";
+    out << "Disk size: " << c.DiskSize.text << "\n";
+    out << "Blocks per element: " << c.BlocksPerElement.text << " on " << columns << " x " << rows
+        << " elements, " << disk.sectorsPerBlock * 512 << " bytes a block\n";
+    out << "Test: " << ModeName(mode) << ", " << o.passes << (o.passes == 1 ? " pass" : " passes")
+        << (dump ? ", data to " + w.State().DumpName : std::string()) << "\n";
+    out.flush();
+
+    g_interrupted.store(false);
+    auto oldHandler = std::signal(SIGINT, OnSurfaceInterrupt);
+    w.StartButtonClick();
+    if (!w.Running()) {
+      err << "disktest-cli: the test was not started; nothing was written\n";
+      code = kExitFailure;
+    } else {
+      bool stopAsked = false;
+      while (w.Running()) {
+        main.Pump(50);
+        if (g_interrupted.load() && !stopAsked) {
+          w.StartButtonClick();  // Stop: the run ends after the request under way
+          stopAsked = true;
+        }
+      }
+      w.WaitIdle([&] { main.Pump(10); });
+      view.ClearLine();
+      surface::SurfaceState& s = w.State();
+      const surface::StatusTexts t = surface::ComputeStatus(s, Sys().TickCount());
+      out << (stopAsked ? "Stopped" : "Finished") << "\n";
+      out << "Bad blocks read: " << t.BadBlocksRead << "\n";
+      out << "Bad blocks write: " << t.BadBlocksWrite << "\n";
+      out << "Bad blocks compare: " << t.BadBlocksCompare << "\n";
+      out << t.WorkTime << "\n";
+      const std::vector<std::int64_t> bad = s.BadBlockList();
+      if (stopAsked || !bad.empty()) code = kExitFailure;
+      if (stopAsked) code = 130;
+      if (!o.badBlocks.empty()) {
+        std::ofstream f(o.badBlocks, std::ios::binary | std::ios::trunc);
+        for (std::int64_t b : bad) f << b << "\n";
+        f.flush();
+        if (!f) {
+          err << "disktest-cli: cannot write " << o.badBlocks << "\n";
+          code = kExitFailure;
+        }
+      }
+      if (!o.mapPng.empty()) {
+        std::string error;
+        if (!WritePng(o.mapPng, w.Map().Image(), &error)) {
+          err << "disktest-cli: " << error << "\n";
+          code = kExitFailure;
+        }
+      }
+    }
+    std::signal(SIGINT, oldHandler);
+    w.FormHide();
+    w.WaitIdle([&] { main.Pump(10); });
+  }
+  CloseDiskHandle();
+  SetNotifier(previous);
+  return code;
+}
+
+}  // namespace
+
+void AddSurfaceCommand(CLI::App& root, std::vector<Command>& commands) {
+  g_options = SurfaceOptions{};
+  SurfaceOptions& o = g_options;
+  CLI::App* app = root.add_subcommand(
+      "surface",
+      "Surface test: read, write, or read and write back every block of a disk, pass after "
+      "pass, and find the blocks that fail. Exit code 0 when no block failed, 1 when one did "
+      "(or the test could not run), 130 when stopped with Ctrl+C");
+  app->add_option("DEVICE", o.device,
+                  "A disk number or device path of `list`, or a logical drive's name")
+      ->required();
+  app->add_option("--mode", o.mode,
+                  "read (default), write (destroys all data: a pattern byte, 0x00 in the first "
+                  "pass, +1 every pass) or read-write (reads every block and writes it back)")
+      ->check(CLI::IsMember({"read", "write", "read-write"}))
+      ->option_text("MODE");
+  app->add_option("--passes", o.passes, "Passes over the whole disk (1)")
+      ->check(CLI::Range(0, 2147483647))
+      ->option_text("N");
+  g_dumpOption = app->add_option("--dump", o.dump,
+                                 "Write the data read to FILE (rd.dat when no name is given): "
+                                 "every pass's blocks, zeros for unreadable ones")
+                     ->expected(0, 1)
+                     ->option_text("[FILE]");
+  auto* first = app->add_option("--log-first", o.logFirst,
+                                "Log the first N errors (5000); later ones are only counted")
+                    ->check(CLI::Range(0, 2147483647))
+                    ->option_text("N");
+  auto* noLog = app->add_flag("--no-log", o.noLog, "Log no error lines, only count them");
+  first->excludes(noLog);
+  app->add_option("--bad-blocks", o.badBlocks,
+                  "Write the numbers of the blocks that failed to FILE, one a line, ascending "
+                  "(the list format of badblocks and e2fsck -l)")
+      ->option_text("FILE");
+  app->add_option("--map-png", o.mapPng, "Save the final disk map as a PNG image")
+      ->option_text("FILE");
+  app->add_option("--map-size", o.mapSize, "Cells of the disk map (60x40, at most 400x300)")
+      ->option_text("COLSxROWS");
+  app->add_flag("--yes", o.yes, "Answer Yes to the two questions before a writing test");
+  app->add_flag("--yes-system-disk", o.yesSystemDisk,
+                "Answer Yes to the question before writing to a disk that may be the system's");
+  commands.push_back({app, &RunSurface});
+}
+
+}  // namespace dt::cli
