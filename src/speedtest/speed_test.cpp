@@ -1,6 +1,7 @@
 #include "speedtest/speed_test.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <filesystem>
 #include <system_error>
@@ -24,6 +25,10 @@ alignas(4096) std::uint8_t ReadBuffer[kMaxRead];
 // Counter difference in microseconds, without overflow for long blocks.
 std::int64_t CountsToMicroseconds(std::int64_t counts, std::int64_t frequency) {
   return counts / frequency * 1000000 + counts % frequency * 1000000 / frequency;
+}
+
+std::int32_t ClampSeconds(std::int64_t s) {
+  return static_cast<std::int32_t>(std::min<std::int64_t>(s, INT32_MAX));
 }
 
 std::string ErrorsText(std::int32_t n) {
@@ -449,10 +454,11 @@ void TDiskTest::SpeedRun() {
     std::string timeText;
     if (realTime) {
       const std::int64_t elapsed = (sys.TickCount() - runTick) / 1000;
+      // After the last block nothing is left, not a negative time.
       const std::int64_t left =
           std::max<std::int64_t>(0, elapsed * (endPos - curPos) / (curPos - startPos));
-      timeText = "Time " + DurationText(static_cast<std::int32_t>(elapsed)) + " (" +
-                 DurationText(static_cast<std::int32_t>(left)) + ")";
+      timeText = "Time " + DurationText(ClampSeconds(elapsed)) + " (" +
+                 DurationText(ClampSeconds(left)) + ")";
     }
     // The block's window updates in one hand-over, in their fixed order.
     Synchronize([&] {

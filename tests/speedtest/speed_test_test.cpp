@@ -425,6 +425,22 @@ TEST_F(SpeedTestTest, RealTimeLabelsAndChartRequests) {
   EXPECT_TRUE(quiet.test->ChartDirty.load());
 }
 
+TEST_F(SpeedTestTest, TimeTextShowsElapsedAndRemaining) {
+  // Blocks of 10,485,248 bytes at 10 MB/s take 1.05 s each.
+  Harness h(
+      OneDisk(104857600, R"(, "speed": {"start_mbps": 10, "end_mbps": 10, "latency_ms": 0})"));
+  h.settings.Edit1 = "10";
+  h.settings.CheckBox2 = false;
+  ASSERT_EQ(h.Run(), StartResult::Started);
+  std::vector<std::string> times;
+  for (const std::string& c : h.view.Calls())
+    if (c.rfind("label 9 ", 0) == 0) times.push_back(c.substr(8));
+  ASSERT_EQ(times.size(), 11u);
+  EXPECT_EQ(times[0], "Time 00:00:01 (00:00:09)");
+  EXPECT_EQ(times[4], "Time 00:00:05 (00:00:05)");
+  EXPECT_EQ(times[10], "Time 00:00:10 (00:00:00)");
+}
+
 TEST_F(SpeedTestTest, ReportLabels) {
   Harness h(OneDisk(10485760, kSteady));
   auto q = h.test->ReportLabels(h.settings);
