@@ -1,17 +1,22 @@
 // disktest-cli surface: the surface test of the surface test window on the
 // command line. The disk goes through the same hand-over as from the main
 // window, the options through the window's handlers, the questions through
-// the terminal (or --yes), and the worker's window updates are served by
-// this thread's own loop.
+// the terminal (or --yes). With no event loop to serve, the worker runs its
+// window updates itself, one at a time, while this thread waits for the end
+// of the run or for Ctrl+C.
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <mutex>
 #include <ostream>
+#include <thread>
 
 #ifdef DT_HAVE_PNG
 #include <png.h>
@@ -39,7 +44,7 @@ struct SurfaceOptions {
   bool noLog = false;
   std::string badBlocks;
   std::string mapPng;
-  std::string mapSize = "60x40";
+  std::string mapSize;
   bool yes = false;
   bool yesSystemDisk = false;
 };
@@ -108,12 +113,31 @@ class TerminalNotifier : public Notifier {
 };
 
 // Progress: one line rewritten in place on a terminal, otherwise a line at
-// every tenth of the run. Error lines go to standard error.
+// every tenth of the run. Error lines go to standard error. During a run
+// every call comes from the worker.
 class CliSurfaceView : public surface::SurfaceView, public surface::ErrorLog {
  public:
   CliSurfaceView(std::ostream& out, std::ostream& err, bool terminal)
       : out_(out), err_(err), terminal_(terminal) {}
   void Attach(SurfaceTestLogic* w) { w_ = w; }
+
+  // The button went from "Start" to "Stop" (on this thread, at Start) and
+  // back (on the worker, at the end of the run).
+  void ControlsChanged() override {
+    if (!w_) return;
+    if (w_->Running()) {
+      started_ = true;
+    } else if (started_) {
+      std::lock_guard<std::mutex> lock(mu_);
+      finished_ = true;
+      cv_.notify_all();
+    }
+  }
+  // Waits up to `ms` for the end of the run; true when it has ended.
+  bool WaitFinished(int ms) {
+    std::unique_lock<std::mutex> lock(mu_);
+    return cv_.wait_for(lock, std::chrono::milliseconds(ms), [&] { return finished_; });
+  }
 
   void StatusChanged() override {
     if (!w_ || !w_->Running()) return;
@@ -164,7 +188,47 @@ class CliSurfaceView : public surface::SurfaceView, public surface::ErrorLog {
   SurfaceTestLogic* w_ = nullptr;
   std::size_t shown_ = 0;
   int lastTenth_ = -1;
+  bool started_ = false;
+  std::mutex mu_;
+  std::condition_variable cv_;
+  bool finished_ = false;
 };
+
+// The blocks of a full cell when the disk is divided into n cells.
+std::int64_t BlocksPerCell(std::int64_t blocks, std::int64_t n) {
+  if (blocks % n == 0) return blocks / n;
+  return n > blocks ? 1 : blocks / n + 1;
+}
+
+// The default map: about 512 cells, about twice as wide as high, chosen so
+// that every cell starts on a 4 KiB boundary of the disk and, where the size
+// allows, holds a whole number of 128 KiB requests. A request never spans
+// two cells, so cells of odd sizes would split the requests and misalign
+// them for disks with 4 KiB sectors.
+void DefaultMapSize(std::int64_t blocks, std::int32_t sectorsPerBlock, std::int32_t* columns,
+                    std::int32_t* rows) {
+  const std::int64_t align = std::max<std::int64_t>(1, 8 / sectorsPerBlock);
+  const std::int64_t chunk = surface::kTransferBytes / (sectorsPerBlock * 512);
+  *columns = 32;
+  *rows = 16;
+  std::int64_t best = -1;
+  for (std::int32_t r = 8; r <= 24; ++r) {
+    for (std::int32_t c = 2 * r - 4; c <= 2 * r + 4; ++c) {
+      const std::int64_t n = static_cast<std::int64_t>(r) * c;
+      if (blocks < n * chunk) continue;
+      const std::int64_t perCell = BlocksPerCell(blocks, n);
+      if (perCell % align != 0) continue;
+      // Whole requests first, then the cell count nearest 512, then the shape.
+      const std::int64_t score =
+          (perCell % chunk == 0 ? 0 : 1000000) + std::abs(n - 512) * 16 + std::abs(c - 2 * r);
+      if (best < 0 || score < best) {
+        best = score;
+        *columns = c;
+        *rows = r;
+      }
+    }
+  }
+}
 
 bool ParseMapSize(const std::string& text, std::int32_t* columns, std::int32_t* rows) {
   const auto x = text.find_first_of("xX");
@@ -257,7 +321,7 @@ int RunSurface(std::ostream& out, std::ostream& err) {
   if (o.mode == "write") mode = surface::kModeWrite;
   if (o.mode == "read-write") mode = surface::kModeReadWrite;
   std::int32_t columns = 0, rows = 0;
-  if (!ParseMapSize(o.mapSize, &columns, &rows)) {
+  if (!o.mapSize.empty() && !ParseMapSize(o.mapSize, &columns, &rows)) {
     err << "disktest-cli: --map-size takes COLUMNSxROWS, at most 400x300\n";
     return kExitUsage;
   }
@@ -272,8 +336,7 @@ int RunSurface(std::ostream& out, std::ostream& err) {
   Notifier* previous = &Notify();
   SetNotifier(&notifier);
   CliSurfaceView view(out, err, IsTerminal(1, nullptr) && out.rdbuf() == std::cout.rdbuf());
-  QueuedMainThread main;
-  main.BindToCurrentThread();
+  DirectMainThread main;
 
   int code = kExitOk;
   surface::TestedDisk disk;
@@ -290,6 +353,7 @@ int RunSurface(std::ostream& out, std::ostream& err) {
     SetNotifier(previous);
     return kExitFailure;
   }
+  if (o.mapSize.empty()) DefaultMapSize(disk.blocks, disk.sectorsPerBlock, &columns, &rows);
   {
     SurfaceTestLogic w(main, view, &view);
     view.Attach(&w);
@@ -330,14 +394,13 @@ int RunSurface(std::ostream& out, std::ostream& err) {
       code = kExitFailure;
     } else {
       bool stopAsked = false;
-      while (w.Running()) {
-        main.Pump(50);
+      while (!view.WaitFinished(50)) {
         if (g_interrupted.load() && !stopAsked) {
-          w.StartButtonClick();  // Stop: the run ends after the request under way
+          w.FormHide();  // Stop: the run ends after the request under way
           stopAsked = true;
         }
       }
-      w.WaitIdle([&] { main.Pump(10); });
+      w.WaitIdle([] { std::this_thread::yield(); });
       view.ClearLine();
       surface::SurfaceState& s = w.State();
       const surface::StatusTexts t = surface::ComputeStatus(s, Sys().TickCount());
@@ -368,7 +431,7 @@ int RunSurface(std::ostream& out, std::ostream& err) {
     }
     std::signal(SIGINT, oldHandler);
     w.FormHide();
-    w.WaitIdle([&] { main.Pump(10); });
+    w.WaitIdle([] { std::this_thread::yield(); });
   }
   CloseDiskHandle();
   SetNotifier(previous);
@@ -413,7 +476,10 @@ void AddSurfaceCommand(CLI::App& root, std::vector<Command>& commands) {
       ->option_text("FILE");
   app->add_option("--map-png", o.mapPng, "Save the final disk map as a PNG image")
       ->option_text("FILE");
-  app->add_option("--map-size", o.mapSize, "Cells of the disk map (60x40, at most 400x300)")
+  app->add_option("--map-size", o.mapSize,
+                  "Cells of the disk map (at most 400x300; about 32x16 by default, cut to whole "
+                  "requests). A request never spans two "
+                  "cells: many small cells split the requests and slow the test down")
       ->option_text("COLSxROWS");
   app->add_flag("--yes", o.yes, "Answer Yes to the two questions before a writing test");
   app->add_flag("--yes-system-disk", o.yesSystemDisk,
