@@ -7,7 +7,20 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "device/text.h"
+
 namespace dt::surface::test {
+
+namespace {
+// The expected texts are written with English separators, whatever the
+// locale of the machine that runs the tests.
+class EnglishNumbers : public ::testing::Environment {
+ public:
+  void SetUp() override { SetNumberFormat({",", "."}); }
+};
+[[maybe_unused]] ::testing::Environment* const g_englishNumbers =
+    ::testing::AddGlobalTestEnvironment(new EnglishNumbers);
+}  // namespace
 
 std::string OneDisk(std::uint64_t sectors, const std::string& unreadable,
                     const std::string& unwritable, const std::string& volumes) {
