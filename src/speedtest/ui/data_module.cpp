@@ -7,24 +7,7 @@ TDataModule1::TDataModule1(QObject* parent) : QObject(parent) {
 }
 
 DataChart::Source PointSource(const PointTable* table, PointField field) {
-  return [table, field](int columns) {
-    const std::size_t n = table->Size();
-    if (field == PointField::Speed)
-      return MakeEnvelope(
-          n,
-          [table](std::size_t i) {
-            const SpeedPoint p = table->At(i);
-            return QPointF(p.Ps, p.Speed);
-          },
-          columns);
-    return MakeEnvelope(
-        n,
-        [table](std::size_t i) {
-          const SpeedPoint p = table->At(i);
-          return QPointF(p.Ps, p.Tm);
-        },
-        columns);
-  };
+  return [table, field](int columns) { return TableEnvelope(*table, field, columns); };
 }
 
 }  // namespace dt::ui

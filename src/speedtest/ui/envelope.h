@@ -5,7 +5,7 @@
 // at most four points per column lights the same pixels as drawing every
 // point, so a table of millions of records draws as fast as one of a few
 // thousand. The points are taken in ascending X; a table whose X values are
-// not ascending is visited through a sorted index instead.
+// not ascending is sorted first.
 #pragma once
 
 #include <QPointF>
@@ -13,7 +13,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
-#include <cstdint>
 #include <limits>
 #include <vector>
 
@@ -25,107 +24,131 @@ struct Envelope {
   bool empty() const { return points.isEmpty(); }
 };
 
-namespace detail {
-
-inline bool Finite(const QPointF& p) {
+inline bool FinitePoint(const QPointF& p) {
   return std::isfinite(p.x()) && std::isfinite(p.y());
 }
 
-// Walks the records in the order `at(k)` gives (k = 0 .. n-1) and keeps the
-// extreme points of every column. Returns false, with `out` unusable, as soon
-// as X falls back: that order is not ascending.
-template <class At, class Get>
-bool CollectColumns(std::size_t n, At at, Get get, int columns, Envelope* out) {
-  // Non-finite values cannot be placed on an axis; they are left out.
-  std::size_t k0 = 0;
-  while (k0 < n && !Finite(get(at(k0)))) ++k0;
-  std::size_t k1 = n;
-  while (k1 > k0 && !Finite(get(at(k1 - 1)))) --k1;
-  if (k0 == k1) return true;
-  const double x0 = get(at(k0)).x();
-  const double x1 = get(at(k1 - 1)).x();
-  const double span = x1 - x0;
-  const double scale = span > 0 ? columns / span : 0.0;
-  const int last = columns - 1;
+// Builds an envelope from points fed in ascending X between x0 and x1 (the
+// first and the last finite X of the line).
+class EnvelopeBuilder {
+ public:
+  EnvelopeBuilder(double x0, double x1, int columns)
+      : x0_(x0), prevX_(x0), last_(std::max(columns, 1) - 1) {
+    const double span = x1 - x0;
+    scale_ = span > 0 ? std::max(columns, 1) / span : 0.0;
+    env_.xMin = x0;
+    env_.xMax = x1;
+    env_.yMin = std::numeric_limits<double>::infinity();
+    env_.yMax = -std::numeric_limits<double>::infinity();
+  }
 
-  out->xMin = x0;
-  out->xMax = x1;
-  out->yMin = std::numeric_limits<double>::infinity();
-  out->yMax = -std::numeric_limits<double>::infinity();
+  // Takes the next point; non-finite points are left out. False when X fell
+  // back: the line is not ascending and the envelope is unusable.
+  bool Add(const QPointF& p) {
+    if (!FinitePoint(p)) return true;
+    if (p.x() < prevX_) return false;
+    prevX_ = p.x();
+    int c = static_cast<int>((p.x() - x0_) * scale_);
+    if (c > last_) c = last_;
+    if (c != cur_) {
+      if (cur_ >= 0) Flush();
+      cur_ = c;
+      pts_[0] = pts_[1] = pts_[2] = pts_[3] = p;
+      pos_[0] = pos_[1] = pos_[2] = pos_[3] = k_++;
+      return true;
+    }
+    pts_[3] = p;
+    pos_[3] = k_;
+    if (p.y() < pts_[1].y()) {
+      pts_[1] = p;
+      pos_[1] = k_;
+    } else if (p.y() > pts_[2].y()) {
+      pts_[2] = p;
+      pos_[2] = k_;
+    }
+    ++k_;
+    return true;
+  }
 
-  int cur = -1;
-  // The column's first, lowest, highest and last point, and where they are.
-  QPointF pts[4];
-  std::size_t pos[4] = {0, 0, 0, 0};
-  double prevX = x0;
-  auto flush = [&] {
+  Envelope Finish() {
+    if (cur_ >= 0) Flush();
+    cur_ = -1;
+    if (env_.points.isEmpty()) return Envelope();
+    return std::move(env_);
+  }
+
+ private:
+  // Emits the column's first, lowest, highest and last point in line order.
+  void Flush() {
     int order[4] = {0, 1, 2, 3};
-    std::sort(order, order + 4, [&](int a, int b) { return pos[a] < pos[b]; });
+    std::sort(order, order + 4, [&](int a, int b) { return pos_[a] < pos_[b]; });
     std::size_t prev = static_cast<std::size_t>(-1);
     for (int j : order) {
-      if (pos[j] == prev) continue;
-      prev = pos[j];
-      out->points.append(pts[j]);
+      if (pos_[j] == prev) continue;
+      prev = pos_[j];
+      env_.points.append(pts_[j]);
     }
-    out->yMin = std::min(out->yMin, pts[1].y());
-    out->yMax = std::max(out->yMax, pts[2].y());
-  };
-  for (std::size_t k = k0; k < k1; ++k) {
-    const QPointF p = get(at(k));
-    if (!Finite(p)) continue;
-    if (p.x() < prevX) return false;
-    prevX = p.x();
-    int c = static_cast<int>((p.x() - x0) * scale);
-    if (c > last) c = last;
-    if (c != cur) {
-      if (cur >= 0) flush();
-      cur = c;
-      pts[0] = pts[1] = pts[2] = pts[3] = p;
-      pos[0] = pos[1] = pos[2] = pos[3] = k;
-      continue;
-    }
-    pts[3] = p;
-    pos[3] = k;
-    if (p.y() < pts[1].y()) {
-      pts[1] = p;
-      pos[1] = k;
-    } else if (p.y() > pts[2].y()) {
-      pts[2] = p;
-      pos[2] = k;
-    }
+    env_.yMin = std::min(env_.yMin, pts_[1].y());
+    env_.yMax = std::max(env_.yMax, pts_[2].y());
   }
-  if (cur >= 0) flush();
-  return true;
+
+  Envelope env_;
+  double x0_;
+  double scale_;
+  double prevX_;
+  int last_;
+  int cur_ = -1;
+  std::size_t k_ = 0;
+  QPointF pts_[4];
+  std::size_t pos_[4] = {0, 0, 0, 0};
+};
+
+// The envelope of points sorted by X (stable, so equal X keep their order).
+inline Envelope SortedEnvelope(std::vector<QPointF> points, int columns) {
+  points.erase(std::remove_if(points.begin(), points.end(),
+                              [](const QPointF& p) { return !FinitePoint(p); }),
+               points.end());
+  if (points.empty()) return Envelope();
+  std::stable_sort(points.begin(), points.end(),
+                   [](const QPointF& a, const QPointF& b) { return a.x() < b.x(); });
+  EnvelopeBuilder b(points.front().x(), points.back().x(), columns);
+  for (const QPointF& p : points) b.Add(p);
+  return b.Finish();
 }
 
-}  // namespace detail
+// The envelope of the n points that `get(i)` gives, for a chart `columns`
+// pixels wide; `visit(f)` calls f with every point in order (a faster walk
+// than n calls of get).
+template <class Get, class Visit>
+Envelope MakeEnvelope(std::size_t n, Get get, Visit visit, int columns) {
+  std::size_t first = 0;
+  while (first < n && !FinitePoint(get(first))) ++first;
+  std::size_t end = n;
+  while (end > first && !FinitePoint(get(end - 1))) --end;
+  if (first == end) return Envelope();
+  // Records are appended in the order of the blocks, so X normally rises and
+  // one pass does.
+  EnvelopeBuilder b(get(first).x(), get(end - 1).x(), columns);
+  bool ascending = true;
+  visit([&](const QPointF& p) {
+    if (ascending) ascending = b.Add(p);
+  });
+  if (ascending) return b.Finish();
+  std::vector<QPointF> all;
+  all.reserve(n);
+  visit([&](const QPointF& p) { all.push_back(p); });
+  return SortedEnvelope(std::move(all), columns);
+}
 
-// The envelope of the n records whose points `get(i)` gives, for a chart
-// `columns` pixels wide.
+// The same for points held in a random-access sequence.
 template <class Get>
 Envelope MakeEnvelope(std::size_t n, Get get, int columns) {
-  Envelope e;
-  if (n == 0) return e;
-  columns = std::max(columns, 1);
-  // Records are appended in the order of the blocks, so X normally rises and
-  // one pass over the table does.
-  if (detail::CollectColumns(
-          n, [](std::size_t k) { return k; }, get, columns, &e))
-    return e;
-  e = Envelope();
-  std::vector<std::size_t> order(n);
-  for (std::size_t i = 0; i < n; ++i) order[i] = i;
-  std::vector<double> xs(n);
-  for (std::size_t i = 0; i < n; ++i) {
-    const double x = get(i).x();
-    // NaN sorts last so that the order stays strict.
-    xs[i] = std::isnan(x) ? std::numeric_limits<double>::infinity() : x;
-  }
-  std::stable_sort(order.begin(), order.end(),
-                   [&](std::size_t a, std::size_t b) { return xs[a] < xs[b]; });
-  detail::CollectColumns(
-      n, [&](std::size_t k) { return order[k]; }, get, columns, &e);
-  return e;
+  return MakeEnvelope(
+      n, get,
+      [&](auto&& f) {
+        for (std::size_t i = 0; i < n; ++i) f(get(i));
+      },
+      columns);
 }
 
 }  // namespace dt::ui

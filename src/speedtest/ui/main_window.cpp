@@ -304,7 +304,7 @@ void TForm1::Button3Click() {
 
 void TForm1::Button4Click() {
   FillReportLabels(forms_.Form2);
-  forms_.Form2->Print();
+  forms_.Form2->Print(this);
 }
 
 void TForm1::Button5Click() {
@@ -318,7 +318,7 @@ void TForm1::Button6Click() {
 
 void TForm1::Button7Click() {
   FillReportLabels(forms_.Form3);
-  forms_.Form3->Print();
+  forms_.Form3->Print(this);
 }
 
 void TForm1::Button8Click() {

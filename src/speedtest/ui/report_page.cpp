@@ -1,6 +1,8 @@
 #include "speedtest/ui/report_page.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
+#include <QGraphicsLayout>
 #include <QLocale>
 #include <QPageLayout>
 #include <QPageSize>
@@ -101,7 +103,11 @@ void TReportPage::Preview(QWidget* parent) {
   dialog.exec();
 }
 
-bool TReportPage::Print() {
+bool TReportPage::Print(QWidget* parent) {
+  const bool noPrinter = printer_.outputFormat() == QPrinter::PdfFormat
+                             ? printer_.outputFileName().isEmpty()
+                             : !printer_.isValid();
+  if (noPrinter && !PrinterSetup(parent)) return false;
   QPainter painter;
   if (!painter.begin(&printer_)) return false;
   DrawPage(&painter, printer_.resolution() / 25.4);
@@ -143,6 +149,10 @@ void TReportPage::DrawPage(QPainter* p, double dotsPerMm) {
   // The chart reads the table now, for the width it has on paper.
   const QRectF chartMm = layout_.chartMm;
   chart_->Reload(static_cast<int>(chartMm.width() * kColumnsPerMm));
+  // The chart lays out its axes on the next pass of the event loop; the
+  // page is drawn now, so lay it out at once.
+  QCoreApplication::sendPostedEvents();
+  if (chart_->layout()) chart_->layout()->activate();
   const QRectF target(at(chartMm.left()), at(chartMm.top()), at(chartMm.width()),
                       at(chartMm.height()));
   scene_.render(p, target, chart_->geometry(), Qt::IgnoreAspectRatio);

@@ -65,8 +65,10 @@ class TReportPage : public QObject {
   bool PrinterSetup(QWidget* parent);
   // The print preview, modal.
   void Preview(QWidget* parent);
-  // Prints to the current printer. False when the printer cannot be opened.
-  bool Print();
+  // Prints to the current printer. Where there is none (no printer installed
+  // and no file chosen), the print dialog comes first. False when nothing
+  // was printed.
+  bool Print(QWidget* parent);
   // Draws the page onto `printer`.
   void PaintPage(QPrinter* printer);
 
