@@ -162,22 +162,6 @@ TEST(MapCells, BlueShareWithAMarkIsDarkBlue) {
   EXPECT_EQ(m.map.Image().Pixel(1 + 0, 1 + 0), kBlue);
 }
 
-TEST(ShadeColor, HalvesEveryChannel) {
-  EXPECT_EQ(ShadeColor({255, 255, 0}, 50), (Rgb{127, 127, 0}));
-  EXPECT_EQ(ShadeColor({255, 0, 0}, 50), (Rgb{127, 0, 0}));
-  EXPECT_EQ(ShadeColor({200, 100, 3}, 75), (Rgb{150, 75, 2}));
-  EXPECT_EQ(ShadeColor(kWhite, 0), kBlack);
-}
-
-TEST(MarkGlyph, IsTheLetterB) {
-  std::string rows;
-  for (int y = 0; y < 8; ++y) {
-    for (int x = 0; x < 6; ++x) rows += MarkInk(x, y) ? 'X' : '.';
-    rows += '\n';
-  }
-  EXPECT_EQ(rows, "XXXXX.\n.X...X\n.X...X\n.XXXX.\n.X...X\n.X...X\n.X...X\nXXXXX.\n");
-}
-
 // ---------------------------------------------------------------------------
 // Mouse-over text
 
