@@ -7,7 +7,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
-#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <mutex>
@@ -43,14 +42,9 @@ extern "C" void OnInterrupt(int) {
   g_interrupted.store(true);
 }
 
-// Whether standard output is a terminal (Linux: fd 1 is a tty or a pty).
-// Elsewhere the progress is written as plain lines.
-bool StdoutIsTerminal(std::ostream& out) {
-  if (out.rdbuf() != std::cout.rdbuf()) return false;
-  std::error_code ec;
-  const auto target = std::filesystem::read_symlink("/proc/self/fd/1", ec).string();
-  return !ec && (target.rfind("/dev/pts/", 0) == 0 || target.rfind("/dev/tty", 0) == 0);
-}
+// Whether standard output is a terminal; elsewhere the progress is written
+// as plain lines.
+bool StdoutIsTerminal(std::ostream& out) { return out.rdbuf() == std::cout.rdbuf() && IsTerminal(1); }
 
 class CliNotifier : public Notifier {
  public:

@@ -268,6 +268,10 @@ class Platform {
 // The real machine of the running OS.
 std::unique_ptr<Platform> MakeHostPlatform();
 
+// Whether a standard stream of this process (0 input, 1 output, 2 error) is
+// a terminal; a property of the host, whichever machine is simulated.
+bool IsTerminal(int fd);
+
 // The platform that every layer above uses. Set once at start (the real
 // machine, or a simulated one), replaceable in tests.
 Platform& Sys();

@@ -512,4 +512,6 @@ std::uint32_t PosixPlatform::TickCount() {
 
 std::unique_ptr<Platform> MakeHostPlatform() { return std::make_unique<PosixPlatform>(); }
 
+bool IsTerminal(int fd) { return ::isatty(fd) == 1; }
+
 }  // namespace dt

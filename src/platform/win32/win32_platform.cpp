@@ -3,6 +3,7 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
+#include <io.h>
 
 #include <string>
 
@@ -152,5 +153,7 @@ class Win32Platform : public Platform {
 }  // namespace
 
 std::unique_ptr<Platform> MakeHostPlatform() { return std::make_unique<Win32Platform>(); }
+
+bool IsTerminal(int fd) { return ::_isatty(fd) != 0; }
 
 }  // namespace dt
