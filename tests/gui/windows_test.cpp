@@ -1,5 +1,6 @@
 // The main window's controls and modes, and the resize rules of the main
 // window, the time chart window and the errors window.
+#include <QScrollBar>
 #include <QtTest>
 
 #include "device/device.h"
@@ -224,6 +225,24 @@ class WindowsTest : public QObject {
     w->AppendLine(std::string("first"));
     w->AppendLine(QString("second"));
     QCOMPARE(w->Lines(), (QStringList{"first", "second"}));
+  }
+
+  void errorsWindowShowsTheNewestLinesFromTheirBeginnings() {
+    TErrListFrm* w = app_->forms().ErrListFrm;
+    w->Clear();
+    for (int i = 1; i <= 60; ++i)
+      w->AppendLine(QString("%1 at 23.8 % 511,705,088 (999,424)  size 1,048,576 (2,048)  Error "
+                            "Code = 5 Input/output error, a line wider than the window")
+                        .arg(i));
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    QScrollBar* h = w->Memo1->horizontalScrollBar();
+    QScrollBar* v = w->Memo1->verticalScrollBar();
+    QTRY_VERIFY(h->maximum() > 0);
+    QTRY_COMPARE(h->value(), 0);
+    QVERIFY(v->maximum() > 0);
+    QCOMPARE(v->value(), v->maximum());
+    w->hide();
   }
 
   void errorsButtonShowsTheErrorsWindowModally() {

@@ -1,5 +1,9 @@
 #include "speedtest/ui/errors_window.h"
 
+#include <QScrollBar>
+#include <QTextCursor>
+#include <QTimer>
+
 #include "speedtest/ui/window_geometry.h"
 
 namespace dt::ui {
@@ -62,6 +66,17 @@ void TErrListFrm::resizeEvent(QResizeEvent* e) {
 
 void TErrListFrm::FormShow() {
   move(1, 1);
+  // The newest lines in view, from their beginnings.
+  QTextCursor c = Memo1->textCursor();
+  c.movePosition(QTextCursor::End);
+  c.movePosition(QTextCursor::StartOfBlock);
+  Memo1->setTextCursor(c);
+  // The memo scrolls to its cursor once more as it is laid out: settle on
+  // the last lines, from their beginnings, after that.
+  QTimer::singleShot(0, Memo1, [this] {
+    Memo1->horizontalScrollBar()->setValue(0);
+    Memo1->verticalScrollBar()->setValue(Memo1->verticalScrollBar()->maximum());
+  });
 }
 
 void TErrListFrm::FormResize() {

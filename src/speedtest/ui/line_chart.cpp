@@ -2,6 +2,7 @@
 
 #include <QtCharts/QLegend>
 #include <algorithm>
+#include <cmath>
 
 namespace dt::ui {
 
@@ -12,6 +13,8 @@ namespace {
 // refresh.
 constexpr int kMinColumns = 2048;
 
+// Sets a range rounded out to nice numbers, with labels of as many decimals
+// as the tick spacing needs ("%.Nf": the one form that localised labels take).
 void SetRange(QValueAxis* axis, double lo, double hi) {
   if (!(hi > lo)) {
     lo -= 1;
@@ -19,6 +22,11 @@ void SetRange(QValueAxis* axis, double lo, double hi) {
   }
   axis->setRange(lo, hi);
   axis->applyNiceNumbers();
+  const double step = (axis->max() - axis->min()) / std::max(axis->tickCount() - 1, 1);
+  const int decimals = step >= 1 || step <= 0
+                           ? 0
+                           : std::min(9, static_cast<int>(std::ceil(-std::log10(step) - 1e-9)));
+  axis->setLabelFormat(QString("%.%1f").arg(decimals));
 }
 
 }  // namespace
@@ -41,7 +49,7 @@ DataChart::DataChart(const QString& title)
   series_->setPointLabelsVisible(false);
   addSeries(series_);
 
-  axisX_->setLabelFormat("%g");
+  axisX_->setLabelFormat("%.0f");
   axisY_->setLabelFormat("%.0f");
   addAxis(axisX_, Qt::AlignBottom);
   addAxis(axisY_, Qt::AlignLeft);
