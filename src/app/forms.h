@@ -12,6 +12,7 @@ class TForm3;
 class TRangeForm;
 class TForm4;
 class TErrListFrm;
+class TSurfaceTest;
 
 struct Forms {
   TForm1* Form1 = nullptr;
@@ -21,6 +22,7 @@ struct Forms {
   TRangeForm* RangeForm = nullptr;
   TForm4* Form4 = nullptr;
   TErrListFrm* ErrListFrm = nullptr;
+  TSurfaceTest* SurfaceTest = nullptr;
 };
 
 }  // namespace dt::ui

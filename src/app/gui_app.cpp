@@ -9,6 +9,7 @@
 #include "speedtest/ui/speed_report.h"
 #include "speedtest/ui/time_report.h"
 #include "speedtest/ui/time_view.h"
+#include "surface/ui/surface_window.h"
 
 namespace dt::ui {
 
@@ -41,12 +42,14 @@ GuiApp::GuiApp() {
   forms_.RangeForm = new TRangeForm;
   forms_.Form4 = new TForm4;
   forms_.ErrListFrm = new TErrListFrm;
+  forms_.SurfaceTest = new TSurfaceTest(mainThread_, forms_.ErrListFrm, forms_.Form1);
   forms_.Form1->FormCreate(forms_);
 }
 
 GuiApp::~GuiApp() {
   // The worker may still hand steps to the windows: end its run first.
   forms_.Form1->FinishRun();
+  delete forms_.SurfaceTest;
   delete forms_.Form1;
   delete forms_.ErrListFrm;
   delete forms_.Form4;

@@ -11,7 +11,6 @@
 #include <condition_variable>
 #include <csignal>
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <mutex>
@@ -58,17 +57,6 @@ extern "C" void OnSurfaceInterrupt(int) {
   g_interrupted.store(true);
 }
 
-// Whether a standard stream (0 in, 1 out) is a terminal: on Linux, its
-// descriptor is a tty or a pty. Unknown (false, with *known false) where
-// /proc does not tell.
-bool IsTerminal(int fd, bool* known) {
-  std::error_code ec;
-  const auto target =
-      std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(fd), ec).string();
-  if (known) *known = !ec;
-  return !ec && (target.rfind("/dev/pts/", 0) == 0 || target.rfind("/dev/tty", 0) == 0);
-}
-
 // Messages to standard error; questions answered by --yes (the two
 // data-loss questions) and --yes-system-disk (the system-disk question), or
 // else asked on the terminal. Without a terminal a question is answered No.
@@ -88,9 +76,7 @@ class TerminalNotifier : public Notifier {
       err_.flush();
       return true;
     }
-    bool known = false;
-    const bool terminal = IsTerminal(0, &known);
-    if (known && !terminal) {
+    if (!IsTerminal(0)) {
       err_ << caption << ": " << text << " No (no terminal to ask; "
            << (system ? "--yes-system-disk" : "--yes") << " answers Yes)\n";
       err_.flush();
@@ -335,7 +321,7 @@ int RunSurface(std::ostream& out, std::ostream& err) {
   TerminalNotifier notifier(err, o.yes, o.yesSystemDisk);
   Notifier* previous = &Notify();
   SetNotifier(&notifier);
-  CliSurfaceView view(out, err, IsTerminal(1, nullptr) && out.rdbuf() == std::cout.rdbuf());
+  CliSurfaceView view(out, err, IsTerminal(1) && out.rdbuf() == std::cout.rdbuf());
   DirectMainThread main;
 
   int code = kExitOk;

@@ -13,6 +13,7 @@
 #include "speedtest/ui/time_report.h"
 #include "speedtest/ui/time_view.h"
 #include "speedtest/ui/window_geometry.h"
+#include "surface/ui/surface_window.h"
 
 #ifndef DT_CONTACT_ADDRESS
 #define DT_CONTACT_ADDRESS "disktest"
@@ -152,9 +153,8 @@ TForm1::TForm1(MainThread& mainThread, QWidget* parent) : QWidget(parent), mainT
   Timer1->setObjectName("Timer1");
   Timer1->setInterval(100);
 
-  // Button9 ("Get SMART") and Button11 ("Surface test") start the jobs of
-  // the SMART window and the surface test window, which connect them when
-  // those windows are added.
+  // Button9 ("Get SMART") starts the job of the SMART window, which
+  // connects it when that window is added.
   connect(Physical, &QCheckBox::toggled, this, [this] { PhysicalClick(); });
   connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
   connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
@@ -165,6 +165,7 @@ TForm1::TForm1(MainThread& mainThread, QWidget* parent) : QWidget(parent), mainT
   connect(Button7, &QPushButton::clicked, this, [this] { Button7Click(); });
   connect(Button8, &QPushButton::clicked, this, [this] { Button8Click(); });
   connect(Button10, &QPushButton::clicked, this, [this] { Button10Click(); });
+  connect(Button11, &QPushButton::clicked, this, [this] { Button11Click(); });
   connect(CheckBox1, &QCheckBox::toggled, this, [this](bool on) {
     if (speed_) speed_->CheckBox1Click(on);
   });
@@ -327,6 +328,10 @@ void TForm1::Button8Click() {
 
 void TForm1::Button10Click() {
   forms_.ErrListFrm->ShowModal();
+}
+
+void TForm1::Button11Click() {
+  SurfaceTestClicked(forms_);
 }
 
 void TForm1::Timer1Timer() {

@@ -95,6 +95,7 @@ class TForm1 : public QWidget, private SpeedView {
   void Button7Click();
   void Button8Click();
   void Button10Click();
+  void Button11Click();
   void Timer1Timer();
 
  protected:

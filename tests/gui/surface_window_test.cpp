@@ -1,0 +1,414 @@
+// The surface test window on a simulated machine: the hand-over from the main
+// window, the questions before a writing test, the numeric edits and option
+// rules as the widgets show them, a run drawn live into the map, Stop, and
+// closing the window while the worker is inside a run.
+#include <QtTest>
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "device/device.h"
+#include "gui_test_util.h"
+#include "speedtest/ui/errors_window.h"
+#include "speedtest/ui/main_window.h"
+#include "speedtest/ui/range_dialog.h"
+#include "surface/ui/surface_window.h"
+
+using namespace dt;
+using namespace dt::ui;
+using namespace dt::ui::test;
+
+namespace {
+
+// Disk 0 answers IDENTIFY from a capture of a real drive; disk 1 has
+// unreadable sectors; E is a CD.
+std::string MachineJson() {
+  return std::string(R"({"perf_frequency": 10000000, "disks": [
+    {"size": 67108864, "capture": ")") +
+         DT_TESTDATA_DIR + R"(/ata-captures/SAMSUNG_HD501LJ--CR100-12.cap"},
+    {"size": 8388608, "speed": {"start_mbps": 4, "end_mbps": 4, "latency_ms": 0.1},
+     "unreadable": [[2048, 2055], [9000, 9000]]}],
+   "volumes": [
+    {"name": "C", "label": "SYSTEM", "fs": "NTFS", "disk": 0, "offset": 0, "size": 67108864},
+    {"name": "D", "label": "DATA", "fs": "FAT32", "disk": 1, "offset": 0, "size": 8388608},
+    {"name": "E", "label": "DEMO_CD", "fs": "CDFS", "size": 2097152}]})";
+}
+
+QRgb RasterPixel(const surface::MapImage& m, int x, int y) {
+  const surface::Rgb c = m.Pixel(x, y);
+  return qRgb(c.r, c.g, c.b);
+}
+
+}  // namespace
+
+class SurfaceWindowTest : public QObject {
+  Q_OBJECT
+
+ private:
+  SimPlatform* sim_ = nullptr;
+  std::unique_ptr<ScopedPlatform> platform_;
+  std::unique_ptr<GuiApp> app_;
+  TForm1* f_ = nullptr;
+  TSurfaceTest* w_ = nullptr;
+
+  surface::SurfaceTestLogic& Logic() { return w_->Logic(); }
+  surface::SurfaceState& State() { return w_->Logic().State(); }
+
+  // Selects a drive in the main window: a physical disk by number, or a
+  // logical drive by its letter.
+  void Select(bool physical, int index) {
+    f_->Physical->setChecked(physical);
+    (physical ? f_->ComboBox1 : f_->ComboBox2)->setCurrentIndex(index);
+  }
+
+  // Presses "Surface test" and runs `inside` in the modal window; returns
+  // when the hand-over has closed the disk.
+  void HandOver(const std::function<void()>& inside) {
+    bool shown = false;
+    ModalWatcher watcher([&](QWidget* w) {
+      if (w != w_) return;
+      shown = true;
+      inside();
+      if (w_->isVisible()) w_->close();
+    });
+    QTest::mouseClick(f_->Button11, Qt::LeftButton);
+    QVERIFY(shown);
+  }
+
+  // Shows the window for the disk that is open in DiskHandle, without the
+  // main window's modal loop.
+  void ShowFor(const std::string& path, std::int64_t blocks) {
+    Logic().SetTestedDisk(path, "Model", false, 1, blocks, &DiskHandle);
+    w_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w_));
+  }
+
+  // Moves the mouse over the map image (through the window, so that the
+  // widget gets a move event and not only a new cursor position).
+  void MouseOverMap(int x, int y) {
+    QTest::mouseMove(w_->windowHandle(), w_->Image1->mapTo(w_, QPoint(x, y)));
+  }
+
+  void WaitForRunEnd() {
+    QTRY_COMPARE_WITH_TIMEOUT(w_->StartButton->text(), QString("Start"), 30000);
+    QTRY_VERIFY(!Logic().Busy());
+  }
+
+  QList<QWidget*> RunDisabled() const {
+    return {w_->ReadTestButton,
+            w_->WriteTestButton,
+            w_->ReadAndWriteButton,
+            w_->WriteAndReadButton,
+            w_->WriteToFile,
+            w_->LogErrors,
+            w_->Button1,
+            w_->FirstNErrors,
+            w_->ErrorsNumber,
+            w_->TestRetry,
+            w_->Label11};
+  }
+
+ private slots:
+  void init() {
+    auto m = Machine(MachineJson());
+    sim_ = m.get();
+    platform_ = std::make_unique<ScopedPlatform>(std::move(m));
+    app_ = std::make_unique<GuiApp>();
+    f_ = app_->forms().Form1;
+    w_ = app_->forms().SurfaceTest;
+    QVERIFY(w_);
+    app_->Show();
+    QVERIFY(QTest::qWaitForWindowExposed(f_));
+  }
+
+  void cleanup() {
+    if (w_ && w_->isVisible()) w_->hide();
+    if (w_) Logic().WaitIdle([] { QCoreApplication::processEvents(QEventLoop::AllEvents, 10); });
+    CloseDiskHandle();
+    app_.reset();
+    platform_.reset();
+    sim_ = nullptr;
+  }
+
+  void controlsOfANewWindow() {
+    QCOMPARE(w_->windowTitle(), QString("Surface test"));
+    QVERIFY(!w_->isVisible());
+    QVERIFY(w_->ReadTestButton->isChecked());
+    QCOMPARE(w_->ReadAndWriteButton->text(), QString("Read&&Write"));
+    QCOMPARE(w_->ReadAndWriteButton->toolTip(), QString("Read and write data test"));
+    QVERIFY(!w_->WriteAndReadButton->isEnabled());
+    QCOMPARE(w_->WriteToFile->toolTip(), QString("Write read data to file rd.dat"));
+    QVERIFY(!w_->WriteToFile->isChecked());
+    QVERIFY(w_->LogErrors->isChecked() && w_->FirstNErrors->isChecked());
+    QCOMPARE(w_->ErrorsNumber->text(), QString("5000"));
+    QCOMPARE(w_->TestRetry->text(), QString("1"));
+    QCOMPARE(w_->CurTestCycle->text(), QString("(1)"));
+    QCOMPARE(w_->TestedDiskName->text(), QString("Unknown"));
+    QCOMPARE(w_->WorkTime->text(), QString("00:00:00 (00:00:00) 00.0000%"));
+    QCOMPARE(w_->BadBlocksCompare->text(), QString("0 (00.0000%)"));
+    QCOMPARE(w_->StartButton->font().pixelSize(), 16);
+    QVERIFY(w_->StartButton->font().bold());
+    // The radio buttons sit in one group, read first.
+    for (QRadioButton* r : {w_->WriteTestButton, w_->ReadAndWriteButton, w_->WriteAndReadButton})
+      QVERIFY(r->parentWidget() == w_->Panel1 && r->y() > w_->ReadTestButton->y());
+  }
+
+  void handOverOfAPhysicalDiskShowsTheCapturedModel() {
+    Select(true, 0);
+    HandOver([this] {
+      QCOMPARE(w_->TestedDiskName->text(), QString("\\\\.\\PHYSICALDRIVE0"));
+      QCOMPARE(w_->DiskModel->text().trimmed(), QString("SAMSUNG HD501LJ"));
+      QVERIFY(w_->WriteTestButton->isEnabled() && w_->ReadAndWriteButton->isEnabled());
+      QVERIFY(DiskHandle.load() != kInvalidHandle);
+      // Whole cylinders of the 64 MiB disk.
+      QCOMPARE(State().DiskBlocks.load(), std::int64_t{8 * 16065});
+      QCOMPARE(w_->DiskSize->text(), QString("62.75 Mb"));
+      // The window fills the screen less 3 pixels, then shrinks around the map.
+      const QRect avail = w_->screen()->availableGeometry();
+      const QSize frame = w_->frameGeometry().size() - w_->size();
+      const QSize client = avail.size() - 2 * frame - QSize(3, 3);
+      QCOMPARE(w_->frameGeometry().topLeft(), QPoint(1, 1));
+      QCOMPARE(w_->Image1->geometry(), QRect(0, 85, w_->width(), w_->height() - 88));
+      QVERIFY(w_->width() <= client.width() - 3 && w_->width() + 11 > client.width() - 3);
+      QVERIFY(w_->height() <= client.height() - 5 && w_->height() + 11 > client.height() - 5);
+    });
+    QCOMPARE(DiskHandle.load(), kInvalidHandle);
+    QCOMPARE(sim_->OpenHandleCount(), 0);
+  }
+
+  void handOverOfLogicalDrives() {
+    Select(false, 0);
+    HandOver([this] {
+      QCOMPARE(w_->TestedDiskName->text(), QString("\\\\.\\C:"));
+      QCOMPARE(w_->DiskModel->text(), QString("[SYSTEM] NTFS"));
+      QCOMPARE(State().SectorsPerBlock.load(), 1);
+    });
+    Select(false, 2);
+    HandOver([this] {
+      QCOMPARE(w_->DiskModel->text(), QString("[DEMO_CD] CDFS"));
+      QCOMPARE(State().SectorsPerBlock.load(), 4);
+      QCOMPARE(State().DiskBlocks.load(), std::int64_t{1024});
+    });
+    QCOMPARE(sim_->OpenHandleCount(), 0);
+  }
+
+  void questionsPerModeAndDisk_data() {
+    QTest::addColumn<bool>("physical");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<int>("mode");  // 0 read, 1 write, 3 read and write
+    QTest::addColumn<QStringList>("questions");
+    const QString rw = "Test can destroy data on disk. Continue?";
+    const QString wr = "Test destroy all data on disk. Continue?";
+    const QString sure = "Are you sure?";
+    const QString sys = "This disk can be system. Are you really sure?";
+    QTest::newRow("read") << true << 0 << 0 << QStringList{};
+    QTest::newRow("write disk 0") << true << 0 << 1 << QStringList{wr, sure, sys};
+    QTest::newRow("write disk 1") << true << 1 << 1 << QStringList{wr, sure};
+    QTest::newRow("read&write C") << false << 0 << 3 << QStringList{rw, sure, sys};
+    QTest::newRow("read&write D") << false << 1 << 3 << QStringList{rw, sure};
+  }
+
+  void questionsPerModeAndDisk() {
+    QFETCH(bool, physical);
+    QFETCH(int, index);
+    QFETCH(int, mode);
+    QFETCH(QStringList, questions);
+    Select(physical, index);
+    // Every question answered Yes starts the run; a No to any of them ends
+    // the click with nothing changed.
+    for (int noAt = -1; noAt < static_cast<int>(questions.size()); ++noAt) {
+      QStringList seen;
+      HandOver([&] {
+        QAbstractButton* b[] = {w_->ReadTestButton, w_->WriteTestButton, nullptr,
+                                w_->ReadAndWriteButton};
+        QTest::mouseClick(b[mode], Qt::LeftButton);
+        QCOMPARE(static_cast<int>(State().TestMode.load()), mode);
+        sim_->SetRequestHook([](int, std::int64_t, bool) {
+          std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        });
+        ModalWatcher answer([&](QWidget* box) {
+          BoxRecord rec;
+          const bool no = static_cast<int>(seen.size()) == noAt;
+          AnswerBox(box, no ? QMessageBox::No : QMessageBox::Yes, &rec);
+          QCOMPARE(rec.caption, QString("Warning"));
+          seen << rec.text;
+        });
+        QTest::mouseClick(w_->StartButton, Qt::LeftButton);
+        const bool started = noAt < 0;
+        QCOMPARE(w_->StartButton->text(), QString(started ? "Stop" : "Start"));
+        QCOMPARE(w_->ReadTestButton->isEnabled(), !started);
+      });
+      sim_->SetRequestHook(nullptr);
+      QCOMPARE(seen, noAt < 0 ? questions : questions.mid(0, noAt + 1));
+    }
+  }
+
+  void numericEditsAndOptionRules() {
+    ShowFor("\\\\.\\PHYSICALDRIVE1", 100);
+    QTest::keyClick(w_->ErrorsNumber, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(w_->ErrorsNumber, Qt::Key_Delete);
+    QCOMPARE(State().ErrorsLimit.load(), 0);
+    QTest::keyClicks(w_->ErrorsNumber, "12a3");
+    QCOMPARE(w_->ErrorsNumber->text(), QString("123"));
+    QCOMPARE(w_->ErrorsNumber->cursorPosition(), 3);
+    QCOMPARE(State().ErrorsLimit.load(), 123);
+
+    // A number beyond 32 bits: the conversion error, and the old value stays.
+    BoxRecord rec;
+    ModalWatcher ok([&](QWidget* box) { AnswerBox(box, QMessageBox::Ok, &rec); });
+    w_->TestRetry->setText("7");
+    QCOMPARE(State().ReadTarget.load(), std::int64_t{700});
+    w_->TestRetry->setText("x99999999999");
+    QCOMPARE(ok.Seen(), 1);
+    QCOMPARE(rec.text, QString("'99999999999' is not a valid integer value"));
+    QCOMPARE(w_->TestRetry->text(), QString("99999999999"));
+    QCOMPARE(State().RetryCount.load(), 7);
+
+    // Unticking "Errors log" greys "Log first ", its edit and "errors".
+    QTest::mouseClick(w_->LogErrors, Qt::LeftButton);
+    QVERIFY(!State().LogErrorsOn.load());
+    QVERIFY(!w_->FirstNErrors->isEnabled() && !w_->ErrorsNumber->isEnabled() &&
+            !w_->Label11->isEnabled());
+    QTest::mouseClick(w_->LogErrors, Qt::LeftButton);
+    QTest::mouseClick(w_->FirstNErrors, Qt::LeftButton);
+    QVERIFY(!State().FirstNOnly.load());
+    QVERIFY(w_->FirstNErrors->isEnabled() && !w_->ErrorsNumber->isEnabled() &&
+            w_->Label11->isEnabled());
+
+    // A disk open only for reading: the writing modes are disabled.
+    Logic().SetTestedDisk("\\\\.\\PHYSICALDRIVE1", "Model", true, 1, 100, &DiskHandle);
+    QVERIFY(!w_->WriteTestButton->isEnabled() && !w_->ReadAndWriteButton->isEnabled());
+  }
+
+  void aReadRunDrawsTheMapLiveAndLogsItsErrors() {
+    QVERIFY(OpenForWrite("\\\\.\\PHYSICALDRIVE1"));
+    ShowFor("\\\\.\\PHYSICALDRIVE1", 16384);
+    const surface::MapImage& raster = Logic().Map().Image();
+    const std::int64_t perCell = State().BlocksPerCell.load();
+    const int columns = State().MapColumns;
+    auto cellOf = [&](std::int64_t block) -> const surface::TMapCell& {
+      const std::int64_t i = block / perCell;
+      return State().Cell(static_cast<int>(i / columns), static_cast<int>(i % columns));
+    };
+    const surface::TMapCell& first = cellOf(0);
+    const surface::TMapCell& bad = cellOf(2048);
+    const surface::TMapCell& late = cellOf(12000);
+
+    // The worker halts half-way until the map has been looked at.
+    std::atomic<bool> halfway{false}, release{false};
+    sim_->SetRequestHook([&](int, std::int64_t offset, bool) {
+      if (offset >= 4 * 1024 * 1024 && !halfway.exchange(true))
+        while (!release.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
+    QTest::mouseClick(w_->StartButton, Qt::LeftButton);
+    QCOMPARE(w_->StartButton->text(), QString("Stop"));
+    for (QWidget* c : RunDisabled()) QVERIFY2(!c->isEnabled(), qPrintable(c->objectName()));
+    QVERIFY(w_->StartButton->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(halfway.load(), 20000);
+    QTest::qWait(50);
+    const QImage& shown = w_->Image1->Picture();
+    QCOMPARE(shown.pixel(first.Left + 5, first.Top + 5), qRgb(255, 255, 0));
+    QCOMPARE(shown.pixel(late.Left + 5, late.Top + 5), qRgb(255, 255, 255));
+    release = true;
+    WaitForRunEnd();
+
+    for (QWidget* c : RunDisabled()) QCOMPARE(c->isEnabled(), c != w_->WriteAndReadButton);
+    // The window shows exactly what the raster holds.
+    QCOMPARE(shown.size(), QSize(raster.Width(), raster.Height()));
+    for (int y = 0; y < raster.Height(); ++y)
+      for (int x = 0; x < raster.Width(); ++x)
+        if (shown.pixel(x, y) != RasterPixel(raster, x, y))
+          QFAIL(qPrintable(QString("pixel %1,%2 differs").arg(x).arg(y)));
+    // The failing cell starts red under a dark B; a clean cell is yellow.
+    QVERIFY(bad.BadPixels > 12);  // the red run reaches the top of the B
+    QCOMPARE(shown.pixel(bad.Left, bad.Top), qRgb(255, 0, 0));
+    QCOMPARE(shown.pixel(bad.Left + 2, bad.Top + 1), qRgb(127, 0, 0));
+    QCOMPARE(shown.pixel(late.Left + 5, late.Top + 5), qRgb(255, 255, 0));
+
+    const QStringList lines = app_->forms().ErrListFrm->Lines();
+    QCOMPARE(lines.size(), 9);
+    QVERIFY2(lines[0].startsWith("1 read error at 2,048 Error Code = "), qPrintable(lines[0]));
+
+    // The mouse over the failing cell.
+    MouseOverMap(bad.Left + 4, bad.Top + 4);
+    QTRY_VERIFY(w_->CurrenElementInfo->text().endsWith(
+        QString("% %1 bad blocks").arg(bad.BadBlocks.load())));
+    MouseOverMap(first.Left + 1, first.Top + 1);
+    QTRY_COMPARE(w_->CurrenElementInfo->text(), QString("0.00% "));
+
+    // "Show errors log" opens the errors window without blocking.
+    QTest::mouseClick(w_->Button1, Qt::LeftButton);
+    QVERIFY(app_->forms().ErrListFrm->isVisible());
+    QCOMPARE(app_->forms().ErrListFrm->windowModality(), Qt::NonModal);
+    app_->forms().ErrListFrm->hide();
+  }
+
+  void stopEndsTheRun() {
+    QVERIFY(OpenForWrite("\\\\.\\PHYSICALDRIVE0"));
+    ShowFor("\\\\.\\PHYSICALDRIVE0", 131072);
+    std::atomic<int> requests{0};
+    sim_->SetRequestHook([&](int, std::int64_t, bool) {
+      ++requests;
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    });
+    QTest::mouseClick(w_->StartButton, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(requests.load() >= 5, 20000);
+    QTest::mouseClick(w_->StartButton, Qt::LeftButton);
+    WaitForRunEnd();
+    QVERIFY(State().ReadDone.load() < State().DiskBlocks.load());
+    QVERIFY(w_->ReadTestButton->isEnabled());
+    const int after = requests.load();
+    QTest::qWait(50);
+    QCOMPARE(requests.load(), after);
+  }
+
+  void closingDuringARunServesTheWorkerAndClosesTheDisk() {
+    Select(true, 0);
+    std::atomic<int> requests{0};
+    sim_->SetRequestHook([&](int, std::int64_t, bool) {
+      ++requests;
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    });
+    HandOver([&] {
+      QTest::mouseClick(w_->StartButton, Qt::LeftButton);
+      QTRY_VERIFY_WITH_TIMEOUT(requests.load() >= 5, 20000);
+      // The worker goes on handing cells to the window while it closes.
+      w_->close();
+    });
+    QCOMPARE(DiskHandle.load(), kInvalidHandle);
+    QVERIFY(!Logic().Busy());
+    QVERIFY(State().ReadDone.load() < State().DiskBlocks.load());
+    QTRY_COMPARE(w_->StartButton->text(), QString("Start"));
+    QCOMPARE(sim_->OpenHandleCount(), 0);
+  }
+
+  void refusedWhileAReadSpeedRunIsUnderWay() {
+    std::atomic<bool> release{false};
+    sim_->SetRequestHook([&](int, std::int64_t, bool) {
+      while (!release.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
+    ModalWatcher okRange([this](QWidget* w) {
+      if (w == app_->forms().RangeForm)
+        QTimer::singleShot(0, w, [this] { app_->forms().RangeForm->Button1->click(); });
+    });
+    QTest::mouseClick(f_->Button1, Qt::LeftButton);
+    QVERIFY(f_->Speed().Busy());
+    const Handle speedHandle = DiskHandle.load();
+
+    BoxRecord rec;
+    ModalWatcher refuse([&](QWidget* box) {
+      if (box != w_) AnswerBox(box, QMessageBox::Ok, &rec);
+    });
+    QTest::mouseClick(f_->Button11, Qt::LeftButton);
+    QCOMPARE(rec.text, QString(SpeedTest::BusyText()));
+    QVERIFY(!w_->isVisible());
+    QCOMPARE(DiskHandle.load(), speedHandle);
+
+    release = true;
+    QTRY_VERIFY_WITH_TIMEOUT(!f_->Speed().Busy(), 20000);
+    QVERIFY(!f_->Speed().LastStats().stopped);
+  }
+};
+
+QTEST_MAIN(SurfaceWindowTest)
+#include "surface_window_test.moc"
