@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QMessageBox>
 #include <QPointer>
 #include <QTest>
@@ -42,6 +43,22 @@ inline const char* kTwoDisks = R"json({
     {"name": "D", "label": "DATA", "fs": "FAT32", "disk": 1, "offset": 0, "size": 8388608}
   ]
 })json";
+
+// Runs an event loop until `done` holds or `timeoutMs` has passed; true when
+// it holds. Unlike QTRY_*, which sleeps between its passes, the loop wakes
+// at once for each step a worker hands to this thread.
+inline bool WaitFor(const std::function<bool()>& done, int timeoutMs = 20000) {
+  if (done()) return true;
+  QEventLoop loop;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+    if (done()) loop.quit();
+  });
+  poll.start(2);
+  QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+  loop.exec();
+  return done();
+}
 
 // Calls `act` with every modal window that appears, until stopped. The
 // action runs from the event loop of the modal window itself.

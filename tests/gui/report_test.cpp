@@ -85,7 +85,7 @@ class ReportTest : public QObject {
       QTimer::singleShot(0, w, [this] { app_->forms().RangeForm->Button1->click(); });
     });
     QTest::mouseClick(f_->Button1, Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(!f_->Speed().Busy(), 20000);
+    QVERIFY(WaitFor([this] { return !f_->Speed().Busy(); }));
   }
 
   // Prints a report with the main window's button into a PDF and reads it.

@@ -71,7 +71,7 @@ class SpeedRunTest : public QObject {
     QCOMPARE(f_->Label6->text(), QString("To    67,108,863"));
     QCOMPARE(f_->DiskSz->text(), QString("64.000 Mb"));
 
-    QTRY_VERIFY_WITH_TIMEOUT(!f_->Speed().Busy(), 20000);
+    QVERIFY(WaitFor([this] { return !f_->Speed().Busy(); }));
     QCOMPARE(f_->Button1->text(), QString("Start"));
     for (QPushButton* b : {f_->Button2, f_->Button3, f_->Button4, f_->Button5, f_->Button6,
                            f_->Button7, f_->Button8})
@@ -106,7 +106,7 @@ class SpeedRunTest : public QObject {
     f_->DBChart1->Refresh();
     QCOMPARE(f_->DBChart1->Chart()->ShownPoints(), 0);
     StartRun();
-    QTRY_VERIFY_WITH_TIMEOUT(!f_->Speed().Busy(), 20000);
+    QVERIFY(WaitFor([this] { return !f_->Speed().Busy(); }));
     // Without "Real Time" the chart is refreshed once, at the end.
     QTRY_COMPARE(f_->DBChart1->Chart()->ShownPoints(), 512);
     app_->forms().DataModule1->RxMemoryData1.Append(SpeedPoint{5, 100.0, 1.0});
@@ -134,7 +134,7 @@ class SpeedRunTest : public QObject {
     QCOMPARE(f_->Button1->text(), QString("Stop"));
     QTest::mouseClick(f_->Button1, Qt::LeftButton);
     release = true;
-    QTRY_VERIFY_WITH_TIMEOUT(!f_->Speed().Busy(), 20000);
+    QVERIFY(WaitFor([this] { return !f_->Speed().Busy(); }));
     QCOMPARE(f_->Button1->text(), QString("Start"));
     QVERIFY(f_->Button3->isEnabled());
     // The third block, under way when Stop came, is not recorded and its
@@ -169,7 +169,7 @@ class SpeedRunTest : public QObject {
       QTimer::singleShot(0, w, [w] { w->close(); });
     });
     QTest::mouseClick(f_->Button1, Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(!f_->Speed().Busy(), 20000);
+    QVERIFY(WaitFor([this] { return !f_->Speed().Busy(); }));
     QTRY_COMPARE(watcher.Seen(), 2);
     QVERIFY(modal);
     // Sectors 2048-2055 lie in the second block, sector 9000 in the fifth.
@@ -182,6 +182,64 @@ class SpeedRunTest : public QObject {
              qPrintable(shown[1]));
     QCOMPARE(f_->Label3->text(), QString("Errors: 2"));
     QCOMPARE(f_->Label11->text(), QString("Errors: 0"));
+  }
+
+  void errorBoxesOfTheWorkerWaitForTheUser() {
+    Open(kTwoDisks);
+    f_->Physical->setChecked(true);
+    f_->ComboBox1->setCurrentIndex(1);
+    f_->Edit1->setText("4");
+    QTest::mouseClick(f_->ErrMsgEn, Qt::LeftButton);
+    QStringList captions;
+    int pointsAtBox = -1, pointsLater = -1, boxesLater = -1;
+    ModalWatcher watcher([&](QWidget* w) {
+      if (w == app_->forms().RangeForm) {
+        QTimer::singleShot(0, w, [this] { app_->forms().RangeForm->Button1->click(); });
+        return;
+      }
+      if (w == app_->forms().ErrListFrm) {
+        QTimer::singleShot(0, w, [w] { w->close(); });
+        return;
+      }
+      auto* box = qobject_cast<QMessageBox*>(w);
+      QVERIFY(box);
+      captions << box->windowTitle();
+      if (captions.size() > 1) {
+        BoxRecord r;
+        AnswerBox(w, QMessageBox::Ok, &r);
+        return;
+      }
+      // The first box stays open a while: the worker waits for it, so
+      // nothing more is read or recorded meanwhile.
+      pointsAtBox = static_cast<int>(Points().Size());
+      QTimer::singleShot(300, box, [&, box] {
+        pointsLater = static_cast<int>(Points().Size());
+        boxesLater = static_cast<int>(captions.size());
+        box->button(QMessageBox::Ok)->click();
+      });
+    });
+    QTest::mouseClick(f_->Button1, Qt::LeftButton);
+    QVERIFY(WaitFor([this] { return !f_->Speed().Busy(); }));
+    QVERIFY(pointsAtBox >= 0);
+    QCOMPARE(pointsLater, pointsAtBox);
+    QCOMPARE(boxesLater, 1);
+    QCOMPARE(captions, (QStringList{"System error (read error)", "System error (read error)"}));
+  }
+
+  void closingTheWindowStopsTheRun() {
+    Open(kTwoDisks);
+    std::atomic<int> reads{0};
+    sim_->SetRequestHook([&](int, std::int64_t, bool) {
+      ++reads;
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    });
+    StartRun();
+    QTRY_VERIFY(reads.load() > 3);
+    f_->close();
+    QVERIFY(!f_->Speed().Busy());
+    QVERIFY(Points().Size() < 512);
+    QCOMPARE(f_->Button1->text(), QString("Start"));
+    sim_->SetRequestHook(nullptr);
   }
 };
 

@@ -1,0 +1,128 @@
+// Program start and the Qt services of the core: the command line, the
+// windows, message boxes and questions asked from a worker thread, and steps
+// handed to the GUI thread.
+#include <QtTest>
+#include <atomic>
+#include <fstream>
+#include <thread>
+
+#include "app/qt_main_thread.h"
+#include "app/qt_notifier.h"
+#include "gui_test_util.h"
+#include "speedtest/ui/main_window.h"
+
+using namespace dt;
+using namespace dt::ui;
+using namespace dt::ui::test;
+
+class AppTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void commandLineChoosesTheMachine() {
+    ScopedPlatform keep(Machine(kTwoDisks));
+    std::string error;
+    QVERIFY(OpenMachine({"--demo"}, &error));
+    QCOMPARE(QString::fromStdString(Sys().Name()), QString("sim"));
+    QVERIFY(OpenMachine({}, &error));
+    QCOMPARE(QString::fromStdString(Sys().Name()), QString("posix"));
+
+    QTemporaryDir dir;
+    const std::string file = dir.filePath("machine.json").toStdString();
+    std::ofstream(file) << kTwoDisks;
+    QVERIFY(OpenMachine({"--sim", file}, &error));
+    QCOMPARE(static_cast<SimPlatform&>(Sys()).DiskCount(), 2);
+
+    error.clear();
+    QVERIFY(!OpenMachine({"--sim", dir.filePath("missing.json").toStdString()}, &error));
+    QVERIFY(error.find("missing.json") != std::string::npos);
+    for (const std::vector<std::string>& bad :
+         {std::vector<std::string>{"--sim"}, {"--demo", "--sim", file}, {"--verbose"}, {"disk"}}) {
+      error.clear();
+      QVERIFY(!OpenMachine(bad, &error));
+      QCOMPARE(QString::fromStdString(error), QString("usage: disktest [--demo | --sim FILE]"));
+    }
+  }
+
+  void startCreatesEveryWindowAndShowsOnlyTheMainOne() {
+    ScopedPlatform machine(Machine(kTwoDisks));
+    GuiApp app;
+    const Forms& f = app.forms();
+    QVERIFY(f.Form1 && f.Form2 && f.DataModule1 && f.Form3 && f.RangeForm && f.Form4 &&
+            f.ErrListFrm);
+    app.Show();
+    QVERIFY(QTest::qWaitForWindowExposed(f.Form1));
+    int shown = 0;
+    for (QWidget* w : QApplication::topLevelWidgets()) shown += w->isVisible();
+    QCOMPARE(shown, 1);
+    // The worker exists from the start: a run can begin at once.
+    QVERIFY(!f.Form1->Speed().Busy());
+  }
+
+  void boxesAskedFromAWorkerAppearOnTheGuiThread() {
+    QtNotifier notifier;
+    SetNotifier(&notifier);
+    QList<BoxRecord> boxes;
+    QList<bool> onGuiThread;
+    int answer = 0;
+    ModalWatcher watcher([&](QWidget* w) {
+      BoxRecord r;
+      onGuiThread << (QThread::currentThread() == qApp->thread());
+      auto* box = qobject_cast<QMessageBox*>(w);
+      QVERIFY(box);
+      // An OK / Cancel box for messages, Yes / No for questions.
+      const bool question = box->button(QMessageBox::Yes) != nullptr;
+      QCOMPARE(box->button(QMessageBox::Ok) != nullptr, !question);
+      QCOMPARE(box->button(QMessageBox::Cancel) != nullptr, !question);
+      QCOMPARE(box->button(QMessageBox::No) != nullptr, question);
+      AnswerBox(
+          w, question ? (answer++ == 0 ? QMessageBox::Yes : QMessageBox::No) : QMessageBox::Cancel,
+          &r);
+      boxes << r;
+    });
+    std::atomic<int> stage{0};
+    bool yes = false, no = true;
+    std::thread worker([&] {
+      Notify().ShowMessage("System error (read error)", "Error Code = 5");
+      stage = 1;  // returns only once the box is closed
+      yes = Notify().Confirm("Warning", "Write to the disk?");
+      no = Notify().Confirm("Warning", "Really?");
+      stage = 2;
+    });
+    QTRY_COMPARE_WITH_TIMEOUT(stage.load(), 2, 10000);
+    worker.join();
+    SetNotifier(nullptr);
+    QCOMPARE(boxes.size(), 3);
+    QCOMPARE(boxes[0].caption, QString("System error (read error)"));
+    QCOMPARE(boxes[0].text, QString("Error Code = 5"));
+    QCOMPARE(boxes[1].caption, QString("Warning"));
+    QVERIFY(yes);
+    QVERIFY(!no);
+    QCOMPARE(onGuiThread, (QList<bool>{true, true, true}));
+  }
+
+  void stepsRunOnTheGuiThreadWhileTheWorkerWaits() {
+    QtMainThread main;
+    std::atomic<int> order{0};
+    int ranAt = -1;
+    bool onGui = false;
+    std::thread worker([&] {
+      main.Synchronize([&] {
+        onGui = QThread::currentThread() == qApp->thread();
+        ranAt = order++;
+      });
+      order++;  // after the step, never before
+    });
+    QTRY_COMPARE(order.load(), 2);
+    worker.join();
+    QVERIFY(onGui);
+    QCOMPARE(ranAt, 0);
+    // From the GUI thread itself a step runs at once.
+    bool inline_ = false;
+    main.Synchronize([&] { inline_ = true; });
+    QVERIFY(inline_);
+  }
+};
+
+QTEST_MAIN(AppTest)
+#include "app_test.moc"
