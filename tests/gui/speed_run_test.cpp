@@ -226,6 +226,35 @@ class SpeedRunTest : public QObject {
     QCOMPARE(captions, (QStringList{"System error (read error)", "System error (read error)"}));
   }
 
+  void realTimeOffDuringARunStopsTheTimeDisplayAtOnce() {
+    // A slow disk: the run takes half a minute of simulated time.
+    Open(R"json({"perf_frequency": 10000000,
+      "disks": [{"size": 67108864, "speed": {"start_mbps": 2, "end_mbps": 2}}],
+      "volumes": [{"name": "C", "label": "SLOW", "fs": "NTFS", "disk": 0, "size": 67108864}]})json");
+    std::atomic<int> reads{0};
+    std::atomic<bool> release{false};
+    sim_->SetRequestHook([&](int, std::int64_t, bool) {
+      if (++reads == 100)
+        while (!release.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
+    StartRun();
+    QVERIFY(WaitFor([&] { return reads.load() == 100; }));
+    // Some 6 of the 32 seconds have passed.
+    QVERIFY(WaitFor([&] { return f_->ElTime->text().startsWith("Time 00:00:06 (00:00:2"); }));
+    QTest::mouseClick(f_->CheckBox1, Qt::LeftButton);
+    QVERIFY(!f_->CheckBox1->isChecked());
+    const QString shown = f_->ElTime->text();
+    const int chartPoints = f_->DBChart1->Chart()->ShownPoints();
+    release = true;
+    QVERIFY(WaitFor([this] { return !f_->Speed().Busy(); }));
+    // No time text and no chart refresh after the click, until the end of
+    // the run refreshes the chart once more.
+    QCOMPARE(f_->ElTime->text(), shown);
+    QVERIFY(chartPoints < 512);
+    QTRY_COMPARE(f_->DBChart1->Chart()->ShownPoints(), 512);
+    sim_->SetRequestHook(nullptr);
+  }
+
   void closingTheWindowStopsTheRun() {
     Open(kTwoDisks);
     std::atomic<int> reads{0};
