@@ -122,10 +122,9 @@ class SurfaceWindowTest : public QObject {
   }
 
   void cleanup() {
-    if (w_ && w_->isVisible()) w_->hide();
-    if (w_) Logic().WaitIdle([] { QCoreApplication::processEvents(QEventLoop::AllEvents, 10); });
-    CloseDiskHandle();
+    if (app_ && w_->isVisible()) w_->hide();
     app_.reset();
+    CloseDiskHandle();
     platform_.reset();
     sim_ = nullptr;
   }
@@ -380,6 +379,24 @@ class SurfaceWindowTest : public QObject {
     QVERIFY(State().ReadDone.load() < State().DiskBlocks.load());
     QTRY_COMPARE(w_->StartButton->text(), QString("Start"));
     QCOMPARE(sim_->OpenHandleCount(), 0);
+  }
+
+  void theProgramCanEndDuringARun() {
+    QVERIFY(OpenForWrite("\\\\.\\PHYSICALDRIVE0"));
+    ShowFor("\\\\.\\PHYSICALDRIVE0", 131072);
+    std::atomic<int> requests{0};
+    sim_->SetRequestHook([&](int, std::int64_t, bool) {
+      ++requests;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
+    QTest::mouseClick(w_->StartButton, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(requests.load() >= 3, 20000);
+    // The window stops the run and serves its last steps before it goes.
+    app_.reset();
+    const int after = requests.load();
+    QVERIFY(after < 1024);  // a whole pass makes one request a cell, thousands
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    QCOMPARE(requests.load(), after);
   }
 
   void refusedWhileAReadSpeedRunIsUnderWay() {

@@ -220,9 +220,10 @@ TSurfaceTest::TSurfaceTest(MainThread& mainThread, TErrListFrm* errors, QWidget*
 
 TSurfaceTest::~TSurfaceTest() {
   // A run still under way hands its last steps to this window: stop it and
-  // serve them before the window goes.
+  // serve them, up to its end-of-run step, before the worker is ended (the
+  // worker leaves its busy state before it hands that step over).
   logic_->FormHide();
-  logic_->WaitIdle(PumpEvents);
+  while (logic_->Busy() || logic_->Running()) PumpEvents();
   logic_->SetView(nullptr);
   logic_.reset();
 }
