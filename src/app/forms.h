@@ -11,6 +11,9 @@ class TDataModule1;
 class TForm3;
 class TRangeForm;
 class TForm4;
+class TSMARTinfo;
+class TSmartRep;
+class TSMARTrepLandscape;
 class TErrListFrm;
 class TSurfaceTest;
 
@@ -21,6 +24,9 @@ struct Forms {
   TForm3* Form3 = nullptr;
   TRangeForm* RangeForm = nullptr;
   TForm4* Form4 = nullptr;
+  TSMARTinfo* SMARTinfo = nullptr;
+  TSmartRep* SmartRep = nullptr;
+  TSMARTrepLandscape* SMARTrepLandscape = nullptr;
   TErrListFrm* ErrListFrm = nullptr;
   TSurfaceTest* SurfaceTest = nullptr;
 };

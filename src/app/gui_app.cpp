@@ -1,5 +1,7 @@
 #include "app/gui_app.h"
 
+#include "ata/ui/smart_report_pages.h"
+#include "ata/ui/smart_window.h"
 #include "platform/platform.h"
 #include "platform/sim/sim_platform.h"
 #include "speedtest/ui/data_module.h"
@@ -41,6 +43,10 @@ GuiApp::GuiApp() {
   forms_.Form3 = new TForm3;
   forms_.RangeForm = new TRangeForm;
   forms_.Form4 = new TForm4;
+  forms_.SMARTinfo = new TSMARTinfo;
+  forms_.SmartRep = new TSmartRep(&forms_.DataModule1->RxMemoryData2);
+  forms_.SMARTrepLandscape = new TSMARTrepLandscape(&forms_.DataModule1->RxMemoryData2);
+  forms_.SMARTinfo->SetReports(forms_.SmartRep, forms_.SMARTrepLandscape);
   forms_.ErrListFrm = new TErrListFrm;
   forms_.SurfaceTest = new TSurfaceTest(mainThread_, forms_.ErrListFrm, forms_.Form1);
   forms_.Form1->FormCreate(forms_);
@@ -52,6 +58,9 @@ GuiApp::~GuiApp() {
   delete forms_.SurfaceTest;
   delete forms_.Form1;
   delete forms_.ErrListFrm;
+  delete forms_.SMARTrepLandscape;
+  delete forms_.SmartRep;
+  delete forms_.SMARTinfo;
   delete forms_.Form4;
   delete forms_.RangeForm;
   delete forms_.Form3;

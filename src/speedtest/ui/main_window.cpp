@@ -5,6 +5,7 @@
 #include <QFontInfo>
 #include <QThread>
 
+#include "ata/ui/get_smart.h"
 #include "device/device.h"
 #include "speedtest/ui/data_module.h"
 #include "speedtest/ui/errors_window.h"
@@ -153,8 +154,6 @@ TForm1::TForm1(MainThread& mainThread, QWidget* parent) : QWidget(parent), mainT
   Timer1->setObjectName("Timer1");
   Timer1->setInterval(100);
 
-  // Button9 ("Get SMART") starts the job of the SMART window, which
-  // connects it when that window is added.
   connect(Physical, &QCheckBox::toggled, this, [this] { PhysicalClick(); });
   connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
   connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
@@ -164,6 +163,7 @@ TForm1::TForm1(MainThread& mainThread, QWidget* parent) : QWidget(parent), mainT
   connect(Button6, &QPushButton::clicked, this, [this] { Button6Click(); });
   connect(Button7, &QPushButton::clicked, this, [this] { Button7Click(); });
   connect(Button8, &QPushButton::clicked, this, [this] { Button8Click(); });
+  connect(Button9, &QPushButton::clicked, this, [this] { Button9Click(); });
   connect(Button10, &QPushButton::clicked, this, [this] { Button10Click(); });
   connect(Button11, &QPushButton::clicked, this, [this] { Button11Click(); });
   connect(CheckBox1, &QCheckBox::toggled, this, [this](bool on) {
@@ -324,6 +324,10 @@ void TForm1::Button7Click() {
 
 void TForm1::Button8Click() {
   forms_.Form4->ShowModal();
+}
+
+void TForm1::Button9Click() {
+  GetSmartClicked(forms_);
 }
 
 void TForm1::Button10Click() {

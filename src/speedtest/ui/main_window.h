@@ -94,6 +94,7 @@ class TForm1 : public QWidget, private SpeedView {
   void Button6Click();
   void Button7Click();
   void Button8Click();
+  void Button9Click();
   void Button10Click();
   void Button11Click();
   void Timer1Timer();
