@@ -26,10 +26,12 @@ void QtNotifier::ShowMessage(const std::string& caption, const std::string& text
   });
 }
 
+// Every question the program asks is a "Warning" before writing to a disk:
+// it carries the warning icon.
 bool QtNotifier::Confirm(const std::string& caption, const std::string& text) {
   int answer = QMessageBox::No;
   main_.Synchronize([&] {
-    answer = Ask(caption, text, QMessageBox::Question, QMessageBox::Yes | QMessageBox::No,
+    answer = Ask(caption, text, QMessageBox::Warning, QMessageBox::Yes | QMessageBox::No,
                  QMessageBox::No);
   });
   return answer == QMessageBox::Yes;
