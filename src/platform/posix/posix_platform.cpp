@@ -43,7 +43,6 @@ struct OpenFile {
   bool direct = false;
   bool dataAllowed = true;  // false for device-control handles
   bool writable = false;
-  std::string path;
   dev_t rdev = 0;
   std::uint32_t sectorSize = 512;
   int openErrno = 0;  // why a device-control handle could only be opened O_PATH
@@ -126,7 +125,6 @@ Handle PosixPlatform::OpenDevice(const std::string& path, std::uint32_t access,
     }
     OpenFile f;
     f.fd = fd;
-    f.path = path;
     f.writable = true;
     std::lock_guard<std::mutex> lock(impl_->mu);
     impl_->files[fd] = f;
@@ -138,7 +136,6 @@ Handle PosixPlatform::OpenDevice(const std::string& path, std::uint32_t access,
   }
 
   OpenFile f;
-  f.path = path;
   f.block = S_ISBLK(st.st_mode);
   f.rdev = st.st_rdev;
   int fd = -1;
