@@ -5,6 +5,7 @@
 #include <QFontInfo>
 #include <QThread>
 
+#include "app/widgets.h"
 #include "ata/ui/get_smart.h"
 #include "device/device.h"
 #include "speedtest/ui/data_module.h"
@@ -23,26 +24,6 @@
 namespace dt::ui {
 
 namespace {
-
-QString Q(const std::string& s) {
-  return QString::fromStdString(s);
-}
-
-template <class W>
-W* Place(W* w, const char* name, int x, int y, int width, int height) {
-  w->setObjectName(name);
-  w->setGeometry(x, y, width, height);
-  return w;
-}
-
-// A label that sizes itself to its text, as labels of this window do.
-QLabel* AutoLabel(QWidget* parent, const char* name, const char* text, int x, int y) {
-  auto* l = new QLabel(text, parent);
-  l->setObjectName(name);
-  l->move(x, y);
-  l->adjustSize();
-  return l;
-}
 
 // A label of fixed width with its text centred.
 QLabel* CentredLabel(QWidget* parent, const char* name, const char* text, int x, int y, int width) {

@@ -10,6 +10,7 @@
 #include <QThread>
 #include <algorithm>
 
+#include "app/widgets.h"
 #include "device/device.h"
 #include "device/notify.h"
 #include "speedtest/speed_test.h"
@@ -19,26 +20,6 @@
 namespace dt::ui {
 
 namespace {
-
-QString Q(const std::string& s) {
-  return QString::fromStdString(s);
-}
-
-template <class W>
-W* Place(W* w, const char* name, int x, int y, int width, int height) {
-  w->setObjectName(name);
-  w->setGeometry(x, y, width, height);
-  return w;
-}
-
-// A label that sizes itself to its text.
-QLabel* AutoLabel(QWidget* parent, const char* name, const char* text, int x, int y) {
-  auto* l = new QLabel(text, parent);
-  l->setObjectName(name);
-  l->move(x, y);
-  l->adjustSize();
-  return l;
-}
 
 // Serves the worker's steps while the GUI thread waits for it.
 void PumpEvents() {
