@@ -19,26 +19,12 @@
 #include "ata/tide_smart.h"
 #include "device/text.h"
 #include "platform/sim/ata_capture.h"
+#include "support/peers.h"
 
 namespace dt {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string FindHdparm() {
-  std::vector<fs::path> dirs = {"/usr/sbin", "/sbin", "/usr/bin", "/bin"};
-  if (const char* path = std::getenv("PATH")) {
-    std::stringstream ss(path);
-    std::string d;
-    while (std::getline(ss, d, ':'))
-      if (!d.empty()) dirs.emplace_back(d);
-  }
-  for (const auto& d : dirs) {
-    std::error_code ec;
-    if (fs::is_regular_file(d / "hdparm", ec)) return (d / "hdparm").string();
-  }
-  return {};
-}
 
 std::string Trim(const std::string& s) {
   const auto b = s.find_first_not_of(" \t");
@@ -49,27 +35,7 @@ std::string Trim(const std::string& s) {
 
 // hdparm's text for one IDENTIFY block.
 std::string RunHdparm(const std::string& hdparm, const AtaCapture& cap) {
-  const fs::path input = fs::temp_directory_path() /
-                         ("dt_hdparm_peer_" + std::to_string(std::random_device{}()) + ".txt");
-  {
-    std::ofstream out(input);
-    for (int w = 0; w < 256; ++w) {
-      const unsigned v = cap.identify[2 * w] | (cap.identify[2 * w + 1] << 8);
-      char word[8];
-      std::snprintf(word, sizeof word, "%04x", v);
-      out << word << ((w % 8 == 7) ? "\n" : " ");
-    }
-  }
-  const std::string cmd = "'" + hdparm + "' --Istdin < '" + input.string() + "' 2>&1";
-  std::string text;
-  if (FILE* p = ::popen(cmd.c_str(), "r")) {
-    char buf[4096];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) text.append(buf, n);
-    ::pclose(p);
-  }
-  fs::remove(input);
-  return text;
+  return peers::HdparmIdentify(hdparm, cap.identify);
 }
 
 // The value after "<key>" on hdparm's line that contains it; empty without one.
@@ -98,7 +64,7 @@ std::int64_t SizeTextMBytes(const std::string& s) {
 }
 
 TEST(HdparmPeerTest, IdentifyFactsAgree) {
-  const std::string hdparm = FindHdparm();
+  const std::string hdparm = peers::FindTool("hdparm");
   if (hdparm.empty()) GTEST_SKIP() << "hdparm is not installed (Debian package hdparm)";
   const NumberFormat saved = CurrentNumberFormat();
   SetNumberFormat({",", "."});

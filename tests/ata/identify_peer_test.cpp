@@ -20,6 +20,7 @@
 #include "ata/identify_report.h"
 #include "device/text.h"
 #include "platform/sim/ata_capture.h"
+#include "support/peers.h"
 
 namespace dt {
 namespace {
@@ -27,41 +28,10 @@ namespace {
 namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
 
-std::string FindHdparm() {
-  std::vector<fs::path> dirs = {"/usr/sbin", "/sbin", "/usr/bin", "/bin"};
-  if (const char* path = std::getenv("PATH")) {
-    std::stringstream ss(path);
-    for (std::string d; std::getline(ss, d, ':');)
-      if (!d.empty()) dirs.emplace_back(d);
-  }
-  for (const auto& d : dirs) {
-    std::error_code ec;
-    if (fs::is_regular_file(d / "hdparm", ec)) return (d / "hdparm").string();
-  }
-  return {};
-}
-
 // hdparm's lines for one IDENTIFY block, given as 256 four-digit hex words,
 // 8 a line.
 Lines RunHdparm(const std::string& hdparm, const std::array<std::uint8_t, 512>& block) {
-  const fs::path input = fs::temp_directory_path() /
-                         ("dt_identify_peer_" + std::to_string(std::random_device{}()) + ".txt");
-  {
-    std::ofstream out(input);
-    for (int w = 0; w < 256; ++w) {
-      char word[8];
-      std::snprintf(word, sizeof word, "%04x", block[2 * w] | (block[2 * w + 1] << 8));
-      out << word << (w % 8 == 7 ? "\n" : " ");
-    }
-  }
-  const std::string cmd = "'" + hdparm + "' --Istdin < '" + input.string() + "' 2>&1";
-  std::string text;
-  if (FILE* p = ::popen(cmd.c_str(), "r")) {
-    char buf[4096];
-    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) text.append(buf, n);
-    ::pclose(p);
-  }
-  fs::remove(input);
+  const std::string text = peers::HdparmIdentify(hdparm, block);
   Lines lines;
   std::istringstream in(text);
   for (std::string l; std::getline(in, l);) lines.push_back(l);
@@ -142,7 +112,7 @@ void UdmaModes(const std::string& dma, std::string* listed, std::string* active)
 }
 
 TEST(IdentifyPeerTest, ReportAgreesWithHdparm) {
-  const std::string hdparm = FindHdparm();
+  const std::string hdparm = peers::FindTool("hdparm");
   if (hdparm.empty()) GTEST_SKIP() << "hdparm is not installed (Debian package hdparm)";
   const NumberFormat saved = CurrentNumberFormat();
   SetNumberFormat({",", "."});

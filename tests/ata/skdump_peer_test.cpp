@@ -16,6 +16,7 @@
 
 #include "ata/smart_report.h"
 #include "platform/sim/ata_capture.h"
+#include "support/peers.h"
 
 namespace dt {
 namespace {
@@ -25,30 +26,6 @@ struct PeerRow {
   std::optional<int> value, worst, threshold;  // empty where skdump says "n/a"
   std::array<int, 6> raw{};
 };
-
-std::string FindSkdump() {
-  std::string dirs = std::getenv("PATH") ? std::getenv("PATH") : "";
-  dirs += ":/usr/sbin:/sbin";
-  std::stringstream ss(dirs);
-  std::string dir;
-  while (std::getline(ss, dir, ':')) {
-    if (dir.empty()) continue;
-    const std::string path = dir + "/skdump";
-    if (access(path.c_str(), X_OK) == 0) return path;
-  }
-  return "";
-}
-
-std::string RunCommand(const std::string& command) {
-  std::string out;
-  FILE* p = popen(command.c_str(), "r");
-  if (!p) return out;
-  char buf[4096];
-  std::size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  pclose(p);
-  return out;
-}
 
 std::optional<int> NumberOrNa(const std::string& s) {
   if (s == "n/a") return std::nullopt;
@@ -154,7 +131,7 @@ std::vector<OurRow> ParseOurTable(const std::vector<std::string>& lines) {
 }
 
 TEST(SkdumpPeerTest, AttributeTableMatchesSkdumpForEveryCapture) {
-  const std::string skdump = FindSkdump();
+  const std::string skdump = peers::FindTool("skdump");
   if (skdump.empty()) GTEST_SKIP() << "skdump (package libatasmart-bin) is not installed";
 
   const char* captures[] = {
@@ -179,7 +156,7 @@ TEST(SkdumpPeerTest, AttributeTableMatchesSkdumpForEveryCapture) {
     ASSERT_TRUE(cap.hasSmartData && cap.hasThresholds);
 
     const std::vector<PeerRow> peer =
-        ParseSkdump(RunCommand("'" + skdump + "' --load='" + path + "' 2>&1"));
+        ParseSkdump(peers::RunCommand("'" + skdump + "' --load='" + path + "' 2>&1"));
     ASSERT_FALSE(peer.empty());
 
     std::vector<std::string> lines;

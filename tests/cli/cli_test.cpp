@@ -8,6 +8,7 @@
 #include "cli/cli.h"
 #include "device/text.h"
 #include "platform/platform.h"
+#include "support/peers.h"
 
 namespace dt {
 namespace {
@@ -63,22 +64,11 @@ TEST(Cli, SmartOfADiskWithoutPassThroughPrintsItsFailureLines) {
 }
 
 #ifndef _WIN32
-std::string Capture(const std::string& command) {
-  std::string out;
-  FILE* p = popen(command.c_str(), "r");
-  if (!p) return out;
-  char buf[4096];
-  std::size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  pclose(p);
-  return out;
-}
-
 // The JSON output agrees with skdump (libatasmart) on every attribute of
 // every real capture: ID, value, worst, threshold and the 48-bit raw value.
 TEST(Cli, SmartJsonAgreesWithSkdump) {
-  if (Capture("command -v skdump || ls /usr/sbin/skdump 2>/dev/null").empty())
-    GTEST_SKIP() << "skdump (libatasmart-bin) is not installed";
+  const std::string skdump = peers::FindTool("skdump");
+  if (skdump.empty()) GTEST_SKIP() << "skdump (libatasmart-bin) is not installed";
   int files = 0;
   for (const auto& e : std::filesystem::directory_iterator(DT_TESTDATA_DIR "/ata-captures")) {
     if (e.path().extension() != ".cap") continue;
@@ -88,7 +78,8 @@ TEST(Cli, SmartJsonAgreesWithSkdump) {
     ASSERT_TRUE(r.code == 0 || r.code == 1) << r.err;
     const auto j = nlohmann::json::parse(r.out);
     // skdump's table: ID# Name Value Worst Thres Pretty Raw Type Updates Good Good/Past.
-    std::istringstream peer(Capture("PATH=$PATH:/usr/sbin skdump --load='" + cap + "' 2>&1"));
+    const std::string skd = peers::RunCommand(skdump + " --load='" + cap + "' 2>&1");
+    std::istringstream peer(skd);
     std::string line;
     std::vector<std::vector<std::string>> rows;
     bool table = false;
@@ -128,7 +119,6 @@ TEST(Cli, SmartJsonAgreesWithSkdump) {
       EXPECT_EQ(a["raw"].get<std::uint64_t>(), raw);
     }
     // Identity as skdump shows it.
-    const std::string skd = Capture("PATH=$PATH:/usr/sbin skdump --load='" + cap + "' 2>&1");
     EXPECT_NE(skd.find("Model: [" + j["model"].get<std::string>() + "]"), std::string::npos) << cap;
     EXPECT_NE(skd.find("Serial: [" + j["serial"].get<std::string>() + "]"), std::string::npos) << cap;
     EXPECT_NE(skd.find("Firmware: [" + j["firmware"].get<std::string>() + "]"), std::string::npos) << cap;
