@@ -64,7 +64,11 @@ void TSmartReportPage::Preview(QWidget* parent) {
   dialog.exec();
 }
 
-bool TSmartReportPage::Print() {
+bool TSmartReportPage::Print(QWidget* parent) {
+  const bool noPrinter = printer_.outputFormat() == QPrinter::PdfFormat
+                             ? printer_.outputFileName().isEmpty()
+                             : !printer_.isValid();
+  if (noPrinter && !PrinterSetup(parent)) return false;
   return PaintPages(&printer_) > 0;
 }
 

@@ -63,7 +63,8 @@ class TSmartReportPage : public QObject {
   // The print preview, modal.
   void Preview(QWidget* parent);
   // Prints on the report's printer; false when it cannot be opened.
-  bool Print();
+  // Prints to the current printer; without one, the print dialog asks first.
+  bool Print(QWidget* parent = nullptr);
   // Draws every page onto `printer`; returns the number of pages.
   int PaintPages(QPrinter* printer);
 

@@ -113,7 +113,7 @@ void TSMARTinfo::Button2Click() {
 }
 
 void TSMARTinfo::Button3Click() {
-  if (TSmartReportPage* report = ChosenReport()) report->Print();
+  if (TSmartReportPage* report = ChosenReport()) report->Print(this);
 }
 
 void TSMARTinfo::Button4Click() {
