@@ -71,11 +71,11 @@ class ScriptedSgIo {
     SetSgIoFunction([this](int fd, SgRequest& req) {
       seen.push_back({fd, Bytes(req.cdb, req.cdb + 16), req.dataIn, req.dataLen, req.data});
       if (answer.ioctlError) return answer.ioctlError;
-      if (req.data && req.dataIn)
+      if (req.data && req.dataIn && !answer.data.empty())
         std::memcpy(req.data, answer.data.data(),
                     std::min<std::size_t>(req.dataLen, answer.data.size()));
       const std::size_t n = std::min(answer.sense.size(), sizeof req.sense);
-      std::memcpy(req.sense, answer.sense.data(), n);
+      if (n) std::memcpy(req.sense, answer.sense.data(), n);
       req.senseLen = static_cast<std::uint8_t>(n);
       req.status = answer.status;
       req.hostStatus = answer.hostStatus;

@@ -118,7 +118,7 @@ TEST(SimDisk, VirtualClockAdvancesByTheRequestTime) {
   auto m = Machine(R"({"perf_frequency": 1000000, "disks": [{"size": 104857600,
       "speed": {"start_mbps": 100, "end_mbps": 100, "latency_ms": 1}}]})");
   const Handle h = m->OpenDevice("\\\\.\\PHYSICALDRIVE0", kGenericRead, 3, kOpenExisting, 0);
-  std::vector<std::uint8_t> buf(1000000 + 192);
+  std::vector<std::uint8_t> buf(1000448);
   const std::int64_t c0 = m->PerfCounter();
   const std::uint32_t t0 = m->TickCount();
   std::uint32_t done = 0;

@@ -73,9 +73,10 @@ void DataChart::Reload(int columns) {
   SetRange(axisY_, e.yMin, e.yMax);
 }
 
+// The chart is handed to the view at construction: a view made without one
+// creates a default chart that setChart() would release without deleting.
 LineChart::LineChart(const QString& title, QWidget* parent)
-    : QChartView(parent), chart_(new DataChart(title)) {
-  setChart(chart_);
+    : QChartView(new DataChart(title), parent), chart_(static_cast<DataChart*>(chart())) {
   setRenderHint(QPainter::Antialiasing, true);
   setFrameShape(QFrame::NoFrame);
 }
