@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs everything, builds every configuration and runs every test:
 # Linux (unit, GUI offscreen, system tests on loop devices and FUSE, peers),
-# ThreadSanitizer, the Windows 32-bit cross build under Wine, the Qt 5
-# compile check and the fuzz targets for a bounded time.
+# ThreadSanitizer, AddressSanitizer + UndefinedBehaviorSanitizer, the Windows
+# 32-bit cross build under Wine, the Qt 5 compile check and the fuzz targets
+# for a bounded time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 start=$(date +%s)
@@ -21,6 +22,11 @@ step "ThreadSanitizer build and tests"
 cmake --preset tsan >/dev/null
 cmake --build --preset tsan
 ctest --preset tsan -E dt_system_tests
+
+step "AddressSanitizer + UndefinedBehaviorSanitizer build and tests"
+cmake --preset asan >/dev/null
+cmake --build --preset asan
+ctest --preset asan
 
 step "Windows 32-bit cross build"
 cmake --preset win32 >/dev/null
