@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <mutex>
 #include <utility>
 
 namespace dt {
@@ -18,6 +19,7 @@ void Platform::SetLastError(std::uint32_t code) { t_lastError = code; }
 // portable. The descriptor is an index into a small table of open files.
 namespace {
 constexpr int kMaxDumps = 8;
+std::mutex g_dumpMutex;
 std::FILE* g_dumps[kMaxDumps] = {};
 }  // namespace
 
@@ -27,6 +29,7 @@ int Platform::DumpCreate(const std::string& name) {
     SetLastError(static_cast<std::uint32_t>(errno));
     return -1;
   }
+  std::lock_guard<std::mutex> lock(g_dumpMutex);
   for (int i = 0; i < kMaxDumps; ++i) {
     if (!g_dumps[i]) {
       g_dumps[i] = f;
@@ -38,11 +41,13 @@ int Platform::DumpCreate(const std::string& name) {
 }
 
 bool Platform::DumpWrite(int fd, const void* data, std::uint32_t len) {
+  std::lock_guard<std::mutex> lock(g_dumpMutex);
   if (fd < 0 || fd >= kMaxDumps || !g_dumps[fd]) return false;
   return std::fwrite(data, 1, len, g_dumps[fd]) == len;
 }
 
 void Platform::DumpClose(int fd) {
+  std::lock_guard<std::mutex> lock(g_dumpMutex);
   if (fd < 0 || fd >= kMaxDumps || !g_dumps[fd]) return;
   std::fclose(g_dumps[fd]);
   g_dumps[fd] = nullptr;
