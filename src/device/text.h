@@ -21,6 +21,21 @@ void SetNumberFormat(const NumberFormat& f);
 // The format of the user's locale, as the program reads it at start.
 NumberFormat LocaleNumberFormat();
 
+// Sets a format for the lifetime of the guard and restores the one before
+// (tests).
+class ScopedNumberFormat {
+ public:
+  explicit ScopedNumberFormat(const NumberFormat& f) : saved_(CurrentNumberFormat()) {
+    SetNumberFormat(f);
+  }
+  ~ScopedNumberFormat() { SetNumberFormat(saved_); }
+  ScopedNumberFormat(const ScopedNumberFormat&) = delete;
+  ScopedNumberFormat& operator=(const ScopedNumberFormat&) = delete;
+
+ private:
+  NumberFormat saved_;
+};
+
 // " Error Code = " + code (unsigned decimal) + " " + the system's text of the
 // code without its trailing line break (empty when the system has none).
 std::string SystemErrorText(std::uint32_t code);

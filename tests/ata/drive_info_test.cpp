@@ -17,17 +17,12 @@ using fake::FakeAtaPlatform;
 class DriveInfoTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    saved_ = CurrentNumberFormat();
-    SetNumberFormat({",", "."});
     auto f = fake::MakeFakeWithCapture("SAMSUNG_HD501LJ--CR100-12.cap");
     ASSERT_TRUE(f->capture);
     fake_ = f.get();
     scope_ = std::make_unique<ScopedPlatform>(std::move(f));
   }
-  void TearDown() override {
-    scope_.reset();
-    SetNumberFormat(saved_);
-  }
+  void TearDown() override { scope_.reset(); }
 
   std::vector<std::string> Report(TIDE_SMART& s) {
     std::vector<std::string> lines;
@@ -47,7 +42,7 @@ class DriveInfoTest : public ::testing::Test {
   FakeAtaPlatform* fake_ = nullptr;
 
  private:
-  NumberFormat saved_;
+  ScopedNumberFormat english_{{",", "."}};
   std::unique_ptr<ScopedPlatform> scope_;
 };
 
@@ -161,8 +156,7 @@ TEST(DriveInfoSimTest, SimulatedDriveAnswersEveryCommand) {
       std::string(DT_TESTDATA_DIR) + "/ata-captures/WDC_WD5000AAKS--00TMA0-12.01C01.cap", &error);
   ASSERT_TRUE(machine) << error;
   ScopedPlatform scope(std::move(machine));
-  const NumberFormat saved = CurrentNumberFormat();
-  SetNumberFormat({",", "."});
+  const ScopedNumberFormat english({",", "."});
 
   TIDE_SMART s;
   ASSERT_TRUE(s.OpenDrive(0));
@@ -185,7 +179,6 @@ TEST(DriveInfoSimTest, SimulatedDriveAnswersEveryCommand) {
   EXPECT_TRUE(s.ReadAttributes(&out, &returned));
   EXPECT_EQ(returned, 528u);
   EXPECT_TRUE(s.ReadThresholds(&out, &returned));
-  SetNumberFormat(saved);
 }
 
 }  // namespace

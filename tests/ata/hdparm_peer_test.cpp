@@ -66,8 +66,7 @@ std::int64_t SizeTextMBytes(const std::string& s) {
 TEST(HdparmPeerTest, IdentifyFactsAgree) {
   const std::string hdparm = peers::FindTool("hdparm");
   if (hdparm.empty()) GTEST_SKIP() << "hdparm is not installed (Debian package hdparm)";
-  const NumberFormat saved = CurrentNumberFormat();
-  SetNumberFormat({",", "."});
+  const ScopedNumberFormat english({",", "."});
 
   int checked = 0;
   for (const auto& entry : fs::directory_iterator(fs::path(DT_TESTDATA_DIR) / "ata-captures")) {
@@ -130,7 +129,6 @@ TEST(HdparmPeerTest, IdentifyFactsAgree) {
     EXPECT_EQ(UltraDmaSelectedText(s), active.empty() ? "" : "UltraDMA-" + active);
     ++checked;
   }
-  SetNumberFormat(saved);
   EXPECT_GE(checked, 11);
 }
 

@@ -33,15 +33,8 @@ unsigned ClaimedRevisions(const AtaClaims& c) {
 }
 
 class EnglishNumbers : public ::testing::Test {
- protected:
-  void SetUp() override {
-    saved_ = CurrentNumberFormat();
-    SetNumberFormat({",", "."});
-  }
-  void TearDown() override { SetNumberFormat(saved_); }
-
  private:
-  NumberFormat saved_;
+  ScopedNumberFormat english_{{",", "."}};
 };
 
 TEST(AtaClaimsTest, WordEightyZeroMeansAtaOneAndCycleTimesAddAtaTwo) {

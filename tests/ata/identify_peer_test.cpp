@@ -114,8 +114,7 @@ void UdmaModes(const std::string& dma, std::string* listed, std::string* active)
 TEST(IdentifyPeerTest, ReportAgreesWithHdparm) {
   const std::string hdparm = peers::FindTool("hdparm");
   if (hdparm.empty()) GTEST_SKIP() << "hdparm is not installed (Debian package hdparm)";
-  const NumberFormat saved = CurrentNumberFormat();
-  SetNumberFormat({",", "."});
+  const ScopedNumberFormat english({",", "."});
 
   std::map<std::string, int> compared;
   int captures = 0;
@@ -218,7 +217,6 @@ TEST(IdentifyPeerTest, ReportAgreesWithHdparm) {
       EXPECT_NE(ours.Bit("256: ", 0), 1);
     }
   }
-  SetNumberFormat(saved);
   EXPECT_GE(captures, 11);
   // Each kind of fact was compared on most of the drives.
   for (const char* fact :

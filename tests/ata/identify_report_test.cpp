@@ -93,15 +93,8 @@ std::vector<int> BitsOf(const Lines& lines) {
 }
 
 class IdentifyReportTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    saved_ = CurrentNumberFormat();
-    SetNumberFormat({",", "."});
-  }
-  void TearDown() override { SetNumberFormat(saved_); }
-
  private:
-  NumberFormat saved_;
+  ScopedNumberFormat english_{{",", "."}};
 };
 
 // ---------------------------------------------------------------------------

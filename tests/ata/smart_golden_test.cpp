@@ -37,8 +37,7 @@ std::string ReadFile(const fs::path& p) {
 }
 
 TEST(SmartGolden, EveryCaptureInBothLanguages) {
-  const NumberFormat saved = CurrentNumberFormat();
-  SetNumberFormat({",", "."});
+  const ScopedNumberFormat english({",", "."});
   const bool update = std::getenv("DT_UPDATE_GOLDEN") != nullptr;
   const fs::path dir = fs::path(DT_SOURCE_DIR) / "tests/ata/golden/smart";
   int captures = 0;
@@ -73,7 +72,6 @@ TEST(SmartGolden, EveryCaptureInBothLanguages) {
     }
   }
   EXPECT_GE(captures, 11);
-  SetNumberFormat(saved);
 }
 
 }  // namespace

@@ -135,13 +135,9 @@ const DriveItem* FindItem(const std::vector<DriveItem>& items, const std::string
 }
 
 // Sets the number format of an English locale for the test's lifetime.
-class EnglishNumbers {
+class EnglishNumbers : public ScopedNumberFormat {
  public:
-  EnglishNumbers() : saved_(CurrentNumberFormat()) { SetNumberFormat(NumberFormat{",", "."}); }
-  ~EnglishNumbers() { SetNumberFormat(saved_); }
-
- private:
-  NumberFormat saved_;
+  EnglishNumbers() : ScopedNumberFormat({",", "."}) {}
 };
 
 // ---------------------------------------------------------------------------
