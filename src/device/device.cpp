@@ -51,13 +51,9 @@ std::int64_t LogicalDiskSize(const std::string& name) {
                          kAttributeNormal | kFlagDeviceControl);
   if (h == kInvalidHandle) return kSizeOpenFailed;
 
-  std::int64_t result = kSizeRequestFailed;
-  PARTITION_INFORMATION pi{};
-  std::uint32_t returned = 0;
-  if (Sys().Control(h, IOCTL_DISK_GET_PARTITION_INFO, nullptr, 0, &pi, 28, &returned) &&
-      pi.PartitionLength != 0) {
-    result = pi.PartitionLength;
-  } else {
+  std::int64_t result = PartitionLength(h);
+  if (result == 0) {
+    result = kSizeRequestFailed;
     std::uint64_t total = 0;
     if (Sys().VolumeTotalBytes(name, &total)) result = static_cast<std::int64_t>(total);
   }
@@ -65,6 +61,13 @@ std::int64_t LogicalDiskSize(const std::string& name) {
   Sys().Close(h);
   Platform::SetLastError(err);
   return result;
+}
+
+std::int64_t PartitionLength(Handle h) {
+  PARTITION_INFORMATION pi{};
+  std::uint32_t returned = 0;
+  if (!Sys().Control(h, IOCTL_DISK_GET_PARTITION_INFO, nullptr, 0, &pi, 28, &returned)) return 0;
+  return pi.PartitionLength;
 }
 
 namespace {

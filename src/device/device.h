@@ -28,6 +28,9 @@ DISK_GEOMETRY GetDriveGeometry(int n);
 std::int64_t PhysicalDiskSize(int n);
 // `name` is a drive letter on Windows, a device name ("sdb1") on Linux.
 std::int64_t LogicalDiskSize(const std::string& name);
+// The partition length that IOCTL_DISK_GET_PARTITION_INFO reports for an
+// open device; 0 when the request fails or the length is unknown.
+std::int64_t PartitionLength(Handle h);
 
 // "System error " + title box with extra + " " + SystemErrorText(code).
 void ShowSystemError(const std::string& title, const std::string& extra, std::uint32_t code);

@@ -63,13 +63,8 @@ std::int64_t PathDiskSize(const std::string& path) {
   const Handle h = Sys().OpenDevice(path, kGenericRead, kShareRead | kShareWrite, kOpenExisting,
                                     kAttributeNormal | kFlagDeviceControl);
   if (h == kInvalidHandle) return kSizeOpenFailed;
-  std::int64_t result = kSizeRequestFailed;
-  PARTITION_INFORMATION pi{};
-  std::uint32_t returned = 0;
-  if (Sys().Control(h, IOCTL_DISK_GET_PARTITION_INFO, nullptr, 0, &pi, 28, &returned) &&
-      pi.PartitionLength != 0) {
-    result = pi.PartitionLength;
-  }
+  std::int64_t result = PartitionLength(h);
+  if (result == 0) result = kSizeRequestFailed;
   std::uint32_t err = Platform::LastError();
   Sys().Close(h);
   if (result < 0) {
