@@ -1,6 +1,8 @@
 #include "cli/cli.h"
 
 #include <CLI/CLI.hpp>
+#include <atomic>
+#include <csignal>
 #include <ostream>
 
 #include "device/text.h"
@@ -8,6 +10,21 @@
 #include "platform/sim/sim_platform.h"
 
 namespace dt::cli {
+
+namespace {
+std::atomic<bool> g_interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+extern "C" void OnInterrupt(int) { g_interrupted.store(true); }
+}  // namespace
+
+InterruptGuard::InterruptGuard() {
+  g_interrupted.store(false);
+  previous_ = std::signal(SIGINT, OnInterrupt);
+}
+
+InterruptGuard::~InterruptGuard() { std::signal(SIGINT, previous_); }
+
+bool InterruptGuard::Interrupted() const { return g_interrupted.load(); }
 
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   CLI::App app{"disktest: read-speed test, surface scan and ATA SMART / IDENTIFY report of disks",

@@ -27,6 +27,21 @@ struct Command {
   int (*run)(std::ostream& out, std::ostream& err) = nullptr;
 };
 
+// Catches Ctrl+C while it lives, so that a command can stop its test and
+// still print its summary; the handler before it is restored at the end.
+class InterruptGuard {
+ public:
+  InterruptGuard();
+  ~InterruptGuard();
+  InterruptGuard(const InterruptGuard&) = delete;
+  InterruptGuard& operator=(const InterruptGuard&) = delete;
+  // Whether Ctrl+C came since the guard was made.
+  bool Interrupted() const;
+
+ private:
+  void (*previous_)(int);
+};
+
 void AddListCommand(CLI::App& root, std::vector<Command>& commands);
 void AddSpeedCommand(CLI::App& root, std::vector<Command>& commands);
 void AddSmartCommand(CLI::App& root, std::vector<Command>& commands);

@@ -6,7 +6,6 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <csignal>
 #include <fstream>
 #include <iostream>
 #include <mutex>
@@ -35,12 +34,6 @@ struct SpeedOptions {
 };
 
 SpeedOptions g_options;
-std::atomic<bool> g_interrupted{false};
-static_assert(std::atomic<bool>::is_always_lock_free);
-
-extern "C" void OnInterrupt(int) {
-  g_interrupted.store(true);
-}
 
 // Whether standard output is a terminal; elsewhere the progress is written
 // as plain lines.
@@ -254,8 +247,7 @@ int RunSpeed(std::ostream& out, std::ostream& err) {
   int code = kExitOk;
   {
     SpeedTest test(view, errors, range, main, points);
-    g_interrupted.store(false);
-    auto oldHandler = std::signal(SIGINT, OnInterrupt);
+    const InterruptGuard interrupt;
     const StartResult r = test.Start(s);
     switch (r) {
       case StartResult::Started:
@@ -281,7 +273,7 @@ int RunSpeed(std::ostream& out, std::ostream& err) {
       bool stopAsked = false;
       while (test.Busy()) {
         view.WaitIdle(std::chrono::milliseconds(20));
-        if (g_interrupted.load() && !stopAsked) {
+        if (interrupt.Interrupted() && !stopAsked) {
           test.Stop();
           stopAsked = true;
         }
@@ -305,7 +297,6 @@ int RunSpeed(std::ostream& out, std::ostream& err) {
         }
       }
     }
-    std::signal(SIGINT, oldHandler);
   }
   SetNotifier(previous);
   return code;

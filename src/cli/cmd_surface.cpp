@@ -9,7 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <csignal>
+#include <optional>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -50,12 +50,6 @@ struct SurfaceOptions {
 
 SurfaceOptions g_options;
 CLI::Option* g_dumpOption = nullptr;
-std::atomic<bool> g_interrupted{false};
-static_assert(std::atomic<bool>::is_always_lock_free);
-
-extern "C" void OnSurfaceInterrupt(int) {
-  g_interrupted.store(true);
-}
 
 // Messages to standard error; questions answered by --yes (the two
 // data-loss questions) and --yes-system-disk (the system-disk question), or
@@ -372,8 +366,8 @@ int RunSurface(std::ostream& out, std::ostream& err) {
         << (dump ? ", data to " + w.State().DumpName : std::string()) << "\n";
     out.flush();
 
-    g_interrupted.store(false);
-    auto oldHandler = std::signal(SIGINT, OnSurfaceInterrupt);
+    std::optional<InterruptGuard> interrupt;
+    interrupt.emplace();
     w.StartButtonClick();
     if (!w.Running()) {
       err << "disktest-cli: the test was not started; nothing was written\n";
@@ -381,7 +375,7 @@ int RunSurface(std::ostream& out, std::ostream& err) {
     } else {
       bool stopAsked = false;
       while (!view.WaitFinished(50)) {
-        if (g_interrupted.load() && !stopAsked) {
+        if (interrupt->Interrupted() && !stopAsked) {
           w.FormHide();  // Stop: the run ends after the request under way
           stopAsked = true;
         }
@@ -415,7 +409,7 @@ int RunSurface(std::ostream& out, std::ostream& err) {
         }
       }
     }
-    std::signal(SIGINT, oldHandler);
+    interrupt.reset();
     w.FormHide();
     w.WaitIdle([] { std::this_thread::yield(); });
   }
