@@ -55,6 +55,16 @@ void Platform::DumpClose(int fd) {
 
 bool Platform::DeviceInUse(const std::string&) { return false; }
 
+DISK_GEOMETRY ModernDiskGeometry(std::uint64_t bytes, std::uint32_t bytesPerSector) {
+  DISK_GEOMETRY g{};
+  g.MediaType = 12;  // FixedMedia
+  g.TracksPerCylinder = 255;
+  g.SectorsPerTrack = 63;
+  g.BytesPerSector = bytesPerSector;
+  g.Cylinders = static_cast<std::int64_t>(bytes / (255ull * 63ull * bytesPerSector));
+  return g;
+}
+
 Platform& Sys() {
   if (!g_platform) g_platform = MakeHostPlatform();
   return *g_platform;

@@ -142,6 +142,10 @@ static_assert(sizeof(SENDCMDOUTPARAMS512) == 528);
 inline constexpr std::uint32_t kSendCmdInLength = 32;
 inline constexpr std::uint32_t kSendCmdOutHeader = 16;
 
+// The geometry Windows reports for a modern disk of `bytes` bytes: 255
+// tracks per cylinder, 63 sectors per track, whole cylinders.
+DISK_GEOMETRY ModernDiskGeometry(std::uint64_t bytes, std::uint32_t bytesPerSector);
+
 // SMART driver capability bits (GETVERSIONINPARAMS::fCapabilities).
 inline constexpr std::uint32_t CAP_ATA_ID_CMD = 1;
 inline constexpr std::uint32_t CAP_ATAPI_ID_CMD = 2;

@@ -381,14 +381,7 @@ bool PosixPlatform::Control(Handle h, std::uint32_t code, const void* in, std::u
       std::uint64_t size = 0;
       std::uint32_t ss = 512;
       if (!DeviceSize(h, &size, &ss)) return false;
-      // Synthesised the way Windows reports modern disks: 255 heads,
-      // 63 sectors per track, whole cylinders.
-      DISK_GEOMETRY g{};
-      g.MediaType = 12;  // FixedMedia
-      g.TracksPerCylinder = 255;
-      g.SectorsPerTrack = 63;
-      g.BytesPerSector = ss;
-      g.Cylinders = static_cast<std::int64_t>(size / (255ull * 63ull * ss));
+      const DISK_GEOMETRY g = ModernDiskGeometry(size, ss);
       std::memcpy(out, &g, sizeof g);
       if (returned) *returned = sizeof g;
       return true;

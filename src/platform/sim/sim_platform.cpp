@@ -564,27 +564,17 @@ bool SimPlatform::Control(Handle h, std::uint32_t code, const void* in, std::uin
         SetLastError(kErrInvalidParameter);
         return false;
       }
-      if (!disk || vol) {
+      if (!disk) {
         // A volume not mapped on a disk answers no disk geometry.
-        if (!disk) {
-          SetLastError(kErrInvalidFunction);
-          return false;
-        }
+        SetLastError(kErrInvalidFunction);
+        return false;
       }
       if (disk->fail.geometry) {
         SetLastError(*disk->fail.geometry);
         return false;
       }
-      DISK_GEOMETRY g{};
-      if (disk->geometry) {
-        g = *disk->geometry;
-      } else {
-        g.MediaType = 12;
-        g.TracksPerCylinder = 255;
-        g.SectorsPerTrack = 63;
-        g.BytesPerSector = disk->sectorSize;
-        g.Cylinders = static_cast<std::int64_t>(disk->size / (255ull * 63ull * disk->sectorSize));
-      }
+      const DISK_GEOMETRY g =
+          disk->geometry ? *disk->geometry : ModernDiskGeometry(disk->size, disk->sectorSize);
       std::memcpy(out, &g, sizeof g);
       if (returned) *returned = sizeof g;
       return true;
