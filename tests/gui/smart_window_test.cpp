@@ -431,7 +431,7 @@ class SmartWindowTest : public QObject {
       if (auto* d = qobject_cast<QFontDialog*>(w)) {
         QTimer::singleShot(0, d, [d] { d->accept(); });
         shownFont = d->currentFont().family();
-        QFont serif("DejaVu Serif");
+        QFont serif("Liberation Serif");  // fonts-liberation2, installed with the program
         serif.setPointSize(14);
         d->setCurrentFont(serif);
         return;
@@ -447,7 +447,7 @@ class SmartWindowTest : public QObject {
     QCOMPARE(watcher.Seen(), 3);
     // The dialog opened on the memo's font.
     QCOMPARE(shownFont, QFontInfo(SmartMemoFont()).family());
-    QCOMPARE(F().SMARTinfo->SMARTinfoTEXT->font().family(), QString("DejaVu Serif"));
+    QCOMPARE(F().SMARTinfo->SMARTinfoTEXT->font().family(), QString("Liberation Serif"));
     QCOMPARE(F().SMARTinfo->SMARTinfoTEXT->font().pointSize(), 14);
 
     QCOMPARE(F().SMARTrepLandscape->DetailFont(), printed);
