@@ -10,8 +10,11 @@
 #include <chrono>
 #include <condition_variable>
 #include <optional>
+#include <cerrno>
 #include <cstdio>
-#include <fstream>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
 #include <iostream>
 #include <mutex>
 #include <ostream>
@@ -42,6 +45,7 @@ struct SurfaceOptions {
   std::int32_t logFirst = 5000;
   bool noLog = false;
   std::string badBlocks;
+  std::int32_t listBlockSize = 512;
   std::string mapPng;
   std::string mapSize;
   bool yes = false;
@@ -59,9 +63,19 @@ class TerminalNotifier : public Notifier {
   TerminalNotifier(std::ostream& err, bool yes, bool yesSystemDisk)
       : err_(err), yes_(yes), yesSystemDisk_(yesSystemDisk) {}
   void ShowMessage(const std::string& caption, const std::string& text) override {
+    // A failed open for writing is held back: the disk may still open for
+    // reading, and then one plain line says so.
+    if (holdWriteOpen_ && caption.size() > 10 &&
+        caption.compare(caption.size() - 10, 10, " for write") == 0) {
+      heldWriteOpen_ = caption + ": " + text;
+      return;
+    }
     err_ << caption << ": " << text << "\n";
     err_.flush();
   }
+  void HoldWriteOpenFailure(bool hold) { holdWriteOpen_ = hold; }
+  // The held-back failure, or empty.
+  const std::string& HeldWriteOpenFailure() const { return heldWriteOpen_; }
   bool Confirm(const std::string& caption, const std::string& text) override {
     const bool system = text == surface::kSystemDiskQuestion;
     if (system ? yesSystemDisk_ : yes_) {
@@ -90,6 +104,8 @@ class TerminalNotifier : public Notifier {
   std::ostream& err_;
   bool yes_;
   bool yesSystemDisk_;
+  bool holdWriteOpen_ = false;
+  std::string heldWriteOpen_;
 };
 
 // Progress: one line rewritten in place on a terminal, otherwise a line at
@@ -249,13 +265,10 @@ bool SelectDevice(const std::string& device, DriveSelection* sel) {
   return false;
 }
 
-bool WritePng(const std::string& path, const surface::MapImage& image, std::string* error) {
+// Writes the map to `f`, opened before the test, and closes it.
+bool WritePng(std::FILE* f, const std::string& path, const surface::MapImage& image,
+              std::string* error) {
 #ifdef DT_HAVE_PNG
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) {
-    *error = "cannot create " + path;
-    return false;
-  }
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
   bool ok = png && info;
@@ -279,9 +292,103 @@ bool WritePng(const std::string& path, const surface::MapImage& image, std::stri
   return ok;
 #else
   (void)image;
+  std::fclose(f);
   *error = "this build has no PNG support; " + path + " was not written";
   return false;
 #endif
+}
+
+// An output file of the command, opened before the test starts so that a
+// path that cannot be written ends the command before any disk work.
+struct OutputFile {
+  std::string path;
+  std::FILE* f = nullptr;
+  ~OutputFile() {
+    if (f) std::fclose(f);
+  }
+};
+
+// Why an output path may not be written: a block device or a directory, or
+// the disk under test. Pipes and terminals (/dev/stdout) are allowed.
+std::string OutputRefusal(const std::string& path, const std::string& diskPath) {
+  std::error_code ec;
+  const auto type = std::filesystem::status(path, ec).type();
+  if (type == std::filesystem::file_type::block) return path + " is a block device";
+  if (type == std::filesystem::file_type::directory) return path + " is a directory";
+  if (!diskPath.empty() && std::filesystem::equivalent(path, diskPath, ec))
+    return path + " is the disk under test";
+  return {};
+}
+
+bool OpenOutput(const std::string& option, const std::string& path, const std::string& diskPath,
+                OutputFile* out, std::ostream& err) {
+  out->path = path;
+  const std::string refusal = OutputRefusal(path, diskPath);
+  if (!refusal.empty()) {
+    err << "disktest-cli: " << option << " " << path << ": " << refusal
+        << "; no test was run\n";
+    return false;
+  }
+  out->f = std::fopen(path.c_str(), "wb");
+  if (!out->f) {
+    err << "disktest-cli: " << option << " " << path << ": cannot create the file ("
+        << std::strerror(errno) << "); no test was run\n";
+    return false;
+  }
+  return true;
+}
+
+// The --dump target: a regular file that can be created, never a device, a
+// directory or the disk itself. An existing file is left as it is until the
+// test starts; one made only for the check is removed again when no test
+// runs.
+struct DumpCheck {
+  std::string created;
+  ~DumpCheck() {
+    if (!created.empty()) {
+      std::error_code ec;
+      std::filesystem::remove(created, ec);
+    }
+  }
+};
+
+bool CheckDumpTarget(const std::string& path, const std::string& diskPath, DumpCheck* check,
+                     std::ostream& err) {
+  const std::string refusal = surface::DumpRefusal(path, diskPath);
+  if (!refusal.empty()) {
+    err << "disktest-cli: --dump: " << refusal << "; no test was run and nothing was written\n";
+    return false;
+  }
+  std::error_code ec;
+  const bool existed = std::filesystem::exists(path, ec);
+  std::FILE* f = std::fopen(path.c_str(), "ab");
+  if (!f) {
+    err << "disktest-cli: --dump " << path << ": cannot create the file (" << std::strerror(errno)
+        << "); no test was run\n";
+    return false;
+  }
+  std::fclose(f);
+  if (!existed) check->created = path;
+  return true;
+}
+
+// The failing blocks as numbers of `unit`-byte blocks (a multiple of 512):
+// a unit is listed when any of its sectors failed, as badblocks -b lists.
+std::vector<std::int64_t> BadUnits(const std::vector<std::int64_t>& blocks,
+                                   std::int32_t sectorsPerBlock, std::int64_t diskBytes,
+                                   std::int32_t unit) {
+  const std::int64_t perUnit = unit / 512;
+  const std::int64_t sectors = (diskBytes + 511) / 512;
+  std::vector<std::int64_t> out;
+  for (std::int64_t b : blocks) {
+    for (std::int64_t s = b * sectorsPerBlock; s < (b + 1) * sectorsPerBlock && s < sectors; ++s) {
+      const std::int64_t u = s / perUnit;
+      if (out.empty() || out.back() != u) out.push_back(u);
+    }
+  }
+  std::sort(out.begin(), out.end());
+  out.erase(std::unique(out.begin(), out.end()), out.end());
+  return out;
 }
 
 const char* ModeName(std::uint8_t mode) {
@@ -305,12 +412,47 @@ int RunSurface(std::ostream& out, std::ostream& err) {
     err << "disktest-cli: --map-size takes COLUMNSxROWS, at most 400x300\n";
     return kExitUsage;
   }
-  DriveSelection sel;
-  if (!SelectDevice(o.device, &sel)) {
-    err << "disktest-cli: " << o.device
-        << " is neither a physical disk nor a logical drive (see disktest-cli list)\n";
+  if (o.device.empty()) {
+    err << "disktest-cli: DEVICE is empty: give a disk number or name of `disktest-cli list`, a "
+           "device path or an image file\n";
     return kExitUsage;
   }
+  if (o.listBlockSize < 512 || o.listBlockSize % 512 != 0) {
+    err << "disktest-cli: --list-block-size takes a multiple of 512 bytes\n";
+    return kExitUsage;
+  }
+  // A disk of the lists by number, name or path; else a link is resolved
+  // (/dev/disk/by-id/...) and the disk it names is taken, from the lists
+  // when they show it; else a block device or an image file by its path.
+  DriveSelection sel;
+  std::string path;
+  if (!SelectDevice(o.device, &sel)) {
+    std::error_code ec;
+    const std::filesystem::path real = std::filesystem::canonical(o.device, ec);
+    const auto type = ec ? std::filesystem::file_type::not_found
+                         : std::filesystem::status(real, ec).type();
+    if (!ec && SelectDevice(real.string(), &sel)) {
+    } else if (type == std::filesystem::file_type::block ||
+               type == std::filesystem::file_type::regular) {
+      path = real.string();
+    } else {
+      err << "disktest-cli: " << o.device
+          << " is neither a disk or drive of `disktest-cli list`, nor a block device or an image "
+             "file\n";
+      return kExitUsage;
+    }
+  }
+  const std::string diskPath = path.empty() ? DeviceName(sel) : path;
+
+  // Every output file is checked or opened before the disk is touched.
+  const bool dump = g_dumpOption && g_dumpOption->count() > 0;
+  const std::string dumpName = o.dump.empty() ? "rd.dat" : o.dump;
+  DumpCheck dumpCheck;
+  OutputFile badList, png;
+  if ((dump && !CheckDumpTarget(dumpName, diskPath, &dumpCheck, err)) ||
+      (!o.badBlocks.empty() && !OpenOutput("--bad-blocks", o.badBlocks, diskPath, &badList, err)) ||
+      (!o.mapPng.empty() && !OpenOutput("--map-png", o.mapPng, diskPath, &png, err)))
+    return kExitUsage;
 
   TerminalNotifier notifier(err, o.yes, o.yesSystemDisk);
   Notifier* previous = &Notify();
@@ -320,25 +462,40 @@ int RunSurface(std::ostream& out, std::ostream& err) {
 
   int code = kExitOk;
   surface::TestedDisk disk;
-  if (!surface::OpenTestedDisk(sel, &disk)) {
+  notifier.HoldWriteOpenFailure(true);
+  const bool opened =
+      path.empty() ? surface::OpenTestedDisk(sel, &disk) : surface::OpenTestedPath(path, &disk);
+  notifier.HoldWriteOpenFailure(false);
+  if (!opened) {
+    if (!notifier.HeldWriteOpenFailure().empty())
+      err << notifier.HeldWriteOpenFailure() << "\n";
     SetNotifier(previous);
     return kExitFailure;
   }
-  if (disk.readOnly && mode != surface::kModeRead) {
+  if (disk.readOnly) {
     // A disk in use (mounted, or held by the system) opens only for reading.
-    err << "disktest-cli: " << disk.path
-        << " could be opened for reading only: the writing test is refused and nothing was "
-           "written\n";
-    CloseDiskHandle();
-    SetNotifier(previous);
-    return kExitFailure;
+    std::string why = notifier.HeldWriteOpenFailure();
+    const auto at = why.find("Error Code = ");
+    why = at == std::string::npos ? std::string("refused") : why.substr(at);
+    while (!why.empty() && (why.back() == '\n' || why.back() == '\r' || why.back() == ' '))
+      why.pop_back();
+    if (mode != surface::kModeRead) {
+      err << "disktest-cli: " << disk.path << " cannot be opened for writing (" << why
+          << "): it is in use or write-protected; the writing test is refused and nothing was "
+             "written\n";
+      CloseDiskHandle();
+      SetNotifier(previous);
+      return kExitFailure;
+    }
+    err << "disktest-cli: " << disk.path << " cannot be opened for writing (" << why
+        << "): it is in use or write-protected, and is tested read-only\n";
   }
   if (o.mapSize.empty()) DefaultMapSize(disk.blocks, disk.sectorsPerBlock, &columns, &rows);
   {
     SurfaceTestLogic w(main, view, &view);
     view.Attach(&w);
     w.SetTestedDisk(disk.path, disk.model, disk.readOnly, disk.sectorsPerBlock, disk.blocks,
-                    &DiskHandle);
+                    &DiskHandle, disk.bytes);
     if (mode == surface::kModeWrite) w.WriteTestButtonClick();
     if (mode == surface::kModeReadWrite) w.ReadAndWriteButtonClick();
     w.TestRetryChange(std::to_string(o.passes));
@@ -347,9 +504,8 @@ int RunSurface(std::ostream& out, std::ostream& err) {
     } else {
       w.ErrorsNumberChange(std::to_string(o.logFirst));
     }
-    const bool dump = g_dumpOption && g_dumpOption->count() > 0;
     w.WriteToFileClick(dump);
-    w.State().DumpName = o.dump.empty() ? "rd.dat" : o.dump;
+    w.State().DumpName = dumpName;
     int cw = 0, ch = 0;
     surface::ClientSizeForMap(columns, rows, &cw, &ch);
     w.FormShow(cw, ch);
@@ -373,6 +529,7 @@ int RunSurface(std::ostream& out, std::ostream& err) {
       err << "disktest-cli: the test was not started; nothing was written\n";
       code = kExitFailure;
     } else {
+      dumpCheck.created.clear();
       bool stopAsked = false;
       while (!view.WaitFinished(50)) {
         if (interrupt->Interrupted() && !stopAsked) {
@@ -391,19 +548,27 @@ int RunSurface(std::ostream& out, std::ostream& err) {
       out << t.WorkTime << "\n";
       const std::vector<std::int64_t> bad = s.BadBlockList();
       if (stopAsked || !bad.empty()) code = kExitFailure;
+      if (s.DumpFailed.load()) {
+        err << "disktest-cli: the dump file " << dumpName
+            << " is incomplete (see the error line above)\n";
+        code = kExitFailure;
+      }
       if (stopAsked) code = 130;
-      if (!o.badBlocks.empty()) {
-        std::ofstream f(o.badBlocks, std::ios::binary | std::ios::trunc);
-        for (std::int64_t b : bad) f << b << "\n";
-        f.flush();
-        if (!f) {
+      if (badList.f) {
+        for (std::int64_t b : BadUnits(bad, disk.sectorsPerBlock, disk.bytes, o.listBlockSize))
+          std::fprintf(badList.f, "%lld\n", static_cast<long long>(b));
+        const bool ok = std::fflush(badList.f) == 0 && !std::ferror(badList.f);
+        if (std::fclose(badList.f) != 0 || !ok) {
           err << "disktest-cli: cannot write " << o.badBlocks << "\n";
           code = kExitFailure;
         }
+        badList.f = nullptr;
       }
-      if (!o.mapPng.empty()) {
+      if (png.f) {
         std::string error;
-        if (!WritePng(o.mapPng, w.Map().Image(), &error)) {
+        std::FILE* f = png.f;
+        png.f = nullptr;
+        if (!WritePng(f, o.mapPng, w.Map().Image(), &error)) {
           err << "disktest-cli: " << error << "\n";
           code = kExitFailure;
         }
@@ -429,7 +594,8 @@ void AddSurfaceCommand(CLI::App& root, std::vector<Command>& commands) {
       "pass, and find the blocks that fail. Exit code 0 when no block failed, 1 when one did "
       "(or the test could not run), 130 when stopped with Ctrl+C");
   app->add_option("DEVICE", o.device,
-                  "A disk number or device path of `list`, or a logical drive's name")
+                  "A disk number or device path of `list`, a logical drive's name, a block "
+                  "device (also through a link such as /dev/disk/by-id/...) or an image file")
       ->required();
   app->add_option("--mode", o.mode,
                   "read (default), write (destroys all data: a pattern byte, 0x00 in the first "
@@ -441,7 +607,9 @@ void AddSurfaceCommand(CLI::App& root, std::vector<Command>& commands) {
       ->option_text("N");
   g_dumpOption = app->add_option("--dump", o.dump,
                                  "Write the data read to FILE (rd.dat when no name is given): "
-                                 "every pass's blocks, zeros for unreadable ones")
+                                 "every pass's blocks, zeros for unreadable ones. FILE must be "
+                                 "a regular file; a device, a directory or the disk under test "
+                                 "is refused")
                      ->expected(0, 1)
                      ->option_text("[FILE]");
   auto* first = app->add_option("--log-first", o.logFirst,
@@ -451,9 +619,14 @@ void AddSurfaceCommand(CLI::App& root, std::vector<Command>& commands) {
   auto* noLog = app->add_flag("--no-log", o.noLog, "Log no error lines, only count them");
   first->excludes(noLog);
   app->add_option("--bad-blocks", o.badBlocks,
-                  "Write the numbers of the blocks that failed to FILE, one a line, ascending "
-                  "(the list format of badblocks and e2fsck -l)")
+                  "Write the numbers of the 512-byte sectors that failed to FILE, one a line, "
+                  "ascending (the list format of badblocks -b 512 and e2fsck -l)")
       ->option_text("FILE");
+  app->add_option("--list-block-size", o.listBlockSize,
+                  "Number the --bad-blocks list in blocks of N bytes (a multiple of 512; 512 by "
+                  "default): a block is listed when any of its sectors failed, as badblocks -b N "
+                  "lists, so the list feeds e2fsck -l on a file system of N-byte blocks")
+      ->option_text("N");
   app->add_option("--map-png", o.mapPng, "Save the final disk map as a PNG image")
       ->option_text("FILE");
   app->add_option("--map-size", o.mapSize,

@@ -70,6 +70,15 @@ std::int64_t PartitionLength(Handle h) {
   return pi.PartitionLength;
 }
 
+std::int64_t DeviceLength(Handle h) {
+  GET_LENGTH_INFORMATION li{};
+  std::uint32_t returned = 0;
+  if (!Sys().Control(h, IOCTL_DISK_GET_LENGTH_INFO, nullptr, 0, &li, sizeof li, &returned) ||
+      returned < sizeof li || li.Length < 0)
+    return kSizeRequestFailed;
+  return li.Length;
+}
+
 namespace {
 std::string Cut511(const std::string& s) { return s.size() > 511 ? s.substr(0, 511) : s; }
 }  // namespace

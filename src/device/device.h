@@ -31,6 +31,10 @@ std::int64_t LogicalDiskSize(const std::string& name);
 // The partition length that IOCTL_DISK_GET_PARTITION_INFO reports for an
 // open device; 0 when the request fails or the length is unknown.
 std::int64_t PartitionLength(Handle h);
+// The full length in bytes of an open disk, partition or image file
+// (IOCTL_DISK_GET_LENGTH_INFO): every sector, where the geometry size counts
+// whole cylinders only. kSizeRequestFailed when the request fails.
+std::int64_t DeviceLength(Handle h);
 
 // "System error " + title box with extra + " " + SystemErrorText(code).
 void ShowSystemError(const std::string& title, const std::string& extra, std::uint32_t code);

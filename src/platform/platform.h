@@ -45,6 +45,7 @@ enum class FileType : std::uint32_t { Unknown = 0, Disk = 1, Char = 2, Pipe = 3 
 
 inline constexpr std::uint32_t IOCTL_DISK_GET_DRIVE_GEOMETRY = 0x00070000u;
 inline constexpr std::uint32_t IOCTL_DISK_GET_PARTITION_INFO = 0x00074004u;
+inline constexpr std::uint32_t IOCTL_DISK_GET_LENGTH_INFO = 0x0007405Cu;
 inline constexpr std::uint32_t SMART_GET_VERSION = 0x00074080u;
 inline constexpr std::uint32_t SMART_SEND_DRIVE_COMMAND = 0x0007C084u;
 inline constexpr std::uint32_t SMART_RCV_DRIVE_DATA = 0x0007C088u;
@@ -70,6 +71,12 @@ struct PARTITION_INFORMATION {
   std::uint8_t BootIndicator;
   std::uint8_t RecognizedPartition;
   std::uint8_t RewritePartition;
+};
+
+// The full length of an open disk, partition or file in bytes: every
+// sector, not only whole cylinders.
+struct GET_LENGTH_INFORMATION {
+  std::int64_t Length;
 };
 
 struct GETVERSIONINPARAMS {
@@ -126,6 +133,7 @@ static_assert(sizeof(DISK_GEOMETRY) == 24);
 static_assert(offsetof(DISK_GEOMETRY, BytesPerSector) == 20);
 static_assert(sizeof(PARTITION_INFORMATION) == 28);
 static_assert(offsetof(PARTITION_INFORMATION, PartitionLength) == 8);
+static_assert(sizeof(GET_LENGTH_INFORMATION) == 8);
 static_assert(sizeof(GETVERSIONINPARAMS) == 24);
 static_assert(offsetof(GETVERSIONINPARAMS, bIDEDeviceMap) == 3);
 static_assert(offsetof(GETVERSIONINPARAMS, fCapabilities) == 4);
@@ -258,16 +266,26 @@ class Platform {
   virtual std::int64_t PerfCounter() = 0;
   virtual std::uint32_t TickCount() = 0;
 
-  // The dump file (_lcreat / _hwrite / _lclose): a plain file in the current
-  // directory, created or truncated. -1 when it cannot be created.
+  // The dump file (_lcreat / _hwrite / _lclose): a regular file, created or
+  // truncated. -1 when it cannot be created, and also when `name` is anything
+  // but a regular file (a device, a directory, a pipe): such a target is
+  // never opened for writing (DumpTargetRefusal says why). DumpWrite writes
+  // all of `len` or fails; DumpClose fails when buffered data could not be
+  // written. Failures leave the system's code in LastError().
   virtual int DumpCreate(const std::string& name);
   virtual bool DumpWrite(int fd, const void* data, std::uint32_t len);
-  virtual void DumpClose(int fd);
+  virtual bool DumpClose(int fd);
 
   // The error code of the last failing call of this thread (GetLastError).
   static std::uint32_t LastError();
   static void SetLastError(std::uint32_t code);
 };
+
+// Why `name` may not be written as a dump file, or empty when it may: it
+// names a device (on Windows also "\\.\..." paths and reserved names such as
+// NUL), a directory or anything else that is not a regular file, following
+// symbolic links. A missing file may be created.
+std::string DumpTargetRefusal(const std::string& name);
 
 // The real machine of the running OS.
 std::unique_ptr<Platform> MakeHostPlatform();

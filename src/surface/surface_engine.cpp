@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "device/text.h"
 
@@ -114,6 +116,14 @@ std::vector<std::int64_t> SurfaceState::BadBlockList() const {
 // ---------------------------------------------------------------------------
 // Status texts.
 
+std::string DumpRefusal(const std::string& dumpName, const std::string& diskPath) {
+  std::string refusal = DumpTargetRefusal(dumpName);
+  std::error_code ec;
+  if (refusal.empty() && !diskPath.empty() && std::filesystem::equivalent(dumpName, diskPath, ec))
+    refusal = dumpName + " is the disk under test";
+  return refusal;
+}
+
 std::string BadCountText(std::int64_t errors, std::int64_t done) {
   if (done == 0) return "0 (00.0000%)";
   std::string scaled;
@@ -217,12 +227,28 @@ void TDiskTest::Execute() {
 
 void TDiskTest::PerformRun() {
   busy_.store(true);
-  const bool dump = s_.DumpToFile.load();
-  // A dump that cannot be created is silently left out.
-  if (dump) s_.DumpHandle.store(Sys().DumpCreate(s_.DumpName));
+  s_.DumpFailed.store(false);
+  s_.DumpBytes.store(0);
+  if (s_.DumpToFile.load()) {
+    // The test runs without its dump when the dump cannot be made; an error
+    // line says why. A device, a directory or the disk itself is never
+    // opened as the dump file.
+    const std::string refusal = DumpRefusal(s_.DumpName, s_.DiskPath);
+    if (!refusal.empty()) {
+      DumpError("Dump file not written: " + refusal);
+    } else {
+      const int fd = Sys().DumpCreate(s_.DumpName);
+      if (fd == -1)
+        DumpError("Cannot create dump file " + s_.DumpName +
+                  SystemErrorText(Platform::LastError()));
+      s_.DumpHandle.store(fd);
+    }
+  }
   RunCycles();
-  if (dump) Sys().DumpClose(s_.DumpHandle.load());
-  s_.DumpHandle.store(-1);
+  const int fd = s_.DumpHandle.exchange(-1);
+  if (fd != -1 && !Sys().DumpClose(fd))
+    DumpError("Dump file " + s_.DumpName + " was not written in full" +
+              SystemErrorText(Platform::LastError()));
   busy_.store(false);
   main_.Synchronize([this] { steps_.TestFinished(); });
 }
@@ -382,16 +408,43 @@ void TDiskTest::LogError(const char* what, std::int64_t block, std::uint32_t cod
   main_.Synchronize([this] { steps_.AddErrorLine(ErrorLine); });
 }
 
+std::uint32_t TDiskTest::RequestBytes(std::int32_t n, std::int64_t first) const {
+  const std::int64_t bytes = BlockBytes();
+  std::int64_t size = n * bytes;
+  const std::int64_t length = s_.DiskBytes.load();
+  if (length >= 0) size = std::max<std::int64_t>(0, std::min(size, length - first * bytes));
+  return static_cast<std::uint32_t>(size);
+}
+
+void TDiskTest::DumpError(const std::string& line) {
+  s_.DumpFailed.store(true);
+  ErrorLine = line;
+  main_.Synchronize([this] { steps_.AddErrorLine(ErrorLine); });
+}
+
+void TDiskTest::Dump(std::uint32_t size) {
+  const int fd = s_.DumpHandle.load();
+  if (fd == -1) return;
+  if (Sys().DumpWrite(fd, TransferBuffer(), size)) {
+    s_.DumpBytes.fetch_add(size);
+    return;
+  }
+  // No space left, or an I/O error: the dump ends here, the test goes on.
+  const std::uint32_t code = Platform::LastError();
+  s_.DumpHandle.store(-1);
+  Sys().DumpClose(fd);
+  DumpError("Dump file " + s_.DumpName + " was cut short after " +
+            GroupedNumber(s_.DumpBytes.load()) + " bytes" + SystemErrorText(code));
+}
+
 bool TDiskTest::ReadBlocks(std::int32_t n, std::int64_t first) {
-  const std::int32_t bytes = BlockBytes();
-  const std::int64_t offset = first * bytes;
-  const auto size = static_cast<std::uint32_t>(n * bytes);
+  const std::int64_t offset = first * BlockBytes();
+  const std::uint32_t size = RequestBytes(n, first);
   std::uint32_t moved = 0;
   const bool ok =
       Sys().ReadAt(s_.DiskHandleRef.load()->load(), offset, TransferBuffer(), size, &moved);
-  const int dump = s_.DumpHandle.load();
   if (ok) {
-    if (dump != -1) Sys().DumpWrite(dump, TransferBuffer(), size);
+    Dump(size);
     return true;
   }
   // A failing request of several blocks is retried block by block by the
@@ -401,17 +454,16 @@ bool TDiskTest::ReadBlocks(std::int32_t n, std::int64_t first) {
   s_.ReadErrors.fetch_add(1);
   s_.FailedBlocks.push_back(first);
   LogError(" read error at ", first, code);
-  if (dump != -1) {
-    std::memset(TransferBuffer(), 0, static_cast<std::size_t>(bytes));
-    Sys().DumpWrite(dump, TransferBuffer(), static_cast<std::uint32_t>(bytes));
+  if (s_.DumpHandle.load() != -1) {
+    std::memset(TransferBuffer(), 0, size);
+    Dump(size);
   }
   return false;
 }
 
 bool TDiskTest::WriteBlocks(std::int32_t n, std::int64_t first) {
-  const std::int32_t bytes = BlockBytes();
-  const std::int64_t offset = first * bytes;
-  const auto size = static_cast<std::uint32_t>(n * bytes);
+  const std::int64_t offset = first * BlockBytes();
+  const std::uint32_t size = RequestBytes(n, first);
   std::uint32_t moved = 0;
   if (Sys().WriteAt(s_.DiskHandleRef.load()->load(), offset, TransferBuffer(), size, &moved))
     return true;

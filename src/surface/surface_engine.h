@@ -64,6 +64,13 @@ class SurfaceState {
   std::atomic<std::atomic<Handle>*> DiskHandleRef{&DiskHandle};
   std::atomic<std::int64_t> DiskBlocks{0};
   std::atomic<std::int32_t> SectorsPerBlock{1};
+  // The disk's length in bytes; a last block that the length cuts short is
+  // read and written as a shorter request. Below zero: DiskBlocks whole
+  // blocks.
+  std::atomic<std::int64_t> DiskBytes{-1};
+  // The path of the disk under test (the dump file must not be it); changed
+  // only while no run is under way.
+  std::string DiskPath;
   std::atomic<bool> ReadOnlyDisk{false};
 
   // Settings from the window.
@@ -75,6 +82,11 @@ class SurfaceState {
   std::atomic<bool> DumpToFile{false};
   // The dump file's name; changed only while no run is under way.
   std::string DumpName = "rd.dat";
+  // Set by the worker when the dump of a run was refused, could not be
+  // created or was not written in full (an error line says why); cleared
+  // at Start.
+  std::atomic<bool> DumpFailed{false};
+  std::atomic<std::int64_t> DumpBytes{0};  // bytes dumped in this run
 
   // A run is under way; clearing it asks the worker to stop.
   std::atomic<bool> SurfaceRunning{false};
@@ -138,6 +150,12 @@ class SurfaceState {
  private:
   std::unique_ptr<TMapCell[]> cells_;
 };
+
+// Why the dump file `dumpName` may not be written while `diskPath` is under
+// test, or empty when it may: it is not a regular file (a device, a
+// directory, a pipe; see DumpTargetRefusal), or it is the disk itself (an
+// image file under test).
+std::string DumpRefusal(const std::string& dumpName, const std::string& diskPath);
 
 // "0 (00.0000%)" without blocks done; else errors + " (" + the error share in
 // per cent with 4 decimals + "% of " + the done count scaled to K, M, G or T
@@ -205,6 +223,12 @@ class TDiskTest : public Worker {
 
  private:
   void LogError(const char* what, std::int64_t block, std::uint32_t code);
+  // Appends `size` bytes of the transfer buffer to the dump file; a failing
+  // write ends the dump with an error line.
+  void Dump(std::uint32_t size);
+  void DumpError(const std::string& line);
+  // The bytes of n blocks from block `first`, cut at the end of the disk.
+  std::uint32_t RequestBytes(std::int32_t n, std::int64_t first) const;
   void CellResult(TMapCell& cell);
   std::int32_t BlockBytes() const;
 

@@ -50,10 +50,13 @@ void SurfaceTestLogic::Changed() {
 
 void SurfaceTestLogic::SetTestedDisk(const std::string& path, const std::string& model,
                                      bool readOnly, std::int32_t sectorsPerBlock,
-                                     std::int64_t blocks, std::atomic<Handle>* handle) {
+                                     std::int64_t blocks, std::atomic<Handle>* handle,
+                                     std::int64_t bytes) {
   state_.ReadOnlyDisk.store(readOnly);
   state_.SectorsPerBlock.store(sectorsPerBlock);
   state_.DiskBlocks.store(blocks);
+  state_.DiskBytes.store(bytes);
+  state_.DiskPath = path;
   state_.DiskHandleRef.store(handle);
   controls_.TestedDiskName.text = path;
   controls_.DiskModel.text = model;
@@ -208,6 +211,14 @@ void SurfaceTestLogic::StartButtonClick() {
     state_.SurfaceRunning.store(false);
     return;
   }
+  if (controls_.WriteToFile.checked) {
+    // Never a device, a directory or the disk itself as the dump file.
+    const std::string refusal = DumpRefusal(state_.DumpName, state_.DiskPath);
+    if (!refusal.empty()) {
+      Notify().ShowMessage(kWarningCaption, "Write data: " + refusal + ". The test was not started.");
+      return;
+    }
+  }
   const std::uint8_t mode = state_.TestMode.load();
   if (mode != kModeRead) {
     Notifier& n = Notify();
@@ -271,6 +282,29 @@ void SurfaceTestLogic::TestFinished() {
 // ---------------------------------------------------------------------------
 // The hand-over from the main window.
 
+namespace {
+
+// The hand-over's open: reading and writing, or else reading only.
+bool OpenReadWriteOrRead(TestedDisk* disk) {
+  disk->readOnly = false;
+  if (!OpenForWrite(disk->path)) {
+    if (!OpenForRead(disk->path)) return false;
+    disk->readOnly = true;
+  }
+  return true;
+}
+
+// Blocks of `sectorsPerBlock` 512-byte sectors covering `bytes`, the last
+// one possibly cut short.
+void SetLength(std::int64_t bytes, std::int32_t sectorsPerBlock, TestedDisk* disk) {
+  const std::int64_t blockBytes = 512 * static_cast<std::int64_t>(sectorsPerBlock);
+  disk->bytes = bytes < 0 ? 0 : bytes;
+  disk->sectorsPerBlock = sectorsPerBlock;
+  disk->blocks = (disk->bytes + blockBytes - 1) / blockBytes;
+}
+
+}  // namespace
+
 bool OpenTestedDisk(const DriveSelection& sel, TestedDisk* disk) {
   disk->path = DeviceName(sel);
   // The model is read before the disk is opened for the test: on Linux the
@@ -286,18 +320,19 @@ bool OpenTestedDisk(const DriveSelection& sel, TestedDisk* disk) {
   } else {
     disk->model = LabelPartOf(sel.logicalText);
   }
-  disk->readOnly = false;
-  if (!OpenForWrite(disk->path)) {
-    if (!OpenForRead(disk->path)) return false;
-    disk->readOnly = true;
-  }
-  const std::int64_t size = SelectedDiskSize(sel);
-  disk->blocks = size < 0 ? 0 : size / 512;
-  disk->sectorsPerBlock = 1;
-  if (!sel.physical && FileSystemOf(sel.logicalText) == "CDFS") {
-    disk->sectorsPerBlock = 4;
-    disk->blocks /= 4;
-  }
+  if (!OpenReadWriteOrRead(disk)) return false;
+  std::int64_t size = DeviceLength(DiskHandle.load());
+  if (size < 0) size = SelectedDiskSize(sel);
+  const bool cd = !sel.physical && FileSystemOf(sel.logicalText) == "CDFS";
+  SetLength(size, cd ? 4 : 1, disk);
+  return true;
+}
+
+bool OpenTestedPath(const std::string& path, TestedDisk* disk) {
+  disk->path = path;
+  disk->model = "Unknown";
+  if (!OpenReadWriteOrRead(disk)) return false;
+  SetLength(DeviceLength(DiskHandle.load()), 1, disk);
   return true;
 }
 
@@ -306,7 +341,7 @@ void SurfaceHandOver(const DriveSelection& sel, SurfaceTestLogic& window,
   TestedDisk disk;
   if (!OpenTestedDisk(sel, &disk)) return;
   window.SetTestedDisk(disk.path, disk.model, disk.readOnly, disk.sectorsPerBlock, disk.blocks,
-                       &DiskHandle);
+                       &DiskHandle, disk.bytes);
   showModal();
   window.FormHide();
   window.WaitIdle(pump);

@@ -111,9 +111,11 @@ class SurfaceTestLogic : private SurfaceSteps {
 
   // The disk to test, its model text, whether it opened for reading only,
   // its sectors per block and blocks, and the handle it is read through.
+  // `bytes` is the disk's exact length (below zero: `blocks` whole blocks);
+  // a last block that it cuts short is tested as a shorter request.
   void SetTestedDisk(const std::string& path, const std::string& model, bool readOnly,
                      std::int32_t sectorsPerBlock, std::int64_t blocks,
-                     std::atomic<Handle>* handle);
+                     std::atomic<Handle>* handle, std::int64_t bytes = -1);
 
   // FormShow with the window's client size: the map layout, the disk size
   // and blocks-per-element labels, the errors window and counters cleared,
@@ -176,13 +178,19 @@ struct TestedDisk {
   std::string model;
   bool readOnly = false;
   std::int32_t sectorsPerBlock = 1;
-  std::int64_t blocks = 0;
+  std::int64_t blocks = 0;  // every block, a last partial one included
+  std::int64_t bytes = 0;   // the full length
 };
 
 // Opens the selected disk into DiskHandle for reading and writing, or for
-// reading only, and finds its model, sectors per block and block count.
-// False when it cannot be opened at all (the open has said why).
+// reading only, and finds its model, sectors per block and block count. The
+// test covers the device's full length (every sector, also past the last
+// whole cylinder); the geometry size serves only where the length request
+// fails. False when it cannot be opened at all (the open has said why).
 bool OpenTestedDisk(const DriveSelection& sel, TestedDisk* disk);
+// The same for a disk given by its path: a device that no list shows, or an
+// image file. The model is "Unknown".
+bool OpenTestedPath(const std::string& path, TestedDisk* disk);
 
 // TForm1.Button11Click, "Surface test": opens the disk, hands it to the
 // window, shows the window (`showModal` returns when it is closed), stops a

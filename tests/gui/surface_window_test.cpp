@@ -159,9 +159,9 @@ class SurfaceWindowTest : public QObject {
       QCOMPARE(w_->DiskModel->text().trimmed(), QString("SAMSUNG HD501LJ"));
       QVERIFY(w_->WriteTestButton->isEnabled() && w_->ReadAndWriteButton->isEnabled());
       QVERIFY(DiskHandle.load() != kInvalidHandle);
-      // Whole cylinders of the 64 MiB disk.
-      QCOMPARE(State().DiskBlocks.load(), std::int64_t{8 * 16065});
-      QCOMPARE(w_->DiskSize->text(), QString("62.75 Mb"));
+      // Every sector of the 64 MiB disk, not only its 8 whole cylinders.
+      QCOMPARE(State().DiskBlocks.load(), std::int64_t{131072});
+      QCOMPARE(w_->DiskSize->text(), QString("64.00 Mb"));
       // The window fills the screen less 3 pixels, then shrinks around the map.
       const QRect avail = w_->screen()->availableGeometry();
       const QSize frame = w_->frameGeometry().size() - w_->size();

@@ -248,13 +248,34 @@ TEST(ReadPass, DumpHoldsOneImageAPassAndAWriteRunLeavesItEmpty) {
   EXPECT_EQ(test::FileSize(e.s.DumpName), 0u);
 }
 
-TEST(ReadPass, ADumpThatCannotBeCreatedIsLeftOutSilently) {
+TEST(ReadPass, ADumpThatCannotBeMadeIsOneErrorLineAndTheTestGoesOn) {
   Machine m(OneDisk(64));
   Engine e(1, 1);
   e.s.DumpName = test::TempPath("no-such-dir") + "/sub/rd.dat";
   e.Run(kModeRead, 1, true);
   EXPECT_EQ(e.s.ReadDone.load(), 64);
   EXPECT_EQ(e.s.DumpHandle.load(), -1);
+  EXPECT_TRUE(e.s.DumpFailed.load());
+  ASSERT_EQ(e.steps.lines.size(), 1u);
+  EXPECT_EQ(e.steps.lines[0].rfind("Cannot create dump file " + e.s.DumpName + " Error Code = ", 0),
+            0u)
+      << e.steps.lines[0];
+  // A directory is refused before anything is opened.
+  e.s.DumpName = test::TempPath("");
+  e.Run(kModeRead, 1, true);
+  ASSERT_EQ(e.steps.lines.size(), 2u);
+  EXPECT_NE(e.steps.lines[1].find("is a directory, not a regular file"), std::string::npos);
+}
+
+TEST(ReadPass, ALastBlockCutShortByTheDiskLengthIsReadAsAShorterRequest) {
+  Machine m(OneDisk(700));
+  Engine e(2, 2);
+  e.s.DiskBytes.store(700 * 512 - 300);
+  e.s.DumpName = test::TempPath("rd.dat");
+  e.Run(kModeRead, 2, true);
+  EXPECT_EQ(e.s.ReadDone.load(), 1400);
+  EXPECT_EQ(test::FileSize(e.s.DumpName), 2u * (700u * 512u - 300u));
+  EXPECT_EQ(m.sys().Requests().back().len, 212u);
 }
 
 TEST(ReadPass, CdBlocksAreFourSectors) {

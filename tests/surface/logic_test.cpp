@@ -204,6 +204,20 @@ TEST(SurfaceWindow, ANoEndsTheClickWithNothingChanged) {
   EXPECT_EQ(win.log.clears, 1);
 }
 
+TEST(SurfaceWindow, ADumpThatIsNoRegularFileIsRefusedBeforeTheRun) {
+  Machine m(OneDisk(1000));
+  QuestionRecorder q;
+  Window win;
+  win.w.State().DumpName = test::TempPath("");
+  win.w.WriteToFileClick(true);
+  win.w.StartButtonClick();
+  EXPECT_FALSE(win.w.Running());
+  ASSERT_EQ(q.messages.size(), 1u);
+  EXPECT_NE(q.messages[0].find("is a directory, not a regular file"), std::string::npos)
+      << q.messages[0];
+  EXPECT_TRUE(m.sys().Requests().empty());
+}
+
 TEST(SurfaceWindow, StopEndsTheRunAfterTheRequestUnderWay) {
   Machine m(OneDisk(100000));
   Window win;
@@ -263,13 +277,13 @@ TEST(SurfaceWindow, StartClearsCountersLogAndMapButKeepsMarks) {
 // The hand-over
 
 constexpr const char* kHandOverMachine = R"({"disks": [
-  {"size": 16450560, "capture": "builtin:st9100821as"},
+  {"size": 16777216, "capture": "builtin:st9100821as"},
   {"size": 16450560}],
  "volumes": [
   {"name": "C", "label": "SYSTEM", "fs": "NTFS", "disk": 0, "offset": 0, "size": 8388608},
   {"name": "E", "label": "MY_CD", "fs": "CDFS", "size": 2097152}]})";
 
-TEST(HandOver, PhysicalDiskModelFromIdentifyAndGeometrySize) {
+TEST(HandOver, PhysicalDiskModelFromIdentifyAndTheFullLength) {
   Machine m(kHandOverMachine);
   QuestionRecorder q;
   DriveSelection sel{true, "HDD0  15 MB", ""};
@@ -279,7 +293,9 @@ TEST(HandOver, PhysicalDiskModelFromIdentifyAndGeometrySize) {
   EXPECT_EQ(d.model, std::string("ST9100821AS") + std::string(29, ' '));
   EXPECT_FALSE(d.readOnly);
   EXPECT_EQ(d.sectorsPerBlock, 1);
-  EXPECT_EQ(d.blocks, 2 * 16065);  // two whole cylinders
+  // Every sector, not only the two whole cylinders that the list shows.
+  EXPECT_EQ(d.blocks, 32768);
+  EXPECT_EQ(d.bytes, 16777216);
   CloseDiskHandle();
 
   sel.physicalText = "HDD1  15 MB";

@@ -302,7 +302,20 @@ bool PosixPlatform::Transfer(bool write, Handle h, std::int64_t offset, void* bu
       Fail(ENOMEM);
       return false;
     }
-    if (write) {
+    if (write && !f.block) {
+      // A file's partial sectors are written through the page cache: a
+      // read-modify-write of whole sectors would lengthen a file whose end
+      // is not on a sector boundary.
+      const int flags = ::fcntl(f.fd, F_GETFL);
+      if (flags < 0 || ::fcntl(f.fd, F_SETFL, flags & ~O_DIRECT) != 0) {
+        Fail(errno);
+        return false;
+      }
+      moved = FullIo(true, f.fd, buf, len, offset);
+      const int e = errno;
+      ::fcntl(f.fd, F_SETFL, flags);
+      errno = e;
+    } else if (write) {
       // Read-modify-write of the partial sectors at both ends.
       if (lead != 0 || (static_cast<std::uint64_t>(offset) + len) % ss != 0) {
         const std::int64_t r = FullIo(false, f.fd, t_bounce.p, span, static_cast<std::int64_t>(start));
@@ -369,6 +382,30 @@ bool PosixPlatform::DeviceSize(Handle h, std::uint64_t* bytes, std::uint32_t* se
   return true;
 }
 
+bool PosixPlatform::Length(Handle h, std::uint64_t* bytes) {
+  OpenFile f;
+  if (!impl_->Lookup(h, &f)) {
+    Fail(EBADF);
+    return false;
+  }
+  if (f.block) {
+    std::uint32_t ss = 512;
+    return DeviceSize(h, bytes, &ss);
+  }
+  // A regular file: every byte, also a last partial sector.
+  struct stat st{};
+  if (::fstat(f.fd, &st) != 0) {
+    Fail(errno);
+    return false;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    Fail(ENOTTY);
+    return false;
+  }
+  *bytes = static_cast<std::uint64_t>(st.st_size);
+  return true;
+}
+
 bool PosixPlatform::Control(Handle h, std::uint32_t code, const void* in, std::uint32_t inLen,
                             void* out, std::uint32_t outLen, std::uint32_t* returned) {
   if (returned) *returned = 0;
@@ -405,6 +442,18 @@ bool PosixPlatform::Control(Handle h, std::uint32_t code, const void* in, std::u
       pi.RecognizedPartition = 1;
       std::memcpy(out, &pi, 28);
       if (returned) *returned = 28;
+      return true;
+    }
+    case IOCTL_DISK_GET_LENGTH_INFO: {
+      if (outLen < sizeof(GET_LENGTH_INFORMATION) || !out) {
+        Fail(EINVAL);
+        return false;
+      }
+      std::uint64_t size = 0;
+      if (!Length(h, &size)) return false;
+      const GET_LENGTH_INFORMATION li{static_cast<std::int64_t>(size)};
+      std::memcpy(out, &li, sizeof li);
+      if (returned) *returned = sizeof li;
       return true;
     }
     case SMART_GET_VERSION:

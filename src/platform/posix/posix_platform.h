@@ -38,6 +38,8 @@ class PosixPlatform : public Platform {
   bool Transfer(bool write, Handle h, std::int64_t offset, void* buf, std::uint32_t len,
                 std::uint32_t* done);
   bool DeviceSize(Handle h, std::uint64_t* bytes, std::uint32_t* sectorSize);
+  // The full length of a block device (whole sectors) or a regular file.
+  bool Length(Handle h, std::uint64_t* bytes);
   std::unique_ptr<Impl> impl_;
 };
 

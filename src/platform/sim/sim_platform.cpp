@@ -596,6 +596,17 @@ bool SimPlatform::Control(Handle h, std::uint32_t code, const void* in, std::uin
       if (returned) *returned = 28;
       return true;
     }
+    case IOCTL_DISK_GET_LENGTH_INFO: {
+      if (!out || outLen < sizeof(GET_LENGTH_INFORMATION)) {
+        SetLastError(kErrInvalidParameter);
+        return false;
+      }
+      const GET_LENGTH_INFORMATION li{
+          static_cast<std::int64_t>(vol ? vol->size : disk ? disk->size : 0)};
+      std::memcpy(out, &li, sizeof li);
+      if (returned) *returned = sizeof li;
+      return true;
+    }
     case SMART_GET_VERSION:
     case SMART_SEND_DRIVE_COMMAND:
     case SMART_RCV_DRIVE_DATA:

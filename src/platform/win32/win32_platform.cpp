@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <io.h>
 
+#include <cstring>
 #include <string>
 
 #include "platform/platform.h"
@@ -93,6 +94,16 @@ class Win32Platform : public Platform {
     const BOOL ok = ::DeviceIoControl(ToNative(h), code, const_cast<void*>(in), inLen, out,
                                       outLen, &n, nullptr);
     if (!ok) KeepLastError();
+    if (!ok && code == IOCTL_DISK_GET_LENGTH_INFO && out && outLen >= 8) {
+      // A regular file (an image) answers no disk request: its length is
+      // the file size.
+      LARGE_INTEGER size{};
+      if (::GetFileSizeEx(ToNative(h), &size)) {
+        std::memcpy(out, &size.QuadPart, 8);
+        if (returned) *returned = 8;
+        return true;
+      }
+    }
     if (returned) *returned = n;
     return ok != FALSE;
   }
