@@ -431,11 +431,11 @@ int RunSurface(std::ostream& out, std::ostream& err) {
     const std::filesystem::path real = std::filesystem::canonical(o.device, ec);
     const auto type = ec ? std::filesystem::file_type::not_found
                          : std::filesystem::status(real, ec).type();
-    if (!ec && SelectDevice(real.string(), &sel)) {
-    } else if (type == std::filesystem::file_type::block ||
-               type == std::filesystem::file_type::regular) {
+    const bool listed = !ec && SelectDevice(real.string(), &sel);
+    if (!listed && (type == std::filesystem::file_type::block ||
+                    type == std::filesystem::file_type::regular)) {
       path = real.string();
-    } else {
+    } else if (!listed) {
       err << "disktest-cli: " << o.device
           << " is neither a disk or drive of `disktest-cli list`, nor a block device or an image "
              "file\n";

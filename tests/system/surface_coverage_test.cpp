@@ -145,7 +145,7 @@ TEST(SurfaceCoverage, OutputFilesAreCheckedBeforeAnyDiskWorkAndNeverADevice) {
   ImageFile fsImage(16 * 1048576, ImageFile::Content::kZeros);
   LoopDevice mounted(fsImage.path());
   MakeExt4(mounted.path(), "KEEP");
-  Mount mount(mounted.path());
+  Mount mount(mounted.path(), "ro");  // read-only: nothing else changes it meanwhile
   const std::string before = Sha256(mounted.path()), imageBefore = Sha256(image.path());
   TempDir dir;
 
@@ -188,6 +188,13 @@ TEST(SurfaceCoverage, OutputFilesAreCheckedBeforeAnyDiskWorkAndNeverADevice) {
   EXPECT_EQ(r.exitCode, 0) << r.output;
   EXPECT_TRUE(Contains(r.output, "is tested read-only")) << r.output;
   EXPECT_FALSE(Contains(r.output, "System error")) << r.output;
+
+  // The image behind the mounted device is that disk in use: never written.
+  const std::string fileBefore = Sha256(fsImage.path());
+  r = RunCommand({cli, "surface", fsImage.path(), "--mode", "write", "--yes", "--yes-system-disk"});
+  EXPECT_EQ(r.exitCode, 1) << r.output;
+  EXPECT_TRUE(Contains(r.output, "the writing test is refused and nothing was written")) << r.output;
+  EXPECT_EQ(Sha256(fsImage.path()), fileBefore);
 }
 
 TEST(SurfaceCoverage, ADumpCutShortByAFullFileSystemFailsTheCommand) {

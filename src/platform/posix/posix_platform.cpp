@@ -135,6 +135,12 @@ Handle PosixPlatform::OpenDevice(const std::string& path, std::uint32_t access,
     return kInvalidHandle;
   }
 
+  if (write && S_ISREG(st.st_mode) && sysfs::BackingFileInUse(st.st_dev, st.st_ino)) {
+    // An image behind a mounted loop device is a disk in use: like the
+    // device itself (O_EXCL), it opens only for reading.
+    Fail(EBUSY);
+    return kInvalidHandle;
+  }
   OpenFile f;
   f.block = S_ISBLK(st.st_mode);
   f.rdev = st.st_rdev;
@@ -209,7 +215,9 @@ bool PosixPlatform::Close(Handle h) {
 
 bool PosixPlatform::DeviceInUse(const std::string& path) {
   struct stat st{};
-  if (::stat(path.c_str(), &st) != 0 || !S_ISBLK(st.st_mode)) return false;
+  if (::stat(path.c_str(), &st) != 0) return false;
+  if (S_ISREG(st.st_mode)) return sysfs::BackingFileInUse(st.st_dev, st.st_ino);
+  if (!S_ISBLK(st.st_mode)) return false;
   // The kernel's name of the device, whatever link the path went through.
   const std::string link =
       "/sys/dev/block/" + std::to_string(major(st.st_rdev)) + ":" + std::to_string(minor(st.st_rdev));

@@ -209,4 +209,19 @@ bool InUse(const std::string& disk) {
   return false;
 }
 
+bool BackingFileInUse(dev_t dev, ino_t ino) {
+  for (const std::string& n : ListDir("/sys/block")) {
+    if (n.rfind("loop", 0) != 0) continue;
+    std::string file = ReadLine("/sys/block/" + n + "/loop/backing_file");
+    const std::string deleted = " (deleted)";
+    if (file.size() > deleted.size() &&
+        file.compare(file.size() - deleted.size(), deleted.size(), deleted) == 0)
+      file.resize(file.size() - deleted.size());
+    struct stat st{};
+    if (file.empty() || ::stat(file.c_str(), &st) != 0) continue;
+    if (st.st_dev == dev && st.st_ino == ino && InUse(n)) return true;
+  }
+  return false;
+}
+
 }  // namespace dt::sysfs

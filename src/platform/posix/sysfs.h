@@ -2,6 +2,8 @@
 // no permission on the devices themselves.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -28,6 +30,9 @@ std::string MountPointOf(const std::string& devPath);
 // True when the device or one of its partitions is mounted or is the root
 // file system's device.
 bool InUse(const std::string& disk);
+// True when the file (st_dev, st_ino) backs a loop device that is in use:
+// writing the file then writes a mounted file system.
+bool BackingFileInUse(dev_t dev, ino_t ino);
 // The whole disk a device name belongs to ("sdb1" -> "sdb"); the name itself
 // for a whole disk.
 std::string DiskOf(const std::string& name);
