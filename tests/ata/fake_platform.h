@@ -12,12 +12,18 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/platform_wrapper.h"
+#include "platform/sim/sim_platform.h"
 #include "platform/sim/ata_capture.h"
 
 namespace dt::fake {
 
-class FakeAtaPlatform : public Platform {
+class FakeAtaPlatform : public PlatformWrapper {
  public:
+  // An empty simulated machine answers what the fake does not: no volumes,
+  // a virtual clock.
+  FakeAtaPlatform() : PlatformWrapper(EmptyMachine()) {}
+
   struct Open {
     std::string path;
     std::uint32_t access, share, disposition, flags;
@@ -149,17 +155,15 @@ class FakeAtaPlatform : public Platform {
     }
   }
 
-  std::vector<LogicalDrive> LogicalDrives() override { return {}; }
-  bool VolumeInformation(const std::string&, VolumeInfo*) override { return false; }
-  bool VolumeTotalBytes(const std::string&, std::uint64_t*) override { return false; }
   std::string ErrorText(std::uint32_t code) override {
     return "Fake message " + std::to_string(code) + ".\r\n";
   }
-  std::int64_t PerfFrequency() override { return 1000; }
-  std::int64_t PerfCounter() override { return 0; }
-  std::uint32_t TickCount() override { return 0; }
 
  private:
+  static std::unique_ptr<Platform> EmptyMachine() {
+    std::string error;
+    return ParseSimMachine("{}", "", "fake", &error);
+  }
   static bool Fail(std::uint32_t code) {
     SetLastError(code);
     return false;

@@ -14,6 +14,7 @@
 #include "device/notify.h"
 #include "device/worker.h"
 #include "platform/platform.h"
+#include "platform/platform_wrapper.h"
 #include "platform/sim/sim_platform.h"
 #include "surface/surface_engine.h"
 
@@ -27,10 +28,11 @@ struct Request {
 };
 
 // Forwards everything to a simulated machine and records the requests.
-class WrapPlatform : public Platform {
+class WrapPlatform : public PlatformWrapper {
  public:
-  explicit WrapPlatform(std::unique_ptr<SimPlatform> inner) : inner_(std::move(inner)) {}
-  SimPlatform& Inner() { return *inner_; }
+  explicit WrapPlatform(std::unique_ptr<SimPlatform> inner)
+      : PlatformWrapper(std::move(inner)) {}
+  SimPlatform& Inner() { return static_cast<SimPlatform&>(target()); }
 
   // Fails a read (with the CRC error) when it returns true.
   std::function<bool(std::int64_t offset, std::uint32_t len)> failRead;
@@ -51,24 +53,18 @@ class WrapPlatform : public Platform {
   }
 
   std::string Name() const override { return "wrap"; }
-  std::string PhysicalDrivePath(int n) const override { return inner_->PhysicalDrivePath(n); }
-  std::string LogicalDrivePath(const std::string& name) const override {
-    return inner_->LogicalDrivePath(name);
-  }
   Handle OpenDevice(const std::string& path, std::uint32_t access, std::uint32_t share,
                     std::uint32_t disposition, std::uint32_t flags) override {
     if (refuseWriteOpen && (access & kGenericWrite) && !(flags & kFlagDeviceControl)) {
       SetLastError(kErrAccessDenied);
       return kInvalidHandle;
     }
-    return inner_->OpenDevice(path, access, share, disposition, flags);
+    return PlatformWrapper::OpenDevice(path, access, share, disposition, flags);
   }
-  bool Close(Handle h) override { return inner_->Close(h); }
   bool DeviceInUse(const std::string& path) override { return path == inUse; }
-  FileType GetType(Handle h) override { return inner_->GetType(h); }
   bool ReadAt(Handle h, std::int64_t offset, void* buf, std::uint32_t len,
               std::uint32_t* done) override {
-    bool ok = inner_->ReadAt(h, offset, buf, len, done);
+    bool ok = PlatformWrapper::ReadAt(h, offset, buf, len, done);
     if (ok && failRead && failRead(offset, len)) {
       SetLastError(kErrCrc);
       if (done) *done = 0;
@@ -79,28 +75,13 @@ class WrapPlatform : public Platform {
   }
   bool WriteAt(Handle h, std::int64_t offset, const void* buf, std::uint32_t len,
                std::uint32_t* done) override {
-    const bool ok = inner_->WriteAt(h, offset, buf, len, done);
+    const bool ok = PlatformWrapper::WriteAt(h, offset, buf, len, done);
     const std::uint32_t err = LastError();
     const auto* p = static_cast<const std::uint8_t*>(buf);
     Record({true, offset, len, std::vector<std::uint8_t>(p, p + len)});
     SetLastError(err);
     return ok;
   }
-  bool Control(Handle h, std::uint32_t code, const void* in, std::uint32_t inLen, void* out,
-               std::uint32_t outLen, std::uint32_t* returned) override {
-    return inner_->Control(h, code, in, inLen, out, outLen, returned);
-  }
-  std::vector<LogicalDrive> LogicalDrives() override { return inner_->LogicalDrives(); }
-  bool VolumeInformation(const std::string& name, VolumeInfo* info) override {
-    return inner_->VolumeInformation(name, info);
-  }
-  bool VolumeTotalBytes(const std::string& name, std::uint64_t* total) override {
-    return inner_->VolumeTotalBytes(name, total);
-  }
-  std::string ErrorText(std::uint32_t code) override { return inner_->ErrorText(code); }
-  std::int64_t PerfFrequency() override { return inner_->PerfFrequency(); }
-  std::int64_t PerfCounter() override { return inner_->PerfCounter(); }
-  std::uint32_t TickCount() override { return inner_->TickCount(); }
 
  private:
   void Record(Request r) {
@@ -110,7 +91,6 @@ class WrapPlatform : public Platform {
     }
     if (onRequest) onRequest(r);
   }
-  std::unique_ptr<SimPlatform> inner_;
   mutable std::mutex mu_;
   std::vector<Request> requests_;
 };
