@@ -19,7 +19,8 @@ test_pkgs=(googletest libgtest-dev libgmock-dev
   qtbase5-dev libqt5charts5-dev
   clang libclang-rt-14-dev
   g++-mingw-w64-i686-posix mingw-w64-i686-dev
-  wine wine32:i386)
+  g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
+  wine wine32:i386 wine64)
 
 if [ "$what" = test ]; then
   $SUDO dpkg --add-architecture i386
