@@ -2,12 +2,12 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QFontInfo>
 #include <QThread>
 
 #include "app/widgets.h"
 #include "ata/ui/get_smart.h"
 #include "device/device.h"
+#include "speedtest/main_window_form.h"
 #include "speedtest/ui/data_module.h"
 #include "speedtest/ui/errors_window.h"
 #include "speedtest/ui/range_dialog.h"
@@ -17,38 +17,9 @@
 #include "speedtest/ui/window_geometry.h"
 #include "surface/ui/surface_window.h"
 
-#ifndef DT_CONTACT_ADDRESS
-#define DT_CONTACT_ADDRESS "disktest"
-#endif
-
 namespace dt::ui {
 
 namespace {
-
-// A label of fixed width with its text centred.
-QLabel* CentredLabel(QWidget* parent, const char* name, const char* text, int x, int y, int width) {
-  auto* l = new QLabel(text, parent);
-  l->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-  Place(l, name, x, y, width, 13);
-  return l;
-}
-
-QCheckBox* Check(QWidget* parent, const char* name, const char* text, const char* hint, int x,
-                 int y, int width, int height, bool checked = false, bool enabled = true) {
-  auto* c = new QCheckBox(text, parent);
-  Place(c, name, x, y, width, height);
-  if (hint) c->setToolTip(hint);
-  c->setChecked(checked);
-  c->setEnabled(enabled);
-  return c;
-}
-
-QPushButton* Button(QWidget* parent, const char* name, const char* text, int x, int y, int width,
-                    int height) {
-  auto* b = new QPushButton(text, parent);
-  Place(b, name, x, y, width, height);
-  return b;
-}
 
 // The text a list shows: its selected item, or its caption while it is empty.
 std::string ComboText(const QComboBox* box) {
@@ -58,82 +29,61 @@ std::string ComboText(const QComboBox* box) {
 
 }  // namespace
 
-TForm1::TForm1(MainThread& mainThread, QWidget* parent) : QWidget(parent), mainThread_(mainThread) {
-  setObjectName("Form1");
-  setWindowTitle(QString("Disk read speed (%1)").arg(DT_CONTACT_ADDRESS));
-  QFont f;
-  f.setFamilies({"MS Sans Serif", "Microsoft Sans Serif", "Liberation Sans", "Arial"});
-  f.setPointSize(8);
-  // The layout is made for the narrow MS Sans Serif; where it is missing, a
-  // slightly condensed Arial-like face keeps the captions inside their controls.
-  if (!QFontInfo(f).family().contains("Sans Serif")) f.setStretch(90);
-  setFont(f);
-
-  DriveComboBox1 = Place(new QComboBox(this), "DriveComboBox1", 0, 0, 169, 19);
-  DriveComboBox1->setToolTip("Select disk");
-  ComboBox2 = Place(new QComboBox(this), "ComboBox2", 0, 0, 169, 19);
-  ComboBox2->setPlaceholderText("Log");
-  ComboBox1 = Place(new QComboBox(this), "ComboBox1", 0, 0, 169, 19);
-  ComboBox1->setPlaceholderText("Disks");
-  ComboBox1->hide();
-
-  Edit1 = Place(new QLineEdit("500", this), "Edit1", 0, 21, 89, 16);
-  Edit1->setToolTip("Blok count or block size");
-  BlockSizeFlg = Check(this, "BlockSizeFlg", "Block Size", nullptr, 0, 37, 85, 15);
-  Button1 = Button(this, "Button1", "Start", 120, 40, 41, 41);
-  Label5 = AutoLabel(this, "Label5", "From", 0, 53);
-  Label6 = AutoLabel(this, "Label6", "to", 0, 66);
-  PercentFlg = Check(this, "PercentFlg", "Print progress in %",
-                     "Print progress in %. Other in MBytes", 0, 81, 105, 16, true);
-  Button11 = Button(this, "Button11", "Surface test", 0, 96, 97, 17);
-  Button9 = Button(this, "Button9", "Get SMART", 96, 24, 65, 17);
-  Button9->setEnabled(false);
-  HelpFlg = Check(this, "HelpFlg", "Print help", "Out SMART attribute reference ", 104, 80, 65, 17,
-                  false, false);
-  IdentFlg = Check(this, "IdentFlg", "Include Identyfy Block Report", nullptr, 104, 96, 161, 15,
-                   false, false);
-  CheckBox1 = Check(this, "CheckBox1", "Real Time", nullptr, 172, 0, 90, 17, true);
-  CheckBox2 = Check(this, "CheckBox2", "Bloksize 2**x", nullptr, 172, 16, 90, 17, true);
-  CheckBox3 =
-      Check(this, "CheckBox3", "CheckBox3",
-            "Begin - End, Begin+1- End-1,...,End-1 - Begin+1, End - Begin", 172, 32, 90, 17);
-  CheckBox4 = Check(this, "CheckBox4", "Force 0", "Force 0 to chart", 172, 48, 90, 17);
-  Physical =
-      Check(this, "Physical", "Physical disk", "Switch to physical disk mode", 172, 64, 90, 17);
-  ErrMsgEn = Check(this, "ErrMsgEn", "Error messages", "Print error messages (default no)", 172, 80,
-                   90, 17);
-  Label8 = CentredLabel(this, "Label8", "Speed", 264, 0, 81);
-  Button2 = Button(this, "Button2", "Printer  setup", 264, 16, 81, 17);
-  Button3 = Button(this, "Button3", "Preview", 264, 32, 81, 17);
-  Button4 = Button(this, "Button4", "Print", 264, 48, 81, 17);
-  Label11 = AutoLabel(this, "Label11", "Err1", 264, 64);
-  Edit2 = Place(new QLineEdit("10", this), "Edit2", 328, 64, 17, 17);
-  Edit2->setToolTip("Minimal time (in milliseconds)");
-  Edit2->hide();
-  SmartReserv = Check(this, "SmartReserv", "Print SMART reserved bytes",
-                      "Print SMART reserved bytes ", 264, 80, 153, 17, false, false);
-  EnglishFlg = Check(this, "EnglishFlg", "Englesh Identify block report", nullptr, 264, 96, 161, 15,
-                     true, false);
-  Label9 = CentredLabel(this, "Label9", "Time", 345, 0, 73);
-  Button5 = Button(this, "Button5", "Printer setup", 345, 16, 75, 17);
-  Button6 = Button(this, "Button6", "Preview", 345, 32, 75, 17);
-  Button7 = Button(this, "Button7", "Print", 345, 48, 75, 17);
-  Button8 = Button(this, "Button8", "View", 345, 64, 75, 17);
-  Label3 = AutoLabel(this, "Label3", "Errors: 0", 430, 0);
-  Label2 = AutoLabel(this, "Label2", "0%", 504, 0);
-  Label4 = AutoLabel(this, "Label4", "BlokSize", 430, 16);
-  Label7 = AutoLabel(this, "Label7", "Blocks", 430, 32);
-  Label1 = AutoLabel(this, "Label1", "Disk size", 430, 48);
-  DiskSz = AutoLabel(this, "DiskSz", "Unknow ", 478, 48);
-  Label10 = AutoLabel(this, "Label10", "Address", 430, 64);
-  ElTime = AutoLabel(this, "ElTime", "Time 00:00:00 (00:00:00)", 430, 80);
-  ElTime->setToolTip("Elapsed (remaining) time");
-  RxClock1 = Place(new ClockLabel(this), "RxClock1", 568, 0, 57, 17);
-  Button10 = Button(this, "Button10", "Errors", 568, 80, 59, 17);
-  DBChart1 = Place(new LineChart("Speed of disk", this), "DBChart1", 0, 111, 625, 322);
+TForm1::TForm1(MainThread& mainThread, QWidget* parent)
+    : QWidget(parent), mainThread_(mainThread), state_(MainWindowForm()) {
+  built_ = std::make_unique<BuiltForm>(
+      this, MainWindowForm(), [](const form::ControlSpec& c, QWidget* p) -> QWidget* {
+        if (c.kind == form::Kind::Clock) return new ClockLabel(p);
+        if (c.kind == form::Kind::Chart) return new LineChart(QString::fromUtf8(c.caption), p);
+        return nullptr;
+      });
+  const BuiltForm& b = *built_;
+  DriveComboBox1 = b.Get<QComboBox>("DriveComboBox1");
+  ComboBox2 = b.Get<QComboBox>("ComboBox2");
+  ComboBox1 = b.Get<QComboBox>("ComboBox1");
+  Edit1 = b.Get<QLineEdit>("Edit1");
+  BlockSizeFlg = b.Get<QCheckBox>("BlockSizeFlg");
+  Button1 = b.Get<QPushButton>("Button1");
+  Label5 = b.Get<QLabel>("Label5");
+  Label6 = b.Get<QLabel>("Label6");
+  PercentFlg = b.Get<QCheckBox>("PercentFlg");
+  Button11 = b.Get<QPushButton>("Button11");
+  Button9 = b.Get<QPushButton>("Button9");
+  HelpFlg = b.Get<QCheckBox>("HelpFlg");
+  IdentFlg = b.Get<QCheckBox>("IdentFlg");
+  CheckBox1 = b.Get<QCheckBox>("CheckBox1");
+  CheckBox2 = b.Get<QCheckBox>("CheckBox2");
+  CheckBox3 = b.Get<QCheckBox>("CheckBox3");
+  CheckBox4 = b.Get<QCheckBox>("CheckBox4");
+  Physical = b.Get<QCheckBox>("Physical");
+  ErrMsgEn = b.Get<QCheckBox>("ErrMsgEn");
+  Label8 = b.Get<QLabel>("Label8");
+  Button2 = b.Get<QPushButton>("Button2");
+  Button3 = b.Get<QPushButton>("Button3");
+  Button4 = b.Get<QPushButton>("Button4");
+  Label11 = b.Get<QLabel>("Label11");
+  Edit2 = b.Get<QLineEdit>("Edit2");
+  SmartReserv = b.Get<QCheckBox>("SmartReserv");
+  EnglishFlg = b.Get<QCheckBox>("EnglishFlg");
+  Label9 = b.Get<QLabel>("Label9");
+  Button5 = b.Get<QPushButton>("Button5");
+  Button6 = b.Get<QPushButton>("Button6");
+  Button7 = b.Get<QPushButton>("Button7");
+  Button8 = b.Get<QPushButton>("Button8");
+  Label3 = b.Get<QLabel>("Label3");
+  Label2 = b.Get<QLabel>("Label2");
+  Label4 = b.Get<QLabel>("Label4");
+  Label7 = b.Get<QLabel>("Label7");
+  Label1 = b.Get<QLabel>("Label1");
+  DiskSz = b.Get<QLabel>("DiskSz");
+  Label10 = b.Get<QLabel>("Label10");
+  ElTime = b.Get<QLabel>("ElTime");
+  RxClock1 = b.Get<ClockLabel>("RxClock1");
+  Button10 = b.Get<QPushButton>("Button10");
+  DBChart1 = b.Get<LineChart>("DBChart1");
   Timer1 = new QTimer(this);
   Timer1->setObjectName("Timer1");
-  Timer1->setInterval(100);
+  Timer1->setInterval(MainWindowForm().Find("Timer1")->rect.width);
 
   connect(Physical, &QCheckBox::toggled, this, [this] { PhysicalClick(); });
   connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
@@ -154,8 +104,6 @@ TForm1::TForm1(MainThread& mainThread, QWidget* parent) : QWidget(parent), mainT
     if (speed_) speed_->ErrMsgEnClick(on);
   });
   connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
-
-  resize(635, 465);
 }
 
 TForm1::~TForm1() {
@@ -223,8 +171,8 @@ void TForm1::closeEvent(QCloseEvent* e) {
 
 void TForm1::FormShow() {
   move(1, 1);
-  ComboBox2->setGeometry(DriveComboBox1->geometry());
-  DriveComboBox1->hide();
+  main_window::FormShow(state_);
+  built_->Apply(state_);
   // The drive selector holds the drives by name, the first one current.
   DriveComboBox1->clear();
   for (const DriveItem& item : FillLogicalList())
@@ -241,26 +189,16 @@ void TForm1::FillList(QComboBox* box, bool physical) {
 }
 
 void TForm1::PhysicalClick() {
-  QWidget* smart[] = {Button9, HelpFlg, SmartReserv, IdentFlg, EnglishFlg};
-  if (Physical->isChecked()) {
-    ComboBox1->setGeometry(DriveComboBox1->geometry());
-    FillList(ComboBox1, true);
-    ComboBox2->hide();
-    ComboBox1->show();
-    for (QWidget* w : smart) w->setEnabled(true);
-  } else {
-    FillList(ComboBox2, false);
-    for (QWidget* w : smart) w->setEnabled(false);
-    ComboBox2->show();
-    ComboBox1->hide();
-  }
+  const bool physical = Physical->isChecked();
+  main_window::PhysicalClick(state_, physical);
+  FillList(physical ? ComboBox1 : ComboBox2, physical);
+  built_->Apply(state_);
 }
 
 void TForm1::FormResize() {
   const QSize outer = OuterSize(this);
-  const int w = outer.width() > 210 ? width() - 2 : 200;
-  const int h = outer.height() > 343 ? height() - 113 : 200;
-  DBChart1->resize(w, h);
+  const form::Rect r = main_window::ChartRect(outer.width(), outer.height(), width(), height());
+  DBChart1->resize(r.width, r.height);
 }
 
 void TForm1::Button1Click() {
@@ -365,9 +303,8 @@ void TForm1::SetLabel(SpeedLabel which, const std::string& text) {
 }
 
 void TForm1::SetRunning(bool running) {
-  Button1->setText(running ? "Stop" : "Start");
-  for (QPushButton* b : {Button2, Button3, Button4, Button5, Button6, Button7, Button8})
-    b->setEnabled(!running);
+  main_window::SetRunning(state_, running);
+  built_->Apply(state_);
 }
 
 void TForm1::RefreshChart() {

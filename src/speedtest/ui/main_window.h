@@ -11,7 +11,9 @@
 #include <QWidget>
 #include <memory>
 
+#include "app/form_builder.h"
 #include "app/forms.h"
+#include "device/form.h"
 #include "speedtest/speed_test.h"
 #include "speedtest/ui/clock_label.h"
 #include "speedtest/ui/line_chart.h"
@@ -121,6 +123,8 @@ class TForm1 : public QWidget, private SpeedView {
   void RepaintLabels() override;
 
   MainThread& mainThread_;
+  form::FormState state_;
+  std::unique_ptr<BuiltForm> built_;
   Forms forms_;
   std::unique_ptr<SpeedTest> speed_;
 };

@@ -1,0 +1,102 @@
+// Window descriptions that every front end renders: a form record and a
+// constant table of control records (kind, name, caption, hint, place and
+// initial state), in the order the window lists its controls, like the form
+// files of classic desktop tools. A toolkit builds its widgets from the table
+// and keeps no caption, position or rule of its own; the rules that change a
+// window's controls work on a FormState, which a toolkit shows with one
+// "apply state" loop.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace dt::form {
+
+enum class Kind : std::uint8_t {
+  Label,          // static text; autoSize: as wide as its text
+  CentredLabel,   // static text centred in its width
+  Button,
+  CheckBox,
+  RadioButton,
+  Edit,           // one-line edit
+  ComboBox,       // drop-down list; caption: the text shown while it is empty
+  DriveSelector,  // the toolkit's drive list
+  Panel,          // a raised frame that groups controls
+  Memo,           // multi-line text
+  Chart,          // line chart; caption: its title
+  Image,          // picture (the surface map)
+  Clock,          // time of day
+  Timer,          // no widget; rect.width holds the interval in milliseconds
+};
+
+// Left, top, width and height in form pixels (96 dpi).
+struct Rect {
+  int x = 0;
+  int y = 0;
+  int width = 0;
+  int height = 0;
+};
+
+struct ControlSpec {
+  Kind kind;
+  const char* name;
+  const char* caption;  // "" for none; "&&" shows one ampersand
+  const char* hint;     // tooltip, "" for none
+  Rect rect;
+  bool autoSize = false;   // width and height follow the text
+  const char* parent = "";  // "" for the form itself
+  int id = 0;               // control id, unique in the form (Win32 needs one)
+  bool visible = true;
+  bool enabled = true;
+  bool checked = false;
+  // A font of its own: pixel size (0: the form's) and weight.
+  int fontPixels = 0;
+  bool bold = false;
+};
+
+struct FormSpec {
+  const char* name;   // "Form1"
+  const char* title;  // caption of the window
+  int clientWidth;
+  int clientHeight;
+  // The font families in order of preference, and the point size.
+  std::span<const char* const> fontFamilies;
+  int fontPoints;
+  std::span<const ControlSpec> controls;
+
+  // The control of that name, or null.
+  const ControlSpec* Find(const std::string& name) const;
+};
+
+// What is wrong with a description: duplicate names or ids, a control
+// outside the form or its parent, a parent that is unknown or comes after
+// its child. Empty when it is sound.
+std::vector<std::string> CheckForm(const FormSpec& form);
+
+// The state of one control that the rules change.
+struct ControlState {
+  bool visible = true;
+  bool enabled = true;
+  bool checked = false;
+  std::string text;
+  Rect rect;
+};
+
+// The state of every control of a window, by name, starting from its
+// description.
+class FormState {
+ public:
+  explicit FormState(const FormSpec& form);
+  ControlState& operator[](const std::string& name);
+  const ControlState& operator[](const std::string& name) const;
+  const FormSpec& Spec() const { return *form_; }
+
+ private:
+  const FormSpec* form_;
+  std::map<std::string, ControlState> controls_;
+};
+
+}  // namespace dt::form
