@@ -549,4 +549,24 @@ std::vector<RecordingNotifier::Message> RecordingNotifier::Questions() const {
   return questions_;
 }
 
+std::string CliBinary() {
+  std::error_code ec;
+  const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec) return {};
+  const auto cli = exe.parent_path().parent_path().parent_path() / "src" / "cli" / "disktest-cli";
+  return std::filesystem::exists(cli) ? cli.string() : std::string();
+}
+
+std::vector<std::int64_t> ReadNumbers(const std::string& path) {
+  std::ifstream in(path);
+  std::vector<std::int64_t> out;
+  std::int64_t v = 0;
+  while (in >> v) out.push_back(v);
+  return out;
+}
+
+std::string Sha256(const std::string& path) {
+  return RunOrThrow({"sha256sum", path}).substr(0, 64);
+}
+
 }  // namespace dt::systest

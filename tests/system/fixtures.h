@@ -62,6 +62,13 @@ std::string FaultyFsBinary();
 // True when `path` is a mount point now.
 bool IsMountPoint(const std::string& path);
 
+// The command-line program built with the tests; empty when it is not built.
+std::string CliBinary();
+// The decimal numbers of a file, one a line (bad-block lists).
+std::vector<std::int64_t> ReadNumbers(const std::string& path);
+// sha256sum of a file or device (throws when it cannot be read).
+std::string Sha256(const std::string& path);
+
 // ---------------------------------------------------------------------------
 // Files and directories.
 

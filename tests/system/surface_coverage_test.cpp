@@ -15,28 +15,10 @@
 namespace dt::systest {
 namespace {
 
-// The command-line program built next to this test binary.
-std::string Cli() {
-  std::error_code ec;
-  const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  const auto cli = exe.parent_path().parent_path().parent_path() / "src" / "cli" / "disktest-cli";
-  return !ec && std::filesystem::exists(cli) ? cli.string() : std::string();
-}
+std::string Cli() { return CliBinary(); }
 
 #define DT_NEEDS_CLI(cli) \
   if ((cli).empty()) GTEST_SKIP() << "disktest-cli is not built"
-
-std::vector<std::int64_t> ReadList(const std::string& path) {
-  std::ifstream in(path);
-  std::vector<std::int64_t> out;
-  std::int64_t v = 0;
-  while (in >> v) out.push_back(v);
-  return out;
-}
-
-std::string Sha256(const std::string& path) {
-  return RunOrThrow({"sha256sum", path}).substr(0, 64);
-}
 
 bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
@@ -74,18 +56,18 @@ TEST(SurfaceCoverage, EveryBadSectorIsFoundUpToTheLastWith512And4096ByteSectors)
     EXPECT_EQ(r.exitCode, 1) << r.output;
     EXPECT_TRUE(Contains(r.output, "Disk size: 100.00 Mb")) << r.output;
     EXPECT_TRUE(Contains(r.output, "Bad blocks read: 14 (0.0068% of 204K)")) << r.output;
-    EXPECT_EQ(ReadList(list), Expanded(kBad, 1));
+    EXPECT_EQ(ReadNumbers(list), Expanded(kBad, 1));
   }
   {
     // A failing 4 KiB sector fails its eight 512-byte blocks, no more.
     LoopDevice loop(fs.file(), {4096, false});
     auto r = RunCommand({cli, "surface", loop.path(), "--no-log", "--bad-blocks", list});
     EXPECT_EQ(r.exitCode, 1) << r.output;
-    EXPECT_EQ(ReadList(list), Expanded(kBad, 8));
+    EXPECT_EQ(ReadNumbers(list), Expanded(kBad, 8));
     // Numbered in 4 KiB blocks, as badblocks -b 4096 lists them.
     r = RunCommand({cli, "surface", loop.path(), "--no-log", "--bad-blocks", list,
                     "--list-block-size", "4096"});
-    EXPECT_EQ(ReadList(list), (std::vector<std::int64_t>{0, 125, 12800, 24097, 25000, 25599}));
+    EXPECT_EQ(ReadNumbers(list), (std::vector<std::int64_t>{0, 125, 12800, 24097, 25000, 25599}));
   }
 }
 

@@ -73,29 +73,6 @@ std::vector<std::int64_t> Sectors(const std::vector<systest::SectorRange>& range
   return out;
 }
 
-std::vector<std::int64_t> ReadList(const std::string& path) {
-  std::ifstream in(path);
-  std::vector<std::int64_t> out;
-  std::int64_t v = 0;
-  while (in >> v) out.push_back(v);
-  return out;
-}
-
-std::string Sha256(const std::string& path) {
-  const auto r = RunCommand({"sha256sum", path});
-  EXPECT_EQ(r.exitCode, 0) << r.output;
-  return r.output.substr(0, 64);
-}
-
-// The command-line program built next to this test binary.
-std::string CliBinary() {
-  std::error_code ec;
-  const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  if (ec) return {};
-  const auto cli = exe.parent_path().parent_path().parent_path() / "src" / "cli" / "disktest-cli";
-  return std::filesystem::exists(cli) ? cli.string() : std::string();
-}
-
 std::string PhysicalItemOf(const std::string& path) {
   for (const DriveItem& i : FillPhysicalList())
     if (i.path == path) return i.text;
@@ -122,7 +99,7 @@ TEST(SurfaceSystem, AReadRunOverAFaultyFileFindsExactlyItsBadSectors) {
 TEST(SurfaceSystem, ALoopDeviceOverAFaultyFileGivesTheBadBlockListOfBadblocks) {
   DT_SYSTEM_TEST_NEEDS(systest::kNeedRoot | systest::kNeedFuse | systest::kNeedLoop);
   if (systest::FindProgram("badblocks").empty()) GTEST_SKIP() << "no badblocks in PATH";
-  const std::string cli = CliBinary();
+  const std::string cli = systest::CliBinary();
   if (cli.empty()) GTEST_SKIP() << "disktest-cli is not built";
   FaultyFs::Options o;
   o.size = kDiskBytes;
@@ -143,15 +120,15 @@ TEST(SurfaceSystem, ALoopDeviceOverAFaultyFileGivesTheBadBlockListOfBadblocks) {
   const auto b = RunCommand({"badblocks", "-b", "512", "-c", "256", "-o", theirs, loop.path()});
   ASSERT_EQ(b.exitCode, 0) << b.output;
 
-  EXPECT_EQ(ReadList(ours), Sectors(o.badRead));
-  EXPECT_EQ(ReadList(ours), ReadList(theirs));
+  EXPECT_EQ(systest::ReadNumbers(ours), Sectors(o.badRead));
+  EXPECT_EQ(systest::ReadNumbers(ours), systest::ReadNumbers(theirs));
 }
 
 TEST(SurfaceSystem, ReadAndWriteBackLeavesALoopDeviceUnchanged) {
   DT_SYSTEM_TEST_NEEDS(systest::kNeedRoot | systest::kNeedLoop);
   ImageFile image(kDiskBytes);
   LoopDevice loop(image.path());
-  const std::string before = Sha256(loop.path());
+  const std::string before = systest::Sha256(loop.path());
   RecordingNotifier yes(true);
   {
     HostRun run(loop.path(), static_cast<std::int64_t>(kDiskBytes / 512), true);
@@ -162,9 +139,9 @@ TEST(SurfaceSystem, ReadAndWriteBackLeavesALoopDeviceUnchanged) {
   }
   // Two questions, not the system-disk one: the device is not in use.
   EXPECT_EQ(yes.Questions().size(), 2u);
-  EXPECT_EQ(Sha256(loop.path()), before);
+  EXPECT_EQ(systest::Sha256(loop.path()), before);
   loop.Detach();
-  EXPECT_EQ(Sha256(image.path()), before);
+  EXPECT_EQ(systest::Sha256(image.path()), before);
 }
 
 TEST(SurfaceSystem, ReadAndWriteBackOverAFaultyFileZeroesOnlyWhatItCannotRead) {
@@ -204,7 +181,7 @@ TEST(SurfaceSystem, AWritingTestOfAMountedDeviceIsRefusedAndWritesNothing) {
   EXPECT_FALSE(Sys().DeviceInUse(loop.path()));
   systest::Mount mount(loop.path(), "ro");
   EXPECT_TRUE(Sys().DeviceInUse(loop.path()));
-  const std::string before = Sha256(loop.path());
+  const std::string before = systest::Sha256(loop.path());
 
   // The hand-over falls back to reading only, with the refusal said.
   RecordingNotifier yes(true);
@@ -236,7 +213,7 @@ TEST(SurfaceSystem, AWritingTestOfAMountedDeviceIsRefusedAndWritesNothing) {
   }
   CloseDiskHandle();
 
-  const std::string cli = CliBinary();
+  const std::string cli = systest::CliBinary();
   if (!cli.empty()) {
     const auto r =
         RunCommand({cli, "surface", loop.path(), "--mode", "write", "--yes", "--yes-system-disk"});
@@ -244,7 +221,7 @@ TEST(SurfaceSystem, AWritingTestOfAMountedDeviceIsRefusedAndWritesNothing) {
     EXPECT_NE(r.output.find("the writing test is refused and nothing was written"), std::string::npos)
         << r.output;
   }
-  EXPECT_EQ(Sha256(loop.path()), before);
+  EXPECT_EQ(systest::Sha256(loop.path()), before);
 }
 
 TEST(SurfaceSystem, AMountedPartitionPutsItsWholeDiskInUse) {
@@ -269,25 +246,25 @@ TEST(SurfaceSystem, AMountedPartitionPutsItsWholeDiskInUse) {
 
 TEST(SurfaceSystem, WithoutATerminalOrAnAnswerNothingIsWritten) {
   DT_SYSTEM_TEST_NEEDS(systest::kNeedRoot | systest::kNeedLoop);
-  const std::string cli = CliBinary();
+  const std::string cli = systest::CliBinary();
   if (cli.empty()) GTEST_SKIP() << "disktest-cli is not built";
   ImageFile image(kDiskBytes);
   LoopDevice loop(image.path());
-  const std::string before = Sha256(loop.path());
+  const std::string before = systest::Sha256(loop.path());
   auto r = RunCommand({cli, "surface", loop.path(), "--mode", "write"});
   EXPECT_EQ(r.exitCode, 1) << r.output;
   EXPECT_NE(r.output.find("the test was not started"), std::string::npos) << r.output;
   // Answers on standard input that is not a terminal are not taken either.
   r = RunCommand({cli, "surface", loop.path(), "--mode", "read-write"}, "y\ny\ny\n");
   EXPECT_EQ(r.exitCode, 1) << r.output;
-  EXPECT_EQ(Sha256(loop.path()), before);
+  EXPECT_EQ(systest::Sha256(loop.path()), before);
   // --yes answers both questions; the device is not in use, so no third.
   systest::TempDir dir;
   r = RunCommand({cli, "surface", loop.path(), "--mode", "read-write", "--yes", "--map-png",
                   dir.path() + "/map.png", "--map-size", "30x20"});
   EXPECT_EQ(r.exitCode, 0) << r.output;
   EXPECT_NE(r.output.find("Bad blocks read: 0 ("), std::string::npos) << r.output;
-  EXPECT_EQ(Sha256(loop.path()), before);
+  EXPECT_EQ(systest::Sha256(loop.path()), before);
   std::ifstream png(dir.path() + "/map.png", std::ios::binary);
   char magic[4] = {};
   png.read(magic, 4);
