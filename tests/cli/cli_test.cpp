@@ -2,7 +2,9 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <nlohmann/json.hpp>
+#include <random>
 #include <sstream>
 
 #include "cli/cli.h"
@@ -54,6 +56,63 @@ TEST(Cli, UsageErrorsExitWithTwo) {
   const Result help = RunCli({"list", "--help"});
   EXPECT_EQ(help.code, 0);
   EXPECT_NE(help.out.find("Usage"), std::string::npos);
+}
+
+// A fresh folder under the temporary one, removed at the end.
+class ScratchDir {
+ public:
+  ScratchDir()
+      : path_(std::filesystem::temp_directory_path() /
+              ("dt_cli_test_" + std::to_string(std::random_device{}()))) {
+    std::filesystem::create_directories(path_);
+  }
+  ~ScratchDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  std::string File(const std::string& name, const std::string& content) const {
+    const std::string p = Path(name);
+    std::ofstream(p, std::ios::binary) << content;
+    return p;
+  }
+  std::string Path(const std::string& name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+std::size_t Count(const std::string& text, const std::string& part) {
+  std::size_t n = 0;
+  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
+// A machine or capture file that is a folder, missing, garbage or cut short
+// is refused with one line that names the file once, never with an abort.
+TEST(Cli, UnreadableMachineAndCaptureFilesAreUsageErrors) {
+  const ScratchDir dir;
+  std::ifstream real(DT_TESTDATA_DIR "/ata-captures/FUJITSU_MHY2120BH--0084000D.cap",
+                     std::ios::binary);
+  std::string head(30, '\0');
+  ASSERT_TRUE(real.read(head.data(), 30));
+  const std::string cut = dir.File("cut.cap", head);
+  const std::string garbage = dir.File("garbage", std::string("\x7f\x01 not a machine \xff", 17));
+  const std::string folder = dir.Path("");
+  const std::string missing = dir.Path("missing");
+  const std::pair<const char*, std::string> cases[] = {
+      {"--capture", folder}, {"--capture", missing}, {"--capture", garbage}, {"--capture", cut},
+      {"--sim", folder},     {"--sim", missing},     {"--sim", garbage}};
+  for (const auto& [option, file] : cases) {
+    SCOPED_TRACE(std::string(option) + " " + file);
+    const Result r = RunCli({option, file, "list"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.err.rfind("disktest-cli: " + file + ": ", 0), 0u) << r.err;
+    EXPECT_EQ(Count(r.err, file), 1u) << r.err;
+    EXPECT_EQ(Count(r.err, "\n"), 1u) << r.err;
+    EXPECT_EQ(r.err.find("key '"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
+  }
+  EXPECT_NE(RunCli({"--capture", folder, "list"}).err.find("is a folder"), std::string::npos);
 }
 
 TEST(Cli, SmartOfADiskWithoutPassThroughPrintsItsFailureLines) {

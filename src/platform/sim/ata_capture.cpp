@@ -1,6 +1,8 @@
 #include "platform/sim/ata_capture.h"
 
 #include <cstring>
+#include <exception>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <vector>
@@ -98,10 +100,19 @@ bool ParseAtaCapture(const std::uint8_t* data, std::size_t size, AtaCapture* out
 }
 
 bool ReadAtaCapture(const std::string& path, AtaCapture* out, std::string* error) {
+  // A folder opens as a stream on some systems and fails only on the first
+  // read, with an exception.
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec))
+    return Fail(error, path + ": is a folder, not a file");
   std::ifstream in(path, std::ios::binary);
   if (!in) return Fail(error, path + ": cannot open the file");
-  const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in),
-                                        std::istreambuf_iterator<char>()};
+  std::vector<std::uint8_t> bytes;
+  try {
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  } catch (const std::exception&) {
+    return Fail(error, path + ": read error");
+  }
   if (in.bad()) return Fail(error, path + ": read error");
   std::string why;
   if (!ParseAtaCapture(bytes.data(), bytes.size(), out, &why)) {

@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <exception>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <optional>
-#include <sstream>
 #include <thread>
 
 #include "platform/sim/ata_capture.h"
@@ -260,6 +262,9 @@ std::unique_ptr<SimDisk> ParseDisk(const json& d, const std::string& key, const 
   }
   if (d.contains("image")) {
     disk->imagePath = JoinPath(baseDir, Text(d["image"], key + ".image"));
+    std::error_code ec;
+    if (std::filesystem::is_directory(disk->imagePath, ec))
+      Bad(key + ".image", disk->imagePath + " is a folder, not a file");
     disk->image = std::make_unique<std::ifstream>(disk->imagePath, std::ios::binary);
     if (!*disk->image) Bad(key + ".image", "cannot open " + disk->imagePath);
     disk->image->seekg(0, std::ios::end);
@@ -360,19 +365,32 @@ std::unique_ptr<SimPlatform> ParseSimMachine(const std::string& text, const std:
 }
 
 std::unique_ptr<SimPlatform> LoadSimMachine(const std::string& path, std::string* error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    if (error) *error = path + ": cannot read the file";
+  auto fail = [&](const char* why) {
+    if (error) *error = path + ": " + why;
     return nullptr;
+  };
+  // A folder opens as a stream on some systems and fails only on the first
+  // read, with an exception.
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) return fail("is a folder, not a file");
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return fail("cannot read the file");
+  std::string text;
+  try {
+    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  } catch (const std::exception&) {
+    return fail("cannot read the file");
   }
-  std::stringstream ss;
-  ss << in.rdbuf();
+  if (in.bad()) return fail("cannot read the file");
   const auto slash = path.find_last_of("/\\");
   const std::string base = slash == std::string::npos ? std::string(".") : path.substr(0, slash);
-  return ParseSimMachine(ss.str(), base, path, error);
+  return ParseSimMachine(text, base, path, error);
 }
 
 std::unique_ptr<Platform> MakeCaptureMachine(const std::string& capturePath, std::string* error) {
+  // The capture is checked on its own first: its message then names the
+  // file once, without the descriptor key the machine is built from.
+  if (!ReadAtaCapture(capturePath, nullptr, error)) return nullptr;
   json d = json::object();
   d["disks"] = json::array({json{{"capture", capturePath}}});
   return ParseSimMachine(d.dump(), "", capturePath, error);
