@@ -4,13 +4,16 @@
 // the timer's requests.
 #include <CLI/CLI.hpp>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <mutex>
 #include <optional>
 #include <ostream>
+#include <system_error>
 
 #include "cli/cli.h"
 #include "device/device.h"
@@ -232,6 +235,29 @@ int RunSpeed(std::ostream& out, std::ostream& err) {
     s.devicePath = o.device;
   }
 
+  // The points file is made ready before the test: a run of hours must not
+  // end with nowhere to put its points. A file made here only for the check
+  // goes again when no test runs.
+  bool csvMadeHere = false;
+  if (!o.csv.empty()) {
+    std::error_code ec;
+    const bool existed = std::filesystem::exists(o.csv, ec);
+    errno = 0;
+    std::ofstream probe(o.csv, std::ios::binary | std::ios::app);
+    if (!probe) {
+      const int e = errno;
+      std::string why = e ? std::generic_category().message(e) : "cannot be opened";
+      const std::filesystem::path parent = std::filesystem::path(o.csv).parent_path();
+      if (std::filesystem::is_directory(o.csv, ec))
+        why = "it is a folder";
+      else if (!parent.empty() && !std::filesystem::exists(parent, ec))
+        why = "there is no folder " + parent.string();
+      err << "disktest-cli: cannot write the points to " << o.csv << ": " << why << "\n";
+      return kExitUsage;
+    }
+    csvMadeHere = !existed;
+  }
+
   CliNotifier notifier(err);
   Notifier* previous = &Notify();
   SetNotifier(&notifier);
@@ -266,6 +292,10 @@ int RunSpeed(std::ostream& out, std::ostream& err) {
       default:
         code = kExitFailure;
         break;
+    }
+    if (r != StartResult::Started && csvMadeHere) {
+      std::error_code ec;
+      std::filesystem::remove(o.csv, ec);
     }
     if (r == StartResult::Started) {
       using Clock = std::chrono::steady_clock;
@@ -310,7 +340,15 @@ void AddSpeedCommand(CLI::App& root, std::vector<Command>& commands) {
   CLI::App* app = root.add_subcommand(
       "speed", "Read-speed test: read a range of a disk block by block and time every block");
   app->add_option("DEVICE", o.device, "A disk number of `list`, a device path or a regular file")
-      ->required();
+      ->required()
+      ->check(
+          [](const std::string& v) {
+            return v.empty() ? std::string(
+                                   "an empty name is no device: give a disk number of "
+                                   "`list`, a device path or a regular file")
+                             : std::string();
+          },
+          "");
   auto* count =
       app->add_option("--count", o.count, "Number of blocks the range is divided into (500)")
           ->check(CLI::Range(1, 2147483647))

@@ -200,7 +200,16 @@ StartResult SpeedTest::Start(const SpeedSettings& s) {
   if (s.BlockSizeFlg) {
     // Edit1 is a block size: the count follows from the whole disk.
     const std::uint32_t divisor = BlockSizeDivisor(edit1);
-    count = (edit1 > 0 && divisor != 0 && size >= 0) ? size / divisor : 0;
+    if (edit1 > 0 && divisor == 0) {
+      // The divisor keeps 28 bits: sizes from 511 to 480 bytes under a
+      // multiple of 256 MiB come to nothing, whatever the disk.
+      CloseDiskHandle();
+      return Refuse(StartResult::NoBlockSize,
+                    "No block size can be formed: a block size of " + s.Edit1 +
+                        " bytes is reduced to 0 sectors (block sizes are taken modulo 256 MiB). "
+                        "Give a block size below 268434945 bytes.");
+    }
+    count = (edit1 > 0 && size >= 0) ? size / divisor : 0;
   }
   if (size < 0) {
     const std::uint32_t code = Platform::LastError();

@@ -115,6 +115,48 @@ TEST(Cli, UnreadableMachineAndCaptureFilesAreUsageErrors) {
   EXPECT_NE(RunCli({"--capture", folder, "list"}).err.find("is a folder"), std::string::npos);
 }
 
+// Settings that no run can use are refused before the disk is read: no
+// progress, no summary, exit code 2.
+TEST(Cli, SpeedRefusesSettingsItCannotUseBeforeTheRun) {
+  const ScratchDir dir;
+  const std::string machine = dir.File("m.json", R"({"disks": [{"size": 1073741824}]})");
+  struct Case {
+    std::vector<std::string> args;
+    std::string says;
+  };
+  const Case cases[] = {
+      {{"speed", ""}, "empty"},
+      // (268434945 + 511) has no bits left under the block mask.
+      {{"speed", "0", "--block-size", "268434945"}, "is reduced to 0 sectors"},
+      {{"speed", "0", "--csv", dir.Path("")}, ": it is a folder"},
+      {{"speed", "0", "--csv", dir.Path("no/points.csv")}, ": there is no folder "},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args{"--sim", machine};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    SCOPED_TRACE(args.back());
+    const Result r = RunCli(args);
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("disk of"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
+  }
+  // A points file made only for the check goes again when the run does not start.
+  const std::string csv = dir.Path("points.csv");
+  EXPECT_EQ(
+      RunCli({"--sim", machine, "speed", "0", "--from", "90%", "--to", "10%", "--csv", csv}).code,
+      2);
+  EXPECT_FALSE(std::filesystem::exists(csv));
+  // The largest block size under the mask runs.
+  const Result ok =
+      RunCli({"--sim", machine, "speed", "0", "--block-size", "268434944", "--csv", csv});
+  EXPECT_EQ(ok.code, 0) << ok.err;
+  std::ifstream points(csv);
+  std::string header;
+  EXPECT_TRUE(std::getline(points, header));
+  EXPECT_EQ(header, "Tm,Ps,Speed");
+}
+
 TEST(Cli, SmartOfADiskWithoutPassThroughPrintsItsFailureLines) {
   const Result r = RunCli({"--demo", "smart", "2"});
   EXPECT_EQ(r.code, 1);
