@@ -169,6 +169,10 @@ bool Platform::DumpClose(int fd) {
 
 bool Platform::DeviceInUse(const std::string&) { return false; }
 
+bool Platform::PerfCounterIsCpuClock() {
+  return PerfFrequency() > 70000000;
+}
+
 DISK_GEOMETRY ModernDiskGeometry(std::uint64_t bytes, std::uint32_t bytesPerSector) {
   DISK_GEOMETRY g{};
   g.MediaType = 12;  // FixedMedia

@@ -265,6 +265,12 @@ class Platform {
   virtual std::int64_t PerfFrequency() = 0;
   virtual std::int64_t PerfCounter() = 0;
   virtual std::uint32_t TickCount() = 0;
+  // Whether the performance counter counts processor cycles, so that its
+  // frequency is the processor clock. By default true above 70 MHz: that is
+  // the time-stamp counter, where the other counters behind
+  // QueryPerformanceCounter are timer chips of a few MHz (1.19, 3.58, 10,
+  // 14.3 MHz). A platform whose counter is a clock in fixed units says no.
+  virtual bool PerfCounterIsCpuClock();
 
   // The dump file (_lcreat / _hwrite / _lclose): a regular file, created or
   // truncated. -1 when it cannot be created, and also when `name` is anything

@@ -150,9 +150,10 @@ StartResult SpeedTest::Start(const SpeedSettings& s) {
   SetLabel(SpeedLabel::Label3, ErrorsText(0));
 
   perfFrequency_ = Sys().PerfFrequency();
+  // The title names the processor clock only where the counter runs at it.
   std::string title;
-  const double mhz = static_cast<double>(perfFrequency_) / 1000000.0;
-  if (mhz > 70) title = "CPU " + NumberText(mhz, 13, 2) + " MHz  ";
+  if (perfFrequency_ > 0 && Sys().PerfCounterIsCpuClock())
+    title = "CPU " + NumberText(static_cast<double>(perfFrequency_) / 1000000.0, 13, 2) + " MHz  ";
   SetLabel(SpeedLabel::QRLabel9, title);
 
   points_.Clear();

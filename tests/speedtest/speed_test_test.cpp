@@ -4,7 +4,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <future>
+#include <random>
 #include <sstream>
 
 #include "ata/tide_smart.h"
@@ -387,6 +390,42 @@ TEST_F(SpeedTestTest, PhysicalModeTitlesCarryTheIdentity) {
   // The physical size is the geometry's: whole cylinders.
   EXPECT_EQ(h.test->Plan().diskSize, PhysicalDiskSize(0));
   EXPECT_EQ(h.test->ReportLabels(h.settings)[8], "Disk HDD0: ");
+}
+
+// Only a counter that counts processor cycles puts a processor clock into
+// the report title; timer chips and clocks in fixed units do not.
+TEST_F(SpeedTestTest, TitleNamesTheProcessorClockOnlyWhereTheCounterIsOne) {
+  const std::pair<const char*, const char*> cases[] = {
+      {R"("perf_frequency": 2793050000, )", "CPU 2,793.05 MHz  "},  // time-stamp counter
+      {R"("perf_frequency": 3579545, )", ""},                       // ACPI power-management timer
+      {R"("perf_frequency": 10000000, )", ""},                      // Windows since 10
+      {R"("perf_frequency": 1000000000, "perf_cpu_clock": false, )", ""},  // nanoseconds
+  };
+  for (const auto& [top, title] : cases) {
+    SCOPED_TRACE(top);
+    Harness h(OneDisk(1048576, kSteady, top));
+    h.settings.Edit1 = "2";
+    ASSERT_EQ(h.Run(), StartResult::Started);
+    EXPECT_EQ(h.Label(SpeedLabel::QRLabel9), title);
+    EXPECT_EQ(h.test->ReportLabels(h.settings)[9], title);
+  }
+#ifndef _WIN32
+  // The host counter is CLOCK_MONOTONIC in nanoseconds: a run of a file on
+  // the real machine names no processor clock.
+  const std::filesystem::path file =
+      std::filesystem::temp_directory_path() /
+      ("dt_speed_title_" + std::to_string(std::random_device{}()) + ".img");
+  std::ofstream(file, std::ios::binary) << std::string(1048576, 'x');
+  {
+    Harness h(OneDisk(1048576));
+    const ScopedPlatform host(MakeHostPlatform());
+    h.settings.devicePath = file.string();
+    h.settings.Edit1 = "2";
+    EXPECT_EQ(h.Run(), StartResult::Started);
+    EXPECT_EQ(h.Label(SpeedLabel::QRLabel9), "");
+  }
+  std::filesystem::remove(file);
+#endif
 }
 
 TEST_F(SpeedTestTest, ProgressInMegabytesAndForceZero) {

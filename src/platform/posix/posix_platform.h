@@ -32,6 +32,7 @@ class PosixPlatform : public Platform {
   std::int64_t PerfFrequency() override;
   std::int64_t PerfCounter() override;
   std::uint32_t TickCount() override;
+  bool PerfCounterIsCpuClock() override;
 
  private:
   class Impl;

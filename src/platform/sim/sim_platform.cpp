@@ -106,6 +106,7 @@ struct SimPlatform::Machine {
   mutable std::mutex mu;
   bool realtime = false;
   std::int64_t perfFrequency = 10000000;
+  std::optional<bool> perfCpuClock;
   std::int64_t clockNs = 0;
   std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
   std::vector<std::unique_ptr<SimDisk>> disks;
@@ -335,11 +336,13 @@ std::unique_ptr<SimPlatform> ParseSimMachine(const std::string& text, const std:
                                              const std::string& fileName, std::string* error) {
   try {
     const json root = json::parse(text);
-    CheckKeys(root, "", {"realtime", "perf_frequency", "disks", "volumes"});
+    CheckKeys(root, "", {"realtime", "perf_frequency", "perf_cpu_clock", "disks", "volumes"});
     auto m = std::make_unique<SimPlatform::Machine>();
     if (root.contains("realtime")) m->realtime = Flag(root["realtime"], "realtime");
     if (root.contains("perf_frequency"))
       m->perfFrequency = static_cast<std::int64_t>(UInt(root["perf_frequency"], "perf_frequency", false));
+    if (root.contains("perf_cpu_clock"))
+      m->perfCpuClock = Flag(root["perf_cpu_clock"], "perf_cpu_clock");
     if (root.contains("disks")) {
       if (!root["disks"].is_array()) Bad("disks", "expected a list");
       for (std::size_t i = 0; i < root["disks"].size(); ++i)
@@ -769,6 +772,15 @@ std::int64_t SimPlatform::PerfCounter() {
              .count();
   if (m_->perfFrequency == 0) return 0;
   return static_cast<std::int64_t>(static_cast<long double>(ns) * m_->perfFrequency / 1e9L);
+}
+
+bool SimPlatform::PerfCounterIsCpuClock() {
+  std::optional<bool> given;
+  {
+    std::lock_guard<std::mutex> lock(m_->mu);
+    given = m_->perfCpuClock;
+  }
+  return given ? *given : Platform::PerfCounterIsCpuClock();
 }
 
 std::uint32_t SimPlatform::TickCount() {

@@ -16,6 +16,7 @@
 // {
 //   "realtime": false,
 //   "perf_frequency": 10000000,
+//   "perf_cpu_clock": true,  (absent: the rule of Platform::PerfCounterIsCpuClock)
 //   "disks": [ {
 //       "size": 1000000000, "sector_size": 512,
 //       "unreadable": [[first, last], ...], "unwritable": [[first, last], ...],
@@ -78,6 +79,7 @@ class SimPlatform : public Platform {
   std::int64_t PerfFrequency() override;
   std::int64_t PerfCounter() override;
   std::uint32_t TickCount() override;
+  bool PerfCounterIsCpuClock() override;
 
   // Test hooks.
   // Called before every read or write request with the disk number (-1 for
