@@ -1,13 +1,19 @@
 // Message boxes and Yes/No questions of the core, as Qt message boxes.
 #pragma once
 
+#include <QObject>
+
 #include "app/qt_main_thread.h"
 #include "device/notify.h"
 
 namespace dt::ui {
 
-// Boxes always appear on the GUI thread: a call from a worker is handed over
-// as a blocking queued call, and the worker waits until the box is closed.
+// Boxes always appear on the GUI thread. A box asked for on the GUI thread
+// is modal. A box of a worker (a read error during a read-speed run) is
+// modal to no window: the worker waits until it is closed, while the
+// windows keep working, so that Stop can be pressed meanwhile. Only when a
+// modal window is up (the surface test) is a worker's box modal too: a
+// window outside a modal one could not be answered.
 class QtNotifier : public Notifier {
  public:
   void ShowMessage(const std::string& caption, const std::string& text) override;
@@ -15,6 +21,7 @@ class QtNotifier : public Notifier {
 
  private:
   QtMainThread main_;
+  QObject context_;  // the GUI thread, for boxes that do not block it
 };
 
 }  // namespace dt::ui

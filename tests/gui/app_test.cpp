@@ -63,23 +63,30 @@ class AppTest : public QObject {
     QtNotifier notifier;
     SetNotifier(&notifier);
     QList<BoxRecord> boxes;
-    QList<bool> onGuiThread;
+    QList<bool> onGuiThread, modal;
     int answer = 0;
-    ModalWatcher watcher([&](QWidget* w) {
-      BoxRecord r;
-      onGuiThread << (QThread::currentThread() == qApp->thread());
-      auto* box = qobject_cast<QMessageBox*>(w);
-      QVERIFY(box);
-      // An OK / Cancel box for messages, Yes / No for questions.
-      const bool question = box->button(QMessageBox::Yes) != nullptr;
-      QCOMPARE(box->button(QMessageBox::Ok) != nullptr, !question);
-      QCOMPARE(box->button(QMessageBox::Cancel) != nullptr, !question);
-      QCOMPARE(box->button(QMessageBox::No) != nullptr, question);
-      AnswerBox(
-          w, question ? (answer++ == 0 ? QMessageBox::Yes : QMessageBox::No) : QMessageBox::Cancel,
-          &r);
-      boxes << r;
-    });
+    ModalWatcher watcher(
+        [&](QWidget* w) {
+          BoxRecord r;
+          onGuiThread << (QThread::currentThread() == qApp->thread());
+          modal << w->isModal();
+          auto* box = qobject_cast<QMessageBox*>(w);
+          QVERIFY(box);
+          // An OK / Cancel box for messages, Yes / No for questions.
+          const bool question = box->button(QMessageBox::Yes) != nullptr;
+          QCOMPARE(box->button(QMessageBox::Ok) != nullptr, !question);
+          QCOMPARE(box->button(QMessageBox::Cancel) != nullptr, !question);
+          QCOMPARE(box->button(QMessageBox::No) != nullptr, question);
+          AnswerBox(
+              w,
+              question ? (answer++ == 0 ? QMessageBox::Yes : QMessageBox::No) : QMessageBox::Cancel,
+              &r);
+          boxes << r;
+        },
+        [] {
+          QWidget* w = QApplication::activeModalWidget();
+          return w ? w : ModelessBox();
+        });
     std::atomic<int> stage{0};
     bool yes = false, no = true;
     std::thread worker([&] {
@@ -99,6 +106,8 @@ class AppTest : public QObject {
     QVERIFY(yes);
     QVERIFY(!no);
     QCOMPARE(onGuiThread, (QList<bool>{true, true, true}));
+    // A worker's message leaves the windows working; its questions do not.
+    QCOMPARE(modal, (QList<bool>{false, true, true}));
   }
 
   void stepsRunOnTheGuiThreadWhileTheWorkerWaits() {

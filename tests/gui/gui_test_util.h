@@ -60,14 +60,17 @@ inline bool WaitFor(const std::function<bool()>& done, int timeoutMs = 20000) {
   return done();
 }
 
-// Calls `act` with every modal window that appears, until stopped. The
-// action runs from the event loop of the modal window itself.
+// Calls `act` with every modal window that appears, until stopped (or with
+// every window that `find` finds). The action runs from the event loop of
+// the modal window itself.
 class ModalWatcher {
  public:
-  explicit ModalWatcher(std::function<void(QWidget*)> act) : act_(std::move(act)) {
+  explicit ModalWatcher(std::function<void(QWidget*)> act,
+                        std::function<QWidget*()> find = &QApplication::activeModalWidget)
+      : act_(std::move(act)), find_(std::move(find)) {
     timer_.setInterval(5);
     QObject::connect(&timer_, &QTimer::timeout, [this] {
-      QWidget* w = QApplication::activeModalWidget();
+      QWidget* w = find_();
       if (!w) last_ = nullptr;
       if (!w || w == last_) return;
       last_ = w;
@@ -80,10 +83,20 @@ class ModalWatcher {
 
  private:
   std::function<void(QWidget*)> act_;
+  std::function<QWidget*()> find_;
   QTimer timer_;
   QPointer<QWidget> last_;
   int seen_ = 0;
 };
+
+// The message box on screen that is modal to no window, if any.
+inline QMessageBox* ModelessBox() {
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    auto* box = qobject_cast<QMessageBox*>(w);
+    if (box && box->isVisible() && !box->isModal()) return box;
+  }
+  return nullptr;
+}
 
 // Closes a message box by `button` and remembers its caption and text.
 struct BoxRecord {

@@ -1,6 +1,7 @@
 // A read-speed run driven through the main window on a simulated machine:
 // Start, the range dialog, the worker's steps on the GUI thread, the timer's
 // requests, Stop, and the errors window at the end of a run with errors.
+#include <QPointer>
 #include <QtTest>
 #include <atomic>
 #include <thread>
@@ -190,40 +191,93 @@ class SpeedRunTest : public QObject {
     f_->ComboBox1->setCurrentIndex(1);
     f_->Edit1->setText("4");
     QTest::mouseClick(f_->ErrMsgEn, Qt::LeftButton);
-    QStringList captions;
-    int pointsAtBox = -1, pointsLater = -1, boxesLater = -1;
-    ModalWatcher watcher([&](QWidget* w) {
+    ModalWatcher windows([&](QWidget* w) {
       if (w == app_->forms().RangeForm) {
         QTimer::singleShot(0, w, [this] { app_->forms().RangeForm->Button1->click(); });
         return;
       }
-      if (w == app_->forms().ErrListFrm) {
-        QTimer::singleShot(0, w, [w] { w->close(); });
-        return;
-      }
-      auto* box = qobject_cast<QMessageBox*>(w);
-      QVERIFY(box);
-      captions << box->windowTitle();
-      if (captions.size() > 1) {
-        BoxRecord r;
-        AnswerBox(w, QMessageBox::Ok, &r);
-        return;
-      }
-      // The first box stays open a while: the worker waits for it, so
-      // nothing more is read or recorded meanwhile.
-      pointsAtBox = static_cast<int>(Points().Size());
-      QTimer::singleShot(300, box, [&, box] {
-        pointsLater = static_cast<int>(Points().Size());
-        boxesLater = static_cast<int>(captions.size());
-        box->button(QMessageBox::Ok)->click();
-      });
+      QCOMPARE(w, static_cast<QWidget*>(app_->forms().ErrListFrm));
+      QTimer::singleShot(0, w, [w] { w->close(); });
     });
+    QStringList captions;
+    int pointsAtBox = -1, pointsLater = -1, boxesLater = -1;
+    ModalWatcher boxes(
+        [&](QWidget* w) {
+          auto* box = qobject_cast<QMessageBox*>(w);
+          captions << box->windowTitle();
+          if (captions.size() > 1) {
+            BoxRecord r;
+            AnswerBox(w, QMessageBox::Ok, &r);
+            return;
+          }
+          // The first box stays open a while: the worker waits for it, so
+          // nothing more is read or recorded meanwhile.
+          pointsAtBox = static_cast<int>(Points().Size());
+          QTimer::singleShot(300, box, [&, box] {
+            pointsLater = static_cast<int>(Points().Size());
+            boxesLater = static_cast<int>(captions.size());
+            box->button(QMessageBox::Ok)->click();
+          });
+        },
+        [] { return ModelessBox(); });
     QTest::mouseClick(f_->Button1, Qt::LeftButton);
     QVERIFY(WaitFor([this] { return !f_->Speed().Busy(); }));
     QVERIFY(pointsAtBox >= 0);
     QCOMPARE(pointsLater, pointsAtBox);
     QCOMPARE(boxesLater, 1);
     QCOMPARE(captions, (QStringList{"System error (read error)", "System error (read error)"}));
+  }
+
+  // A read-error box is modal to no window: the main window keeps working,
+  // and Stop pressed while the box is open ends the run once it is closed.
+  // Closing the main window with a box open waits for the box, and ends.
+  void stopWorksWhileAReadErrorBoxIsOpen() {
+    Open(kTwoDisks);
+    f_->Physical->setChecked(true);
+    f_->ComboBox1->setCurrentIndex(1);
+    f_->Edit1->setText("4");  // 1 MiB blocks: sectors 2048-2055 fail in the second
+    f_->ErrMsgEn->setChecked(true);
+    std::atomic<int> reads{0};
+    sim_->SetRequestHook([&](int, std::int64_t, bool) { ++reads; });
+    // A modal box (or the errors window) would hold this test inside its own
+    // loop: closed at once, it lets the test fail instead of hanging.
+    ModalWatcher modal([this](QWidget* w) {
+      if (w != app_->forms().RangeForm) QTimer::singleShot(0, w, [w] { w->close(); });
+    });
+    StartRun();
+    QPointer<QMessageBox> box;
+    QVERIFY(WaitFor([&] { return (box = ModelessBox()) != nullptr; }));
+    QCOMPARE(box->windowTitle(), QString("System error (read error)"));
+    QVERIFY(!QApplication::activeModalWidget());
+    QCOMPARE(reads.load(), 2);
+    QCOMPARE(Points().Size(), std::size_t{1});
+
+    QTest::mouseClick(f_->Button1, Qt::LeftButton);
+    QTest::qWait(200);
+    // The worker still waits for the box.
+    QVERIFY(box);
+    QVERIFY(f_->Speed().Busy());
+    QCOMPARE(reads.load(), 2);
+    box->button(QMessageBox::Ok)->click();
+    QVERIFY(WaitFor([this] { return !f_->Speed().Busy(); }));
+    QVERIFY(f_->Speed().LastStats().stopped);
+    QCOMPARE(f_->Button1->text(), QString("Start"));
+    // The failed block was read whole and is recorded; nothing after it.
+    QCOMPARE(reads.load(), 2);
+    QCOMPARE(Points().Size(), std::size_t{2});
+    QTest::qWait(300);
+    QVERIFY(!ModelessBox());
+    QVERIFY(!app_->forms().ErrListFrm->isVisible());
+
+    // Again, and the main window is closed while the box is open.
+    StartRun();
+    QVERIFY(WaitFor([&] { return (box = ModelessBox()) != nullptr; }));
+    QTimer::singleShot(200, box, [box] { box->button(QMessageBox::Ok)->click(); });
+    f_->close();
+    QVERIFY(!f_->Speed().Busy());
+    QVERIFY(f_->Speed().LastStats().stopped);
+    QCOMPARE(reads.load(), 4);
+    sim_->SetRequestHook(nullptr);
   }
 
   void realTimeOffDuringARunStopsTheTimeDisplayAtOnce() {
