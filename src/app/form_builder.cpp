@@ -24,25 +24,44 @@ void SetText(QWidget* w, const std::string& utf8) {
   } else if (auto* l = qobject_cast<QLabel*>(w)) {
     l->setText(text);
   } else if (auto* e = qobject_cast<QLineEdit*>(w)) {
-    e->setText(text);
+    // Setting the same text again would put the caret at its end.
+    if (e->text() != text) e->setText(text);
   } else if (auto* c = qobject_cast<QComboBox*>(w)) {
     c->setPlaceholderText(text);
   }
 }
 
-void SetRect(QWidget* w, const form::ControlSpec& c, const form::Rect& r) {
+}  // namespace
+
+void BuiltForm::SetRect(QWidget* w, const form::ControlSpec& c, const form::Rect& r) const {
+  int x = r.x;
+  if (*c.rightOf) {
+    const QWidget* left = widgets_.at(c.rightOf);
+    x += left->x() + left->width();
+  }
   if (c.autoSize) {
-    w->move(r.x, r.y);
+    w->move(x, r.y);
     w->adjustSize();
   } else {
-    w->setGeometry(r.x, r.y, r.width, r.height);
+    w->setGeometry(x, r.y, r.width, r.height);
   }
 }
 
-}  // namespace
-
 QString Caption(const char* text) {
   return QString::fromUtf8(text).replace("&&", "&");
+}
+
+QFont ControlFont(const form::FontSpec& spec) {
+  QFont f;
+  QStringList families;
+  for (const char* name : spec.families) families << name;
+  f.setFamilies(families);
+  if (spec.fixedPitch) {
+    f.setStyleHint(QFont::TypeWriter);
+    f.setFixedPitch(true);
+  }
+  if (spec.points > 0) f.setPointSize(spec.points);
+  return f;
 }
 
 QFont FormFont(const form::FormSpec& spec) {
@@ -61,6 +80,10 @@ BuiltForm::BuiltForm(QWidget* form, const form::FormSpec& spec, const Custom& cu
   form->setObjectName(spec.name);
   form->setWindowTitle(QString::fromUtf8(spec.title));
   form->setFont(FormFont(spec));
+  if (spec.border == form::Border::Fixed)
+    form->setWindowFlags((form->windowFlags() & Qt::WindowType_Mask) | Qt::CustomizeWindowHint |
+                         Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                         Qt::MSWindowsFixedSizeDialogHint);
   for (const form::ControlSpec& c : spec.controls) {
     if (c.kind == form::Kind::Timer) continue;
     QWidget* parent = form;
@@ -115,6 +138,9 @@ BuiltForm::BuiltForm(QWidget* form, const form::FormSpec& spec, const Custom& cu
       }
       case form::Kind::Memo: {
         auto* m = new QPlainTextEdit(caption, parent);
+        m->setLineWrapMode(QPlainTextEdit::NoWrap);
+        m->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        m->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         w = m;
         break;
       }
@@ -125,6 +151,7 @@ BuiltForm::BuiltForm(QWidget* form, const form::FormSpec& spec, const Custom& cu
     if (!w) throw std::logic_error(std::string("no widget for ") + c.name);
     w->setObjectName(c.name);
     if (*c.hint) w->setToolTip(QString::fromUtf8(c.hint));
+    if (c.font) w->setFont(ControlFont(*c.font));
     if (c.fontPixels || c.bold) {
       QFont f = w->font();
       if (c.fontPixels) f.setPixelSize(c.fontPixels);

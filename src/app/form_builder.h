@@ -21,6 +21,7 @@ class BuiltForm {
   // Builds every control of `spec` on `form` and gives `form` its name,
   // title, font and client size. Kinds that only the window knows (charts,
   // the clock, images) come from `custom`; a Timer control makes no widget.
+  // A fixed border leaves only the close button in the title bar.
   using Custom = std::function<QWidget*(const form::ControlSpec&, QWidget* parent)>;
   BuiltForm(QWidget* form, const form::FormSpec& spec, const Custom& custom = {});
 
@@ -39,6 +40,10 @@ class BuiltForm {
   void Apply(const form::FormState& state);
 
  private:
+  // Puts a control at `r`; one placed after another counts from that one's
+  // right edge as shown.
+  void SetRect(QWidget* w, const form::ControlSpec& c, const form::Rect& r) const;
+
   const form::FormSpec& spec_;
   std::map<std::string, QWidget*> widgets_;
   form::FormState shown_;
@@ -48,6 +53,9 @@ class BuiltForm {
 // The layouts are made for the narrow MS Sans Serif; where that is missing,
 // a slightly condensed Arial-like face keeps captions inside their controls.
 QFont FormFont(const form::FormSpec& spec);
+
+// A control's own font.
+QFont ControlFont(const form::FontSpec& spec);
 
 // A label's text with the doubled "&&" of the descriptions as one "&".
 QString Caption(const char* text);

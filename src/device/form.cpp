@@ -15,7 +15,11 @@ std::vector<std::string> CheckForm(const FormSpec& form) {
   std::vector<std::string> problems;
   std::set<std::string> names;
   std::set<int> ids;
-  std::map<std::string, Rect> placed;
+  struct Placed {
+    Rect rect;
+    std::string parent;
+  };
+  std::map<std::string, Placed> placed;
   const Rect client{0, 0, form.clientWidth, form.clientHeight};
   auto inside = [](const Rect& r, const Rect& in) {
     return r.x >= 0 && r.y >= 0 && r.x + r.width <= in.width && r.y + r.height <= in.height;
@@ -35,12 +39,23 @@ std::vector<std::string> CheckForm(const FormSpec& form) {
         problems.push_back(name + ": parent " + parent + " is unknown or comes later");
         continue;
       }
-      in = {0, 0, it->second.width, it->second.height};
+      in = {0, 0, it->second.rect.width, it->second.rect.height};
     }
-    if (c.rect.width < 0 || c.rect.height < 0 || (!c.autoSize && !inside(c.rect, in)) ||
-        (c.autoSize && (c.rect.x >= in.width || c.rect.y >= in.height)))
+    // A control placed after another lies at least that one's description
+    // width right of its left edge.
+    Rect r = c.rect;
+    if (*c.rightOf) {
+      const auto it = placed.find(c.rightOf);
+      if (it == placed.end() || it->second.parent != parent) {
+        problems.push_back(name + ": " + c.rightOf + " is unknown, comes later or lies elsewhere");
+        continue;
+      }
+      r.x += it->second.rect.x + it->second.rect.width;
+    }
+    if (r.width < 0 || r.height < 0 || (!c.autoSize && !inside(r, in)) ||
+        (c.autoSize && (r.x >= in.width || r.y >= in.height)))
       problems.push_back(name + ": lies outside " + (parent.empty() ? form.name : parent));
-    placed[name] = c.rect;
+    placed[name] = {r, parent};
   }
   return problems;
 }

@@ -25,7 +25,7 @@ enum class Kind : std::uint8_t {
   ComboBox,       // drop-down list; caption: the text shown while it is empty
   DriveSelector,  // the toolkit's drive list
   Panel,          // a raised frame that groups controls
-  Memo,           // multi-line text
+  Memo,           // multi-line text, unwrapped, with both scroll bars
   Chart,          // line chart; caption: its title
   Image,          // picture (the surface map)
   Clock,          // time of day
@@ -38,6 +38,15 @@ struct Rect {
   int y = 0;
   int width = 0;
   int height = 0;
+};
+
+// A font of a control's own, in place of the form's: its families in order
+// of preference, the point size, and whether it must be fixed-pitch (a
+// fixed-pitch face stands in when none of the families is there).
+struct FontSpec {
+  std::span<const char* const> families;
+  int points = 0;
+  bool fixedPitch = false;
 };
 
 struct ControlSpec {
@@ -55,7 +64,17 @@ struct ControlSpec {
   // A font of its own: pixel size (0: the form's) and weight.
   int fontPixels = 0;
   bool bold = false;
+  // Null for the form's font (fontPixels and bold still apply).
+  const FontSpec* font = nullptr;
+  // Placed after an earlier control of the same parent: rect.x is then the
+  // gap between that control's right edge and this one, so that a value
+  // follows its caption however wide the caption's text comes out.
+  const char* rightOf = "";
 };
+
+// The window's border: one that the user resizes, or a fixed one with only
+// the close button.
+enum class Border : std::uint8_t { Sizeable, Fixed };
 
 struct FormSpec {
   const char* name;   // "Form1"
@@ -66,14 +85,15 @@ struct FormSpec {
   std::span<const char* const> fontFamilies;
   int fontPoints;
   std::span<const ControlSpec> controls;
+  Border border = Border::Sizeable;
 
   // The control of that name, or null.
   const ControlSpec* Find(const std::string& name) const;
 };
 
 // What is wrong with a description: duplicate names or ids, a control
-// outside the form or its parent, a parent that is unknown or comes after
-// its child. Empty when it is sound.
+// outside the form or its parent, a parent or a control placed after that is
+// unknown or comes after its child. Empty when it is sound.
 std::vector<std::string> CheckForm(const FormSpec& form);
 
 // The state of one control that the rules change.
