@@ -5,6 +5,7 @@
 #include "ata/tide_smart.h"
 #include "device/notify.h"
 #include "device/text.h"
+#include "surface/surface_window_form.h"
 
 namespace dt::surface {
 
@@ -33,6 +34,14 @@ bool MaybeSystemDisk(const std::string& path) {
   if (path.rfind("\\\\.\\", 0) == 0)
     return path == "\\\\.\\PHYSICALDRIVE0" || path.substr(0, 6) == "\\\\.\\C:";
   return Sys().DeviceInUse(path);
+}
+
+SurfaceControls::SurfaceControls() {
+  const form::FormSpec& form = SurfaceTestForm();
+  for (const surface_window::LogicControl& c : surface_window::LogicControls()) {
+    const form::ControlSpec& spec = *form.Find(c.name);
+    this->*c.state = Control{spec.enabled, spec.checked, spec.caption};
+  }
 }
 
 // ---------------------------------------------------------------------------

@@ -33,30 +33,32 @@ struct Control {
   std::string text;
 };
 
-// The window's controls, with their initial states.
+// The window's controls whose state the logic keeps; they start as the
+// window's description (surface_window_form.h) has them.
 struct SurfaceControls {
-  Control ReadTestButton{true, true, "Read test"};
-  Control WriteTestButton{true, false, "Write test"};
-  Control ReadAndWriteButton{true, false, "Read&&Write"};
-  Control WriteAndReadButton{false, false, "Write&&Read"};
-  Control StartButton{true, false, "Start"};
-  Control WriteToFile{true, false, "Write data"};
-  Control LogErrors{true, true, "Errors log"};
-  Control Button1{true, false, "Show errors log"};
-  Control FirstNErrors{true, true, "Log first "};
-  Control ErrorsNumber{true, false, "5000"};
-  Control Label11{true, false, "errors"};
-  Control TestRetry{true, false, "1"};
-  Control CurTestCycle{true, false, "(1)"};
-  Control TestedDiskName{true, false, "Unknown"};
-  Control DiskSize{true, false, "0 Mb"};
-  Control DiskModel{true, false, "Unknown"};
-  Control BlocksPerElement{true, false, "1"};
-  Control WorkTime{true, false, "00:00:00 (00:00:00) 00.0000%"};
-  Control BadBlocksRead{true, false, "0 (00.0000%)"};
-  Control BadBlocksWrite{true, false, "0 (00.0000%)"};
-  Control BadBlocksCompare{true, false, "0 (00.0000%)"};
-  Control CurrenElementInfo{true, false, ""};
+  SurfaceControls();
+  Control ReadTestButton;
+  Control WriteTestButton;
+  Control ReadAndWriteButton;
+  Control WriteAndReadButton;
+  Control StartButton;
+  Control WriteToFile;
+  Control LogErrors;
+  Control Button1;
+  Control FirstNErrors;
+  Control ErrorsNumber;
+  Control Label11;
+  Control TestRetry;
+  Control CurTestCycle;
+  Control TestedDiskName;
+  Control DiskSize;
+  Control DiskModel;
+  Control BlocksPerElement;
+  Control WorkTime;
+  Control BadBlocksRead;
+  Control BadBlocksWrite;
+  Control BadBlocksCompare;
+  Control CurrenElementInfo;
 };
 
 // The errors window as the surface test uses it.

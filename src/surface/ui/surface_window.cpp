@@ -1,7 +1,6 @@
 #include "surface/ui/surface_window.h"
 
 #include <QCoreApplication>
-#include <QFontInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -16,6 +15,7 @@
 #include "speedtest/speed_test.h"
 #include "speedtest/ui/errors_window.h"
 #include "speedtest/ui/main_window.h"
+#include "surface/surface_window_form.h"
 
 namespace dt::ui {
 
@@ -98,79 +98,49 @@ class TSurfaceTest::ErrorsAdapter : public surface::ErrorLog {
 // The window
 
 TSurfaceTest::TSurfaceTest(MainThread& mainThread, TErrListFrm* errors, QWidget* parent)
-    : QDialog(parent), errors_(std::make_unique<ErrorsAdapter>(errors)) {
-  setObjectName("SurfaceTest");
-  setWindowTitle("Surface test");
-  // A fixed border with only the close button.
-  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                 Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-  QFont f;
-  f.setFamilies({"MS Sans Serif", "Microsoft Sans Serif", "Liberation Sans", "Arial"});
-  f.setPointSize(8);
-  if (!QFontInfo(f).family().contains("Sans Serif")) f.setStretch(90);
-  setFont(f);
-
-  // The mode buttons, in one group.
-  Panel1 = Place(new QFrame(this), "Panel1", 0, 0, 89, 70);
-  Panel1->setFrameShape(QFrame::Panel);
-  Panel1->setFrameShadow(QFrame::Raised);
-  auto radio = [this](const char* name, const char* hint, int i) {
-    auto* r = Place(new QRadioButton(Panel1), name, 4, 3 + 16 * i, 83, 16);
-    r->setToolTip(hint);
-    return r;
-  };
-  ReadTestButton = radio("ReadTestButton", "Read only test", 0);
-  WriteTestButton = radio("WriteTestButton", "Write only test", 1);
-  ReadAndWriteButton = radio("ReadAndWriteButton", "Read and write data test", 2);
-  WriteAndReadButton = radio("WriteAndReadButton", "Write to disk test data and verify", 3);
-
-  StartButton = Place(new QPushButton(this), "StartButton", 93, 4, 90, 33);
-  QFont bold = StartButton->font();
-  bold.setBold(true);
-  bold.setPixelSize(16);
-  StartButton->setFont(bold);
-  StartButton->setAutoDefault(false);
-  WriteToFile = Place(new QCheckBox(this), "WriteToFile", 93, 41, 92, 16);
-  WriteToFile->setToolTip("Write read data to file rd.dat");
-  Button1 = Place(new QPushButton(this), "Button1", 93, 60, 90, 21);
-  Button1->setAutoDefault(false);
-
-  LogErrors = Place(new QCheckBox(this), "LogErrors", 192, 3, 100, 16);
-  FirstNErrors = Place(new QCheckBox(this), "FirstNErrors", 192, 21, 62, 17);
-  ErrorsNumber = Place(new QLineEdit(this), "ErrorsNumber", 254, 20, 44, 18);
-  Label11 = AutoLabel(this, "Label11", "errors", 302, 22);
-  Label1 = AutoLabel(this, "Label1", "Test retry count", 192, 44);
-  TestRetry = Place(new QLineEdit(this), "TestRetry", Label1->geometry().right() + 5, 42, 36, 18);
-  CurTestCycle = AutoLabel(this, "CurTestCycle", "", TestRetry->geometry().right() + 5, 44);
-  CurrenElementInfo = AutoLabel(this, "CurrenElementInfo", "", 192, 69);
-
-  Label5 = AutoLabel(this, "Label5", "Disk", 345, 3);
-  TestedDiskName = AutoLabel(this, "TestedDiskName", "", 0, 3);
-  Label10 = AutoLabel(this, "Label10", "Model", 345, 16);
-  DiskModel = AutoLabel(this, "DiskModel", "", 0, 16);
-  Label9 = AutoLabel(this, "Label9", "Disk size", 345, 29);
-  DiskSize = AutoLabel(this, "DiskSize", "", 0, 29);
-  Label3 = AutoLabel(this, "Label3", "Blocks per element", 345, 42);
-  BlocksPerElement = AutoLabel(this, "BlocksPerElement", "", 0, 42);
-  Label2 = AutoLabel(this, "Label2", "Time", 345, 55);
-  WorkTime = AutoLabel(this, "WorkTime", "", 0, 55);
-  PlaceValue(Label5, TestedDiskName);
-  PlaceValue(Label10, DiskModel);
-  PlaceValue(Label9, DiskSize);
-  PlaceValue(Label3, BlocksPerElement);
-  PlaceValue(Label2, WorkTime);
-
-  Label4 = AutoLabel(this, "Label4", "Bad blocks", 522, 3);
-  Label6 = AutoLabel(this, "Label6", "read", 522, 16);
-  BadBlocksRead = AutoLabel(this, "BadBlocksRead", "", 566, 16);
-  Label7 = AutoLabel(this, "Label7", "write", 522, 29);
-  BadBlocksWrite = AutoLabel(this, "BadBlocksWrite", "", 566, 29);
-  Label8 = AutoLabel(this, "Label8", "compare", 522, 42);
-  BadBlocksCompare = AutoLabel(this, "BadBlocksCompare", "", 566, 42);
-
-  RxClock1 = Place(new ClockLabel(this), "RxClock1", 580, 2, 57, 17);
-
-  Image1 = Place(new TSurfaceImage(this), "Image1", surface::kImageLeft, surface::kImageTop, 0, 0);
+    : QDialog(parent), errors_(std::make_unique<ErrorsAdapter>(errors)), state_(SurfaceTestForm()) {
+  built_ = std::make_unique<BuiltForm>(
+      this, SurfaceTestForm(), [](const form::ControlSpec& c, QWidget* p) -> QWidget* {
+        if (c.kind == form::Kind::Clock) return new ClockLabel(p);
+        if (c.kind == form::Kind::Image) return new TSurfaceImage(p);
+        return nullptr;
+      });
+  const BuiltForm& b = *built_;
+  Panel1 = b.Get<QFrame>("Panel1");
+  ReadTestButton = b.Get<QRadioButton>("ReadTestButton");
+  WriteTestButton = b.Get<QRadioButton>("WriteTestButton");
+  ReadAndWriteButton = b.Get<QRadioButton>("ReadAndWriteButton");
+  WriteAndReadButton = b.Get<QRadioButton>("WriteAndReadButton");
+  StartButton = b.Get<QPushButton>("StartButton");
+  WriteToFile = b.Get<QCheckBox>("WriteToFile");
+  LogErrors = b.Get<QCheckBox>("LogErrors");
+  Button1 = b.Get<QPushButton>("Button1");
+  FirstNErrors = b.Get<QCheckBox>("FirstNErrors");
+  ErrorsNumber = b.Get<QLineEdit>("ErrorsNumber");
+  Label11 = b.Get<QLabel>("Label11");
+  Label1 = b.Get<QLabel>("Label1");
+  TestRetry = b.Get<QLineEdit>("TestRetry");
+  CurTestCycle = b.Get<QLabel>("CurTestCycle");
+  Label5 = b.Get<QLabel>("Label5");
+  TestedDiskName = b.Get<QLabel>("TestedDiskName");
+  Label9 = b.Get<QLabel>("Label9");
+  DiskSize = b.Get<QLabel>("DiskSize");
+  Label10 = b.Get<QLabel>("Label10");
+  DiskModel = b.Get<QLabel>("DiskModel");
+  Label3 = b.Get<QLabel>("Label3");
+  BlocksPerElement = b.Get<QLabel>("BlocksPerElement");
+  Label2 = b.Get<QLabel>("Label2");
+  WorkTime = b.Get<QLabel>("WorkTime");
+  Label4 = b.Get<QLabel>("Label4");
+  Label6 = b.Get<QLabel>("Label6");
+  BadBlocksRead = b.Get<QLabel>("BadBlocksRead");
+  Label7 = b.Get<QLabel>("Label7");
+  BadBlocksWrite = b.Get<QLabel>("BadBlocksWrite");
+  Label8 = b.Get<QLabel>("Label8");
+  BadBlocksCompare = b.Get<QLabel>("BadBlocksCompare");
+  CurrenElementInfo = b.Get<QLabel>("CurrenElementInfo");
+  RxClock1 = b.Get<ClockLabel>("RxClock1");
+  Image1 = b.Get<TSurfaceImage>("Image1");
   Image1->OnMouseMove = [this](int x, int y) { Image1MouseMove(x, y); };
 
   connect(ReadTestButton, &QRadioButton::clicked, this, [this] { logic_->ReadTestButtonClick(); });
@@ -194,9 +164,7 @@ TSurfaceTest::TSurfaceTest(MainThread& mainThread, TErrListFrm* errors, QWidget*
   surface::SurfaceView* view = this;
   logic_ = std::make_unique<surface::SurfaceTestLogic>(mainThread, *errors_, view);
   ControlsChanged();
-  StatusChanged();
   MapChanged();
-  resize(622, 427);
 }
 
 TSurfaceTest::~TSurfaceTest() {
@@ -214,22 +182,8 @@ int TSurfaceTest::ShowModal() {
   return exec();
 }
 
-void TSurfaceTest::PlaceValue(QLabel* caption, QLabel* value) {
-  value->move(caption->geometry().right() + 6, caption->y());
-}
-
-void TSurfaceTest::SetLabel(QLabel* label, const surface::Control& c) {
-  label->setEnabled(c.enabled);
-  const QString text = Q(c.text);
-  if (label->text() != text) {
-    label->setText(text);
-    label->adjustSize();
-  }
-}
-
-void TSurfaceTest::SetEdit(QLineEdit* edit, const surface::Control& c) {
-  edit->setEnabled(c.enabled);
-  const QString text = Q(c.text);
+void TSurfaceTest::SetEdit(QLineEdit* edit, const std::string& utf8) {
+  const QString text = Q(utf8);
   if (edit->text() == text) return;
   // The edit loses the characters the logic removed; the caret stays after
   // the characters that were before it.
@@ -242,42 +196,18 @@ void TSurfaceTest::SetEdit(QLineEdit* edit, const surface::Control& c) {
 }
 
 void TSurfaceTest::ControlsChanged() {
-  const surface::SurfaceControls& c = logic_->Controls();
+  surface_window::ShowControls(logic_->Controls(), state_);
   const bool was = syncing_;
   syncing_ = true;
-  auto button = [](QAbstractButton* b, const surface::Control& k) {
-    b->setText(Q(k.text));
-    b->setEnabled(k.enabled);
-    if (b->isCheckable()) b->setChecked(k.checked);
-  };
-  button(ReadTestButton, c.ReadTestButton);
-  button(WriteTestButton, c.WriteTestButton);
-  button(ReadAndWriteButton, c.ReadAndWriteButton);
-  button(WriteAndReadButton, c.WriteAndReadButton);
-  button(StartButton, c.StartButton);
-  button(WriteToFile, c.WriteToFile);
-  button(LogErrors, c.LogErrors);
-  button(Button1, c.Button1);
-  button(FirstNErrors, c.FirstNErrors);
-  SetEdit(ErrorsNumber, c.ErrorsNumber);
-  SetEdit(TestRetry, c.TestRetry);
-  SetLabel(Label11, c.Label11);
-  SetLabel(TestedDiskName, c.TestedDiskName);
-  SetLabel(DiskSize, c.DiskSize);
-  SetLabel(DiskModel, c.DiskModel);
-  SetLabel(BlocksPerElement, c.BlocksPerElement);
+  SetEdit(ErrorsNumber, state_["ErrorsNumber"].text);
+  SetEdit(TestRetry, state_["TestRetry"].text);
+  built_->Apply(state_);
   syncing_ = was;
-  StatusChanged();
 }
 
 void TSurfaceTest::StatusChanged() {
-  const surface::SurfaceControls& c = logic_->Controls();
-  SetLabel(BadBlocksRead, c.BadBlocksRead);
-  SetLabel(BadBlocksWrite, c.BadBlocksWrite);
-  SetLabel(BadBlocksCompare, c.BadBlocksCompare);
-  SetLabel(WorkTime, c.WorkTime);
-  SetLabel(CurTestCycle, c.CurTestCycle);
-  SetLabel(CurrenElementInfo, c.CurrenElementInfo);
+  // Only what the logic changed reaches the widgets.
+  ControlsChanged();
 }
 
 void TSurfaceTest::MapChanged() {
@@ -306,18 +236,16 @@ QSize TSurfaceTest::MaximisedClientSize() {
 }
 
 void TSurfaceTest::FormShow() {
-  FirstNErrors->resize(FirstNErrors->width(), 15);
-  // The maximised client area less 3 pixels each way becomes the outer
-  // size; the map layout then fits the client area around the map.
   const QSize maxClient = MaximisedClientSize();
-  const int clientWidth = maxClient.width() - 3 - frame_.left() - frame_.right();
-  const int clientHeight = maxClient.height() - 3 - frame_.top() - frame_.bottom();
+  int clientWidth = 0, clientHeight = 0;
+  surface_window::LayoutArea(maxClient.width(), maxClient.height(), frame_.left() + frame_.right(),
+                             frame_.top() + frame_.bottom(), &clientWidth, &clientHeight);
   const surface::MapLayout l = logic_->FormShow(clientWidth, clientHeight);
-  const QSize size(l.ClientWidth, l.ClientHeight);
+  const form::Rect place = surface_window::FormShow(state_, l);
+  const QSize size(place.width, place.height);
   if (minimumSize() != size || maximumSize() != size) setFixedSize(size);
-  Image1->setGeometry(surface::kImageLeft, surface::kImageTop, l.ImageWidth, l.ImageHeight);
-  RxClock1->move(std::max(l.ClientWidth - RxClock1->width() - 2, 580), RxClock1->y());
-  move(1, 1);
+  built_->Apply(state_);
+  move(place.x, place.y);
 }
 
 void TSurfaceTest::FormHide() {
@@ -368,7 +296,7 @@ void SurfaceTestClicked(const Forms& forms) {
   TForm1& main = *forms.Form1;
   // The read-speed run holds the disk handle that the hand-over would open.
   if (main.Speed().Busy()) {
-    Notify().ShowMessage("Surface test", SpeedTest::BusyText());
+    Notify().ShowMessage(SurfaceTestForm().title, SpeedTest::BusyText());
     return;
   }
   TSurfaceTest& window = *forms.SurfaceTest;

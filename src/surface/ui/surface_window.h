@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/form_builder.h"
 #include "app/forms.h"
 #include "device/worker.h"
 #include "speedtest/ui/clock_label.h"
@@ -119,13 +120,16 @@ class TSurfaceTest : public QDialog, private surface::SurfaceView {
 
   // The client size of the window when maximised.
   QSize MaximisedClientSize();
-  void SetLabel(QLabel* label, const surface::Control& c);
-  void SetEdit(QLineEdit* edit, const surface::Control& c);
-  void PlaceValue(QLabel* caption, QLabel* value);
+  // An edit's text as the logic holds it, with the caret kept after the
+  // characters that stood before it; applying the state then finds the edit
+  // already showing it.
+  void SetEdit(QLineEdit* edit, const std::string& text);
 
   class ErrorsAdapter;
   std::unique_ptr<ErrorsAdapter> errors_;
   std::unique_ptr<surface::SurfaceTestLogic> logic_;
+  form::FormState state_;
+  std::unique_ptr<BuiltForm> built_;
   // Set while the widgets are brought in line with the logic's controls, so
   // that their change signals are not taken for the user's.
   bool syncing_ = false;

@@ -1,0 +1,99 @@
+// The surface test window's description, the logic's controls mapped onto
+// it, and the placing rules of FormShow.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "surface/surface_map.h"
+#include "surface/surface_window_form.h"
+
+namespace dt {
+namespace {
+
+TEST(SurfaceTestForm, IsSoundAndListsTheControlsInTheirOrder) {
+  const form::FormSpec& f = SurfaceTestForm();
+  EXPECT_EQ(form::CheckForm(f), std::vector<std::string>{});
+  EXPECT_STREQ(f.title, "Surface test");
+  EXPECT_EQ(f.clientWidth, 622);
+  EXPECT_EQ(f.clientHeight, 427);
+  EXPECT_EQ(f.border, form::Border::Fixed);
+  ASSERT_EQ(f.controls.size(), 35u);
+  EXPECT_STREQ(f.controls.front().name, "Panel1");
+  EXPECT_STREQ(f.controls[5].name, "StartButton");
+  EXPECT_STREQ(f.controls.back().name, "Image1");
+  EXPECT_EQ(f.controls.back().kind, form::Kind::Image);
+  for (const char* radio : {"ReadTestButton", "WriteTestButton", "ReadAndWriteButton",
+                            "WriteAndReadButton"})
+    EXPECT_STREQ(f.Find(radio)->parent, "Panel1") << radio;
+  EXPECT_STREQ(f.Find("WriteAndReadButton")->hint, "Write to disk test data and verify");
+  EXPECT_STREQ(f.Find("WriteToFile")->hint, "Write read data to file rd.dat");
+  const form::ControlSpec& start = *f.Find("StartButton");
+  EXPECT_TRUE(start.bold);
+  EXPECT_EQ(start.fontPixels, 16);
+  // The values follow their captions: 5 pixels after them, the retry count
+  // 4 after its caption and the pass number 4 after the count.
+  EXPECT_STREQ(f.Find("BlocksPerElement")->rightOf, "Label3");
+  EXPECT_EQ(f.Find("BlocksPerElement")->rect.x, 5);
+  EXPECT_STREQ(f.Find("CurTestCycle")->rightOf, "TestRetry");
+  EXPECT_EQ(f.Find("TestRetry")->rect.x, 4);
+}
+
+TEST(SurfaceTestForm, LogicControlsStartAsDescribedAndShowByName) {
+  std::set<std::string> names;
+  for (const surface_window::LogicControl& c : surface_window::LogicControls()) {
+    ASSERT_TRUE(SurfaceTestForm().Find(c.name)) << c.name;
+    EXPECT_TRUE(names.insert(c.name).second) << c.name;
+  }
+  surface::SurfaceControls logic;
+  EXPECT_EQ(logic.ReadAndWriteButton.text, "Read&&Write");
+  EXPECT_EQ(logic.WorkTime.text, "00:00:00 (00:00:00) 00.0000%");
+  EXPECT_FALSE(logic.WriteAndReadButton.enabled);
+  EXPECT_TRUE(logic.LogErrors.checked && logic.FirstNErrors.checked);
+
+  form::FormState s(SurfaceTestForm());
+  logic.StartButton.text = "Stop";
+  logic.Label11.enabled = false;
+  logic.WriteToFile.checked = true;
+  logic.BadBlocksRead.text = "3 (00.0100%)";
+  surface_window::ShowControls(logic, s);
+  EXPECT_EQ(s["StartButton"].text, "Stop");
+  EXPECT_FALSE(s["Label11"].enabled);
+  EXPECT_TRUE(s["WriteToFile"].checked);
+  EXPECT_EQ(s["BadBlocksRead"].text, "3 (00.0100%)");
+  EXPECT_EQ(s["DiskModel"].text, "Unknown");
+}
+
+TEST(SurfaceTestForm, FormShowFitsTheWindowAroundTheMap) {
+  int cw = 0, ch = 0;
+  surface_window::LayoutArea(1018, 740, 8, 27, &cw, &ch);
+  EXPECT_EQ(cw, 1007);
+  EXPECT_EQ(ch, 710);
+
+  form::FormState s(SurfaceTestForm());
+  surface::MapLayout l;
+  l.ImageWidth = 990;
+  l.ImageHeight = 600;
+  l.ClientWidth = 990;
+  l.ClientHeight = 688;
+  const form::Rect place = surface_window::FormShow(s, l);
+  EXPECT_EQ(place.x, 1);
+  EXPECT_EQ(place.y, 1);
+  EXPECT_EQ(place.width, 990);
+  EXPECT_EQ(place.height, 688);
+  EXPECT_EQ(s["FirstNErrors"].rect.height, 15);
+  EXPECT_EQ(s["FirstNErrors"].rect.width, 62);
+  const form::Rect image = s["Image1"].rect;
+  EXPECT_EQ(image.x, surface::kImageLeft);
+  EXPECT_EQ(image.y, surface::kImageTop);
+  EXPECT_EQ(image.width, 990);
+  EXPECT_EQ(image.height, 600);
+  EXPECT_EQ(s["RxClock1"].rect.x, 990 - 57 - 2);
+  EXPECT_EQ(s["RxClock1"].rect.y, 2);
+  // A narrow map leaves the clock at its least left edge.
+  l.ClientWidth = 600;
+  surface_window::FormShow(s, l);
+  EXPECT_EQ(s["RxClock1"].rect.x, 580);
+}
+
+}  // namespace
+}  // namespace dt
