@@ -4,63 +4,40 @@
 #include <QFontDialog>
 #include <QFontInfo>
 
+#include "app/form_builder.h"
+#include "ata/smart_window_form.h"
 #include "ata/ui/smart_report_pages.h"
 
 namespace dt::ui {
 
-namespace {
-
-QPushButton* Button(QWidget* parent, const char* name, const char* text, int x, int width) {
-  auto* b = new QPushButton(text, parent);
-  b->setObjectName(name);
-  b->setGeometry(x, 1, width, 25);
-  return b;
-}
-
-}  // namespace
-
 QFont SmartMemoFont() {
-  QFont f;
-  f.setFamilies({"Fixedsys", "Liberation Mono", "DejaVu Sans Mono", "Courier New"});
-  f.setStyleHint(QFont::TypeWriter);
-  f.setFixedPitch(true);
-  // Eight pixels a character at 96 dpi, as the classic fixed system font.
-  f.setPointSize(10);
-  return f;
+  return ControlFont(*SmartInfoForm().Find("SMARTinfoTEXT")->font);
 }
 
 TSMARTinfo::TSMARTinfo(QWidget* parent) : QDialog(parent) {
-  setObjectName("SMARTinfo");
-  setWindowTitle("SMART info form");
-  setSizeGripEnabled(true);
-  QFont f;
-  f.setFamilies({"MS Sans Serif", "Microsoft Sans Serif", "Liberation Sans", "Arial"});
-  f.setPointSize(8);
+  const form::FormSpec& spec = SmartInfoForm();
+  BuiltForm b(this, spec, [](const form::ControlSpec& c, QWidget* p) -> QWidget* {
+    if (c.kind == form::Kind::Clock) return new ClockLabel(p);
+    return nullptr;
+  });
+  // The buttons are wide enough for the stand-in face at its full width.
+  QFont f = font();
+  f.setStretch(QFont::AnyStretch);
   setFont(f);
-  Button1 = Button(this, "Button1", "Copy to clipboard", 8, 97);
-  Button2 = Button(this, "Button2", "Preview", 112, 75);
-  Button5 = Button(this, "Button5", "Printer setup", 192, 75);
-  Button3 = Button(this, "Button3", "Print", 272, 75);
-  Button4 = Button(this, "Button4", "Font", 352, 75);
-  // Buttons of a dialog must not react to Enter in the memo.
-  for (QPushButton* b : {Button1, Button2, Button5, Button3, Button4}) b->setAutoDefault(false);
-  RxClock1 = new ClockLabel(this);
-  RxClock1->setObjectName("RxClock1");
-  RxClock1->setGeometry(536, 1, 81, 25);
-  SMARTinfoTEXT = new QPlainTextEdit(this);
-  SMARTinfoTEXT->setObjectName("SMARTinfoTEXT");
-  SMARTinfoTEXT->setGeometry(8, 32, 609, 393);
-  SMARTinfoTEXT->setLineWrapMode(QPlainTextEdit::NoWrap);
-  SMARTinfoTEXT->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  SMARTinfoTEXT->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  SMARTinfoTEXT->setFont(SmartMemoFont());
+  setSizeGripEnabled(spec.border == form::Border::Sizeable);
+  Button1 = b.Get<QPushButton>("Button1");
+  Button2 = b.Get<QPushButton>("Button2");
+  Button5 = b.Get<QPushButton>("Button5");
+  Button3 = b.Get<QPushButton>("Button3");
+  Button4 = b.Get<QPushButton>("Button4");
+  RxClock1 = b.Get<ClockLabel>("RxClock1");
+  SMARTinfoTEXT = b.Get<QPlainTextEdit>("SMARTinfoTEXT");
 
   connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
   connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
   connect(Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
   connect(Button4, &QPushButton::clicked, this, [this] { Button4Click(); });
   connect(Button5, &QPushButton::clicked, this, [this] { Button5Click(); });
-  resize(630, 460);
   FormResize();
 }
 
@@ -70,7 +47,8 @@ void TSMARTinfo::SetReports(TSmartRep* portrait, TSMARTrepLandscape* landscape) 
 }
 
 TSmartReportPage* TSMARTinfo::ChosenReport() const {
-  if (PrintReserved) return portrait_;
+  if (smart_window::ChosenForm(PrintReserved) == smart_window::PrintedForm::Portrait)
+    return portrait_;
   return landscape_;
 }
 
@@ -90,13 +68,12 @@ void TSMARTinfo::resizeEvent(QResizeEvent* e) {
 }
 
 void TSMARTinfo::FormShow() {
-  move(1, 1);
+  move(smart_window::kShowLeft, smart_window::kShowTop);
 }
 
 void TSMARTinfo::FormResize() {
-  const int w = width() > 200 ? width() - 20 : 180;
-  const int h = height() > 200 ? height() - 40 : 160;
-  SMARTinfoTEXT->resize(w, h);
+  const form::Rect r = smart_window::MemoRect(width(), height());
+  SMARTinfoTEXT->resize(r.width, r.height);
 }
 
 void TSMARTinfo::Button1Click() {
@@ -122,7 +99,7 @@ void TSMARTinfo::Button4Click() {
   QFont current = SMARTinfoTEXT->font();
   current.setFamily(QFontInfo(current).family());
   QFontDialog dialog(current, this);
-  dialog.setWindowTitle("Font");
+  dialog.setWindowTitle(smart_window::kFontDialogTitle);
   if (dialog.exec() == QDialog::Accepted) SMARTinfoTEXT->setFont(dialog.selectedFont());
 }
 

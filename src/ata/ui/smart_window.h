@@ -58,8 +58,8 @@ class TSMARTinfo : public QDialog {
   TSMARTrepLandscape* landscape_ = nullptr;
 };
 
-// The memo's font at start: the system's fixed-pitch font, so that the
-// report's columns line up.
+// The memo's font at start, as the window's description has it: a
+// fixed-pitch font, so that the report's columns line up.
 QFont SmartMemoFont();
 
 }  // namespace dt::ui
