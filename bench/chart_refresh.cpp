@@ -93,7 +93,7 @@ int main(int argc, char** argv) {
 
   dt::ui::LineChart chart("Speed of disk");
   chart.resize(625, 322);
-  chart.Chart()->SetSource(dt::ui::PointSource(&table, dt::ui::PointField::Speed));
+  chart.Chart()->SetSource(dt::ui::PointSource(&table, dt::PointField::Speed));
   chart.show();
   QApplication::processEvents();
 
@@ -120,7 +120,7 @@ int main(int argc, char** argv) {
     std::vector<double> env;
     for (int r = 0; r < repeats; ++r) {
       t.restart();
-      auto e = dt::ui::TableEnvelope(copy, dt::ui::PointField::Speed, 2048);
+      auto e = dt::TableEnvelope(copy, dt::PointField::Speed, 2048);
       env.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
     }
     walked = Median(env);

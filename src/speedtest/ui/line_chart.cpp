@@ -2,31 +2,17 @@
 
 #include <QtCharts/QLegend>
 #include <algorithm>
-#include <cmath>
+
+#include "speedtest/chart_axis.h"
 
 namespace dt::ui {
 
 namespace {
 
-// Columns of the envelope: at least as many as any ordinary screen shows, so
-// that the curve stays exact when the window is enlarged before the next
-// refresh.
-constexpr int kMinColumns = 2048;
-
-// Sets a range rounded out to nice numbers, with labels of as many decimals
-// as the tick spacing needs ("%.Nf": the one form that localised labels take).
-void SetRange(QValueAxis* axis, double lo, double hi) {
-  if (!(hi > lo)) {
-    lo -= 1;
-    hi += 1;
-  }
-  axis->setRange(lo, hi);
-  axis->applyNiceNumbers();
-  const double step = (axis->max() - axis->min()) / std::max(axis->tickCount() - 1, 1);
-  const int decimals = step >= 1 || step <= 0
-                           ? 0
-                           : std::min(9, static_cast<int>(std::ceil(-std::log10(step) - 1e-9)));
-  axis->setLabelFormat(QString("%.%1f").arg(decimals));
+void SetScale(QValueAxis* axis, const AxisScale& scale) {
+  axis->setRange(scale.min, scale.max);
+  axis->setTickCount(scale.ticks);
+  axis->setLabelFormat(QString("%.%1f").arg(scale.decimals));
 }
 
 }  // namespace
@@ -55,22 +41,25 @@ DataChart::DataChart(const QString& title)
   addAxis(axisY_, Qt::AlignLeft);
   series_->attachAxis(axisX_);
   series_->attachAxis(axisY_);
-  axisX_->setRange(0, 100);
-  axisY_->setRange(0, 100);
+  axisX_->setRange(kEmptyScale.min, kEmptyScale.max);
+  axisY_->setRange(kEmptyScale.min, kEmptyScale.max);
 }
 
 void DataChart::Reload(int columns) {
   Envelope e;
   if (source_) e = source_(std::max(columns, 1));
   shown_ = static_cast<int>(e.points.size());
-  series_->replace(e.points);
+  QVector<QPointF> points;
+  points.reserve(static_cast<int>(e.points.size()));
+  for (const ChartPoint& p : e.points) points.append(QPointF(p.x, p.y));
+  series_->replace(points);
   if (e.empty()) {
-    axisX_->setRange(0, 100);
-    axisY_->setRange(0, 100);
+    axisX_->setRange(kEmptyScale.min, kEmptyScale.max);
+    axisY_->setRange(kEmptyScale.min, kEmptyScale.max);
     return;
   }
-  SetRange(axisX_, e.xMin, e.xMax);
-  SetRange(axisY_, e.yMin, e.yMax);
+  SetScale(axisX_, NiceScale(e.xMin, e.xMax, axisX_->tickCount()));
+  SetScale(axisY_, NiceScale(e.yMin, e.yMax, axisY_->tickCount()));
 }
 
 // The chart is handed to the view at construction: a view made without one
@@ -82,7 +71,7 @@ LineChart::LineChart(const QString& title, QWidget* parent)
 }
 
 void LineChart::Refresh() {
-  chart_->Reload(std::max(width(), kMinColumns));
+  chart_->Reload(std::max(width(), kMinScreenColumns));
 }
 
 }  // namespace dt::ui

@@ -12,7 +12,7 @@
 #include <QtCharts/QValueAxis>
 #include <functional>
 
-#include "speedtest/ui/envelope.h"
+#include "speedtest/chart_envelope.h"
 
 #if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
 QT_CHARTS_USE_NAMESPACE
@@ -21,7 +21,8 @@ QT_CHARTS_USE_NAMESPACE
 namespace dt::ui {
 
 // A line chart with one series, its own axes and no legend, filled from a
-// source that turns the table into an envelope of a given width.
+// source that turns the table into an envelope of a given width; the axes
+// take the scales of chart_axis.h.
 class DataChart : public QChart {
  public:
   using Source = std::function<Envelope(int columns)>;

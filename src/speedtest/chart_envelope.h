@@ -8,24 +8,35 @@
 // not ascending is sorted first.
 #pragma once
 
-#include <QPointF>
-#include <QVector>
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <limits>
 #include <vector>
 
-namespace dt::ui {
+#include "speedtest/point_table.h"
 
-struct Envelope {
-  QVector<QPointF> points;
-  double xMin = 0, xMax = 0, yMin = 0, yMax = 0;
-  bool empty() const { return points.isEmpty(); }
+namespace dt {
+
+// Columns of the envelope of a chart on screen: at least as many as any
+// ordinary screen shows, so that the curve stays exact when the window is
+// enlarged before the next refresh.
+inline constexpr int kMinScreenColumns = 2048;
+
+struct ChartPoint {
+  double x = 0;
+  double y = 0;
+  bool operator==(const ChartPoint&) const = default;
 };
 
-inline bool FinitePoint(const QPointF& p) {
-  return std::isfinite(p.x()) && std::isfinite(p.y());
+struct Envelope {
+  std::vector<ChartPoint> points;
+  double xMin = 0, xMax = 0, yMin = 0, yMax = 0;
+  bool empty() const { return points.empty(); }
+};
+
+inline bool FinitePoint(const ChartPoint& p) {
+  return std::isfinite(p.x) && std::isfinite(p.y);
 }
 
 // Builds an envelope from points fed in ascending X between x0 and x1 (the
@@ -44,11 +55,11 @@ class EnvelopeBuilder {
 
   // Takes the next point; non-finite points are left out. False when X fell
   // back: the line is not ascending and the envelope is unusable.
-  bool Add(const QPointF& p) {
+  bool Add(const ChartPoint& p) {
     if (!FinitePoint(p)) return true;
-    if (p.x() < prevX_) return false;
-    prevX_ = p.x();
-    int c = static_cast<int>((p.x() - x0_) * scale_);
+    if (p.x < prevX_) return false;
+    prevX_ = p.x;
+    int c = static_cast<int>((p.x - x0_) * scale_);
     if (c > last_) c = last_;
     if (c != cur_) {
       if (cur_ >= 0) Flush();
@@ -59,10 +70,10 @@ class EnvelopeBuilder {
     }
     pts_[3] = p;
     pos_[3] = k_;
-    if (p.y() < pts_[1].y()) {
+    if (p.y < pts_[1].y) {
       pts_[1] = p;
       pos_[1] = k_;
-    } else if (p.y() > pts_[2].y()) {
+    } else if (p.y > pts_[2].y) {
       pts_[2] = p;
       pos_[2] = k_;
     }
@@ -73,7 +84,7 @@ class EnvelopeBuilder {
   Envelope Finish() {
     if (cur_ >= 0) Flush();
     cur_ = -1;
-    if (env_.points.isEmpty()) return Envelope();
+    if (env_.points.empty()) return Envelope();
     return std::move(env_);
   }
 
@@ -86,10 +97,10 @@ class EnvelopeBuilder {
     for (int j : order) {
       if (pos_[j] == prev) continue;
       prev = pos_[j];
-      env_.points.append(pts_[j]);
+      env_.points.push_back(pts_[j]);
     }
-    env_.yMin = std::min(env_.yMin, pts_[1].y());
-    env_.yMax = std::max(env_.yMax, pts_[2].y());
+    env_.yMin = std::min(env_.yMin, pts_[1].y);
+    env_.yMax = std::max(env_.yMax, pts_[2].y);
   }
 
   Envelope env_;
@@ -99,20 +110,20 @@ class EnvelopeBuilder {
   int last_;
   int cur_ = -1;
   std::size_t k_ = 0;
-  QPointF pts_[4];
+  ChartPoint pts_[4];
   std::size_t pos_[4] = {0, 0, 0, 0};
 };
 
 // The envelope of points sorted by X (stable, so equal X keep their order).
-inline Envelope SortedEnvelope(std::vector<QPointF> points, int columns) {
+inline Envelope SortedEnvelope(std::vector<ChartPoint> points, int columns) {
   points.erase(std::remove_if(points.begin(), points.end(),
-                              [](const QPointF& p) { return !FinitePoint(p); }),
+                              [](const ChartPoint& p) { return !FinitePoint(p); }),
                points.end());
   if (points.empty()) return Envelope();
   std::stable_sort(points.begin(), points.end(),
-                   [](const QPointF& a, const QPointF& b) { return a.x() < b.x(); });
-  EnvelopeBuilder b(points.front().x(), points.back().x(), columns);
-  for (const QPointF& p : points) b.Add(p);
+                   [](const ChartPoint& a, const ChartPoint& b) { return a.x < b.x; });
+  EnvelopeBuilder b(points.front().x, points.back().x, columns);
+  for (const ChartPoint& p : points) b.Add(p);
   return b.Finish();
 }
 
@@ -128,15 +139,15 @@ Envelope MakeEnvelope(std::size_t n, Get get, Visit visit, int columns) {
   if (first == end) return Envelope();
   // Records are appended in the order of the blocks, so X normally rises and
   // one pass does.
-  EnvelopeBuilder b(get(first).x(), get(end - 1).x(), columns);
+  EnvelopeBuilder b(get(first).x, get(end - 1).x, columns);
   bool ascending = true;
-  visit([&](const QPointF& p) {
+  visit([&](const ChartPoint& p) {
     if (ascending) ascending = b.Add(p);
   });
   if (ascending) return b.Finish();
-  std::vector<QPointF> all;
+  std::vector<ChartPoint> all;
   all.reserve(n);
-  visit([&](const QPointF& p) { all.push_back(p); });
+  visit([&](const ChartPoint& p) { all.push_back(p); });
   return SortedEnvelope(std::move(all), columns);
 }
 
@@ -151,4 +162,31 @@ Envelope MakeEnvelope(std::size_t n, Get get, int columns) {
       columns);
 }
 
-}  // namespace dt::ui
+// The values a chart draws from the point table.
+enum class PointField { Speed, Tm };
+
+// Calls f with the first n points in order. A table that can walk its
+// points under one lock (ForEach) is walked so; otherwise point by point.
+template <class Table, class F>
+void VisitPoints(const Table& table, std::size_t n, F&& f) {
+  if constexpr (requires { table.ForEach(std::size_t{0}, n, f); }) {
+    table.ForEach(std::size_t{0}, n, f);
+  } else {
+    for (std::size_t i = 0; i < n; ++i) f(table.At(i));
+  }
+}
+
+// The envelope of `field` against Ps of a point table.
+template <class Table>
+Envelope TableEnvelope(const Table& table, PointField field, int columns) {
+  const std::size_t n = table.Size();
+  auto toPoint = [field](const SpeedPoint& p) {
+    return ChartPoint{p.Ps, field == PointField::Speed ? p.Speed : static_cast<double>(p.Tm)};
+  };
+  return MakeEnvelope(
+      n, [&](std::size_t i) { return toPoint(table.At(i)); },
+      [&](auto&& f) { VisitPoints(table, n, [&](const SpeedPoint& p) { f(toPoint(p)); }); },
+      columns);
+}
+
+}  // namespace dt
