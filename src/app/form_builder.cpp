@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QFontInfo>
 #include <QFrame>
 #include <QLabel>
@@ -79,11 +80,15 @@ BuiltForm::BuiltForm(QWidget* form, const form::FormSpec& spec, const Custom& cu
     : spec_(spec), shown_(spec) {
   form->setObjectName(spec.name);
   form->setWindowTitle(QString::fromUtf8(spec.title));
-  form->setFont(FormFont(spec));
+  if (!spec.fontFamilies.empty()) form->setFont(FormFont(spec));
   if (spec.border == form::Border::Fixed)
     form->setWindowFlags((form->windowFlags() & Qt::WindowType_Mask) | Qt::CustomizeWindowHint |
                          Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                          Qt::MSWindowsFixedSizeDialogHint);
+  // Buttons of a form without a default button do not take Enter.
+  bool dialogKeys = false;
+  for (const form::ControlSpec& c : spec.controls)
+    dialogKeys |= c.kind == form::Kind::DefaultButton;
   for (const form::ControlSpec& c : spec.controls) {
     if (c.kind == form::Kind::Timer) continue;
     QWidget* parent = form;
@@ -101,9 +106,11 @@ BuiltForm::BuiltForm(QWidget* form, const form::FormSpec& spec, const Custom& cu
         w = l;
         break;
       }
-      case form::Kind::Button: {
+      case form::Kind::Button:
+      case form::Kind::DefaultButton: {
         auto* b = new QPushButton(buttonCaption, parent);
-        b->setAutoDefault(false);
+        if (!dialogKeys) b->setAutoDefault(false);
+        b->setDefault(c.kind == form::Kind::DefaultButton);
         w = b;
         break;
       }
@@ -163,7 +170,13 @@ BuiltForm::BuiltForm(QWidget* form, const form::FormSpec& spec, const Custom& cu
     if (!c.visible) w->hide();
     widgets_[c.name] = w;
   }
-  form->resize(spec.clientWidth, spec.clientHeight);
+  auto* dialog = qobject_cast<QDialog*>(form);
+  if (spec.border == form::Border::Dialog) {
+    form->setFixedSize(spec.clientWidth, spec.clientHeight);
+  } else {
+    if (dialog && spec.border == form::Border::SizeGrip) dialog->setSizeGripEnabled(true);
+    form->resize(spec.clientWidth, spec.clientHeight);
+  }
 }
 
 void BuiltForm::Apply(const form::FormState& state) {

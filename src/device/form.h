@@ -19,6 +19,7 @@ enum class Kind : std::uint8_t {
   Label,          // static text; autoSize: as wide as its text
   CentredLabel,   // static text centred in its width
   Button,
+  DefaultButton,  // Enter presses it; in its form Enter presses a focused button
   CheckBox,
   RadioButton,
   Edit,           // one-line edit
@@ -72,16 +73,21 @@ struct ControlSpec {
   const char* rightOf = "";
 };
 
-// The window's border: one that the user resizes, or a fixed one with only
-// the close button.
-enum class Border : std::uint8_t { Sizeable, Fixed };
+// How the user may size a window.
+enum class Border : std::uint8_t {
+  Sizeable,  // a frame that sizes
+  Fixed,     // a fixed single border with only the close button
+  SizeGrip,  // a frame that sizes, with a size grip in the bottom-right corner
+  Dialog,    // a dialog frame that keeps the client size
+};
 
 struct FormSpec {
   const char* name;   // "Form1"
   const char* title;  // caption of the window
   int clientWidth;
   int clientHeight;
-  // The font families in order of preference, and the point size.
+  // The font families in order of preference, and the point size; none:
+  // the system's dialog font.
   std::span<const char* const> fontFamilies;
   int fontPoints;
   std::span<const ControlSpec> controls;

@@ -1,14 +1,17 @@
 // The range dialog: the first and the last byte of the range to test, in
-// bytes and in per cent of the disk. The arithmetic is the RangeModel's; the
-// dialog shows its texts, hands it a field's text when the field is left and
-// shows the texts again.
+// bytes and in per cent of the disk, built from its description. The
+// arithmetic is the RangeModel's; the dialog shows the texts that the
+// description's rules take from it when it opens and when a field is left.
 #pragma once
 
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <memory>
 
+#include "app/form_builder.h"
+#include "speedtest/range_dialog_form.h"
 #include "speedtest/range_model.h"
 #include "speedtest/speed_test.h"
 
@@ -18,6 +21,7 @@ class TRangeForm : public QDialog, public RangeDialog {
   Q_OBJECT
  public:
   explicit TRangeForm(QWidget* parent = nullptr);
+  ~TRangeForm() override;
 
   QLabel* Label1;
   QLabel* Label2;
@@ -51,10 +55,12 @@ class TRangeForm : public QDialog, public RangeDialog {
  private:
   void FormShow();
   void FieldLeft(QLineEdit* edit);
-  void ShowTexts(bool from, bool to);
+  // Shows the texts by control name.
+  void ShowTexts(const range_dialog::Texts& texts);
   void Button1Click();
   void Button2Click();
 
+  std::unique_ptr<BuiltForm> built_;
   RangeModel own_;
   RangeModel* model_ = &own_;
 };
