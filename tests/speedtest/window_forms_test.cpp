@@ -1,9 +1,12 @@
-// The description of the range dialog, with its rules.
+// The descriptions of the range dialog and the time chart and errors
+// windows, with their rules.
 #include <gtest/gtest.h>
 
 #include "device/text.h"
 #include "speed_harness.h"
+#include "speedtest/errors_window_form.h"
 #include "speedtest/range_dialog_form.h"
+#include "speedtest/time_view_form.h"
 
 namespace dt {
 namespace {
@@ -25,6 +28,40 @@ TEST(WindowForms, AreSoundAndListTheControlsInTheirOrder) {
   EXPECT_EQ(range.Find("Button1")->kind, form::Kind::DefaultButton);
   EXPECT_STREQ(range.Find("Label7")->caption, "byte");
   EXPECT_STREQ(range.Find("Label8")->caption, "Byte");
+
+  const form::FormSpec& time = TimeViewForm();
+  EXPECT_EQ(form::CheckForm(time), std::vector<std::string>{});
+  EXPECT_STREQ(time.title, "TimeView");
+  EXPECT_EQ(Names(time), (std::vector<std::string>{"DBChart1", "RxClock1"}));
+  EXPECT_STREQ(time.Find("DBChart1")->caption, "Time of disk");
+
+  const form::FormSpec& errors = ErrorsWindowForm();
+  EXPECT_EQ(form::CheckForm(errors), std::vector<std::string>{});
+  EXPECT_STREQ(errors.title, "Errors");
+  EXPECT_EQ(Names(errors), (std::vector<std::string>{"RxClock1", "Memo1"}));
+  EXPECT_EQ(errors.Find("Memo1")->kind, form::Kind::Memo);
+  for (const form::FormSpec* f : {&time, &errors}) EXPECT_EQ(f->border, form::Border::SizeGrip);
+}
+
+TEST(WindowForms, ChartAndMemoFollowTheWindowDownToTheirFloors) {
+  const form::Rect chart = time_view::ChartRect(640, 465);
+  EXPECT_EQ(chart.x, 0);
+  EXPECT_EQ(chart.y, 20);
+  EXPECT_EQ(chart.width, 630);
+  EXPECT_EQ(chart.height, 413);
+  EXPECT_EQ(time_view::ChartRect(211, 313).width, 201);
+  EXPECT_EQ(time_view::ChartRect(211, 313).height, 261);
+  EXPECT_EQ(time_view::ChartRect(210, 312).width, 200);
+  EXPECT_EQ(time_view::ChartRect(210, 312).height, 260);
+
+  const form::Rect memo = errors_window::MemoRect(544, 375);
+  EXPECT_EQ(memo.y, 16);
+  EXPECT_EQ(memo.width, 534);
+  EXPECT_EQ(memo.height, 330);
+  EXPECT_EQ(errors_window::MemoRect(221, 151).width, 211);
+  EXPECT_EQ(errors_window::MemoRect(221, 151).height, 106);
+  EXPECT_EQ(errors_window::MemoRect(120, 90).width, 210);
+  EXPECT_EQ(errors_window::MemoRect(120, 90).height, 105);
 }
 
 TEST(WindowForms, RangeDialogShowsOnlyThePairOfTheFieldLeft) {

@@ -4,27 +4,22 @@
 #include <QTextCursor>
 #include <QTimer>
 
+#include "speedtest/errors_window_form.h"
 #include "speedtest/ui/window_geometry.h"
 
 namespace dt::ui {
 
 TErrListFrm::TErrListFrm(QWidget* parent) : QDialog(parent) {
-  setObjectName("ErrListFrm");
-  setWindowTitle("Errors");
-  setSizeGripEnabled(true);
-  RxClock1 = new ClockLabel(this);
-  RxClock1->setObjectName("RxClock1");
-  RxClock1->setGeometry(0, 0, 73, 17);
-  Memo1 = new QPlainTextEdit(this);
-  Memo1->setObjectName("Memo1");
-  Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
-  Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  Memo1->setPlainText("Memo1");
-  Memo1->move(0, 16);
-  resize(544, 375);
+  built_ = std::make_unique<BuiltForm>(
+      this, ErrorsWindowForm(), [](const form::ControlSpec& c, QWidget* p) -> QWidget* {
+        return c.kind == form::Kind::Clock ? new ClockLabel(p) : nullptr;
+      });
+  RxClock1 = built_->Get<ClockLabel>("RxClock1");
+  Memo1 = built_->Get<QPlainTextEdit>("Memo1");
   FormResize();
 }
+
+TErrListFrm::~TErrListFrm() = default;
 
 void TErrListFrm::Clear() {
   Memo1->clear();
@@ -65,7 +60,7 @@ void TErrListFrm::resizeEvent(QResizeEvent* e) {
 }
 
 void TErrListFrm::FormShow() {
-  move(1, 1);
+  move(errors_window::kShowLeft, errors_window::kShowTop);
   // The newest lines in view, from their beginnings.
   QTextCursor c = Memo1->textCursor();
   c.movePosition(QTextCursor::End);
@@ -81,9 +76,8 @@ void TErrListFrm::FormShow() {
 
 void TErrListFrm::FormResize() {
   const QSize outer = OuterSize(this);
-  const int w = outer.width() > 220 ? outer.width() - 10 : 210;
-  const int h = outer.height() > 150 ? outer.height() - 45 : 105;
-  Memo1->resize(w, h);
+  const form::Rect r = errors_window::MemoRect(outer.width(), outer.height());
+  Memo1->resize(r.width, r.height);
 }
 
 }  // namespace dt::ui

@@ -1,10 +1,12 @@
 // The errors window: a memo of error lines shared by the read-speed test and
-// the surface test.
+// the surface test, built from its description.
 #pragma once
 
 #include <QDialog>
 #include <QPlainTextEdit>
+#include <memory>
 
+#include "app/form_builder.h"
 #include "speedtest/errors_list.h"
 #include "speedtest/ui/clock_label.h"
 
@@ -14,6 +16,7 @@ class TErrListFrm : public QDialog, public ErrorLines {
   Q_OBJECT
  public:
   explicit TErrListFrm(QWidget* parent = nullptr);
+  ~TErrListFrm() override;
 
   ClockLabel* RxClock1;
   QPlainTextEdit* Memo1;
@@ -35,6 +38,8 @@ class TErrListFrm : public QDialog, public ErrorLines {
  private:
   void FormShow();
   void FormResize();
+
+  std::unique_ptr<BuiltForm> built_;
 };
 
 }  // namespace dt::ui

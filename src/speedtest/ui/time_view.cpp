@@ -1,22 +1,24 @@
 #include "speedtest/ui/time_view.h"
 
+#include "speedtest/time_view_form.h"
 #include "speedtest/ui/window_geometry.h"
 
 namespace dt::ui {
 
 TForm4::TForm4(QWidget* parent) : QDialog(parent) {
-  setObjectName("Form4");
-  setWindowTitle("TimeView");
-  setSizeGripEnabled(true);
-  DBChart1 = new LineChart("Time of disk", this);
-  DBChart1->setObjectName("DBChart1");
-  DBChart1->setGeometry(0, 20, 625, 413);
-  RxClock1 = new ClockLabel(this);
-  RxClock1->setObjectName("RxClock1");
-  RxClock1->setGeometry(568, 0, 57, 17);
-  resize(640, 465);
+  built_ = std::make_unique<BuiltForm>(this, TimeViewForm(),
+                                       [](const form::ControlSpec& c, QWidget* p) -> QWidget* {
+                                         if (c.kind == form::Kind::Clock) return new ClockLabel(p);
+                                         if (c.kind == form::Kind::Chart)
+                                           return new LineChart(QString::fromUtf8(c.caption), p);
+                                         return nullptr;
+                                       });
+  DBChart1 = built_->Get<LineChart>("DBChart1");
+  RxClock1 = built_->Get<ClockLabel>("RxClock1");
   FormResize();
 }
+
+TForm4::~TForm4() = default;
 
 int TForm4::ShowModal() {
   return exec();
@@ -33,15 +35,14 @@ void TForm4::resizeEvent(QResizeEvent* e) {
 }
 
 void TForm4::FormShow() {
-  move(1, 1);
+  move(time_view::kShowLeft, time_view::kShowTop);
   DBChart1->Refresh();
 }
 
 void TForm4::FormResize() {
   const QSize outer = OuterSize(this);
-  const int w = outer.width() > 210 ? outer.width() - 10 : 200;
-  const int h = outer.height() > 312 ? outer.height() - 52 : 260;
-  DBChart1->resize(w, h);
+  const form::Rect r = time_view::ChartRect(outer.width(), outer.height());
+  DBChart1->resize(r.width, r.height);
 }
 
 }  // namespace dt::ui

@@ -1,8 +1,11 @@
-// The time chart window: the time of every block against its position.
+// The time chart window: the time of every block against its position,
+// built from its description.
 #pragma once
 
 #include <QDialog>
+#include <memory>
 
+#include "app/form_builder.h"
 #include "speedtest/ui/clock_label.h"
 #include "speedtest/ui/line_chart.h"
 
@@ -12,6 +15,7 @@ class TForm4 : public QDialog {
   Q_OBJECT
  public:
   explicit TForm4(QWidget* parent = nullptr);
+  ~TForm4() override;
 
   LineChart* DBChart1;
   ClockLabel* RxClock1;
@@ -26,6 +30,8 @@ class TForm4 : public QDialog {
  private:
   void FormShow();
   void FormResize();
+
+  std::unique_ptr<BuiltForm> built_;
 };
 
 }  // namespace dt::ui
