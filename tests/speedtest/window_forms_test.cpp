@@ -1,11 +1,12 @@
-// The descriptions of the range dialog and the time chart and errors
-// windows, with their rules.
+// The descriptions of the range dialog, the time chart and errors windows
+// and the printed speed and time reports, with their rules.
 #include <gtest/gtest.h>
 
 #include "device/text.h"
 #include "speed_harness.h"
 #include "speedtest/errors_window_form.h"
 #include "speedtest/range_dialog_form.h"
+#include "speedtest/report_forms.h"
 #include "speedtest/time_view_form.h"
 
 namespace dt {
@@ -87,6 +88,31 @@ TEST(WindowForms, RangeDialogShowsOnlyThePairOfTheFieldLeft) {
   EXPECT_EQ(model.RangeStart, 512);
   EXPECT_EQ(notifier.Messages().size(), 1u);
   EXPECT_TRUE(range_dialog::FieldLeft(model, "Label4", "5").empty());
+}
+
+TEST(WindowForms, SpeedAndTimeReportPages) {
+  for (const page::PageSpec* p : {&SpeedReportPage(), &TimeReportPage()}) {
+    EXPECT_EQ(page::CheckPage(*p), std::vector<std::string>{}) << p->name;
+    EXPECT_EQ(p->orientation, page::Orientation::Landscape);
+    EXPECT_EQ(p->labels.size(), 10u);
+    EXPECT_EQ(p->labels.front().shows, page::Shows::PrintTime);
+    EXPECT_TRUE(p->labels.front().font.bold);
+    // The label columns: 1 to 3 and 8 on the left, 4 to 7 on the right.
+    EXPECT_EQ(p->Find("QRLabel8")->leftMm, p->Find("QRLabel1")->leftMm);
+    EXPECT_EQ(p->Find("QRLabel8")->topMm, p->Find("QRLabel7")->topMm);
+    EXPECT_EQ(p->Find("QRLabel7")->leftMm, p->Find("QRLabel4")->leftMm);
+  }
+  const page::PageSpec& speed = SpeedReportPage();
+  EXPECT_STREQ(speed.jobName, "Disk speed");
+  EXPECT_STREQ(speed.chart->title, "Disk speed");
+  EXPECT_DOUBLE_EQ(speed.Find("QRLabel9")->leftMm, 50.2);
+  EXPECT_FALSE(speed.chart->leftGrid);
+  const page::PageSpec& time = TimeReportPage();
+  EXPECT_STREQ(time.jobName, "");
+  EXPECT_STREQ(time.caption, "Preview");
+  EXPECT_STREQ(time.chart->title, "Read block time");
+  EXPECT_TRUE(time.chart->dashDotDot);
+  EXPECT_EQ(time.chart->place, (page::RectMm{12.7, 52.9, 271.2, 144.7}));
 }
 
 }  // namespace

@@ -4,87 +4,76 @@
 #include <QDateTime>
 #include <QGraphicsLayout>
 #include <QLocale>
-#include <QPageLayout>
-#include <QPageSize>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QtCharts/QLegend>
+#include <string>
+
+#include "app/page_painter.h"
 
 namespace dt::ui {
 
 namespace {
 
-// The chart is laid out at screen resolution and scaled onto the page, so
-// that its fonts and lines keep the proportions they have on screen.
-constexpr double kChartDotsPerMm = 96.0 / 25.4;
-// Envelope columns per millimetre of chart width: finer than any printer
-// line, so the printed curve is exact.
-constexpr double kColumnsPerMm = 8.0;
-
-QFont ReportFont(bool bold) {
-  QFont f("Arial");
-  f.setPointSizeF(10);
-  f.setBold(bold);
-  return f;
-}
-
 // Fonts of the chart in pixels of its layout, so that they scale with it.
-void SetChartFonts(DataChart* c) {
-  QFont title("Arial");
-  title.setPixelSize(13);
+void SetChartFonts(DataChart* c, const page::ChartSpec& spec) {
+  QFont title(spec.fontFamily);
+  title.setPixelSize(spec.titlePixels);
   title.setBold(true);
   c->setTitleFont(title);
-  QFont labels("Arial");
-  labels.setPixelSize(11);
+  QFont labels(spec.fontFamily);
+  labels.setPixelSize(spec.labelPixels);
   c->AxisX()->setLabelsFont(labels);
   c->AxisY()->setLabelsFont(labels);
 }
 
+QRectF Rect(const page::RectMm& r) {
+  return QRectF(r.left, r.top, r.width, r.height);
+}
+
 }  // namespace
 
-TReportPage::TReportPage(const ReportLayout& layout, QObject* parent)
+TReportPage::TReportPage(const page::PageSpec& spec, QObject* parent)
     : QObject(parent),
-      layout_(layout),
+      spec_(spec),
       printer_(QPrinter::HighResolution),
-      chart_(new DataChart(layout.chartTitle)) {
-  const double left[8] = {layout.leftColumnMm,  layout.leftColumnMm,  layout.leftColumnMm,
-                          layout.rightColumnMm, layout.rightColumnMm, layout.rightColumnMm,
-                          layout.rightColumnMm, layout.leftColumnMm};
-  const double top[8] = {kRowsMm[0], kRowsMm[1], kRowsMm[2], kRowsMm[0],
-                         kRowsMm[1], kRowsMm[2], kRowsMm[3], kRowsMm[3]};
-  ReportLabel* labels[8] = {&QRLabel1, &QRLabel2, &QRLabel3, &QRLabel4,
-                            &QRLabel5, &QRLabel6, &QRLabel7, &QRLabel8};
-  for (int i = 0; i < 8; ++i) {
-    labels[i]->Caption = QString("QRLabel%1").arg(i + 1);
-    labels[i]->LeftMm = left[i];
-    labels[i]->TopMm = top[i];
+      chart_(new DataChart(QString::fromUtf8(spec.chart->title))) {
+  setObjectName(spec.name);
+  for (const page::LabelSpec& l : spec.labels) {
+    if (ReportLabel* label = Label(l.name)) {
+      label->Caption = QString::fromUtf8(l.caption);
+      label->LeftMm = l.leftMm;
+      label->TopMm = l.topMm;
+    }
   }
-  QRLabel9.LeftMm = kMarginMm + layout.label9OffsetMm;
-  QRLabel9.TopMm = kMarginMm;
+  SetUpPrinter(&printer_, spec);
 
-  printer_.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape,
-                                     QMarginsF(kMarginMm, kMarginMm, kMarginMm, kMarginMm),
-                                     QPageLayout::Millimeter));
-  printer_.setFullPage(true);
-  printer_.setDocName(layout.reportTitle);
-
-  QPen pen(Qt::black);
+  const page::ChartSpec& c = *spec.chart;
+  QPen pen(Rgb(c.lineRgb));
   pen.setWidthF(1.0);
-  if (layout.dashDotDot) {
+  if (c.dashDotDot) {
     pen.setStyle(Qt::DashDotDotLine);
     chart_->AxisX()->setLinePen(pen);
     chart_->AxisY()->setLinePen(pen);
-    chart_->AxisX()->setGridLinePen(QPen(Qt::lightGray, 1, Qt::DashDotDotLine));
-    chart_->AxisY()->setGridLinePen(QPen(Qt::lightGray, 1, Qt::DashDotDotLine));
+    chart_->AxisX()->setGridLinePen(QPen(Rgb(c.gridRgb), 1, Qt::DashDotDotLine));
+    chart_->AxisY()->setGridLinePen(QPen(Rgb(c.gridRgb), 1, Qt::DashDotDotLine));
   }
   chart_->Series()->setPen(pen);
-  if (layout.hideLeftGrid) chart_->AxisY()->setGridLineVisible(false);
+  if (!c.leftGrid) chart_->AxisY()->setGridLineVisible(false);
   chart_->setBackgroundVisible(false);
   chart_->setDropShadowEnabled(false);
-  SetChartFonts(chart_);
+  SetChartFonts(chart_, c);
   scene_.addItem(chart_);
-  chart_->setGeometry(QRectF(QPointF(0, 0), layout.chartMm.size() * kChartDotsPerMm));
+  chart_->setGeometry(QRectF(QPointF(0, 0), Rect(c.place).size() * (c.layoutDpi / 25.4)));
+}
+
+ReportLabel* TReportPage::Label(const std::string& name) {
+  ReportLabel* labels[] = {&QRLabel1, &QRLabel2, &QRLabel3, &QRLabel4, &QRLabel5,
+                           &QRLabel6, &QRLabel7, &QRLabel8, &QRLabel9};
+  for (int i = 0; i < 9; ++i)
+    if (name == "QRLabel" + std::to_string(i + 1)) return labels[i];
+  return nullptr;
 }
 
 TReportPage::~TReportPage() = default;
@@ -96,10 +85,10 @@ bool TReportPage::PrinterSetup(QWidget* parent) {
 
 void TReportPage::Preview(QWidget* parent) {
   QPrintPreviewDialog dialog(&printer_, parent);
-  dialog.setWindowTitle(layout_.reportTitle.isEmpty() ? QString("Preview") : layout_.reportTitle);
+  dialog.setWindowTitle(QString::fromUtf8(spec_.caption));
   connect(&dialog, &QPrintPreviewDialog::paintRequested, this,
           [this](QPrinter* p) { PaintPage(p); });
-  dialog.resize(1000, 760);
+  dialog.resize(page::kPreviewWidth, page::kPreviewHeight);
   dialog.exec();
 }
 
@@ -129,26 +118,19 @@ void TReportPage::DrawPage(QPainter* p, double dotsPerMm) {
   p->setRenderHint(QPainter::TextAntialiasing, true);
   p->setPen(Qt::black);
 
-  // Title band: the date and time of printing at its left edge, QRLabel9 to
-  // its right, bold.
-  p->setFont(ReportFont(true));
-  const double bandTop = kMarginMm;
+  // The title band's and the page's labels, each at its top-left corner.
   const QString now = QLocale().toString(QDateTime::currentDateTime(), QLocale::ShortFormat);
-  p->drawText(QPointF(at(kMarginMm), at(bandTop)) + QPointF(0, p->fontMetrics().ascent()), now);
-  p->drawText(
-      QPointF(at(QRLabel9.LeftMm), at(QRLabel9.TopMm)) + QPointF(0, p->fontMetrics().ascent()),
-      QRLabel9.Caption);
-
-  p->setFont(ReportFont(false));
-  for (const ReportLabel* l :
-       {&QRLabel1, &QRLabel2, &QRLabel3, &QRLabel4, &QRLabel5, &QRLabel6, &QRLabel7, &QRLabel8}) {
-    p->drawText(QPointF(at(l->LeftMm), at(l->TopMm)) + QPointF(0, p->fontMetrics().ascent()),
-                l->Caption);
+  for (const page::LabelSpec& l : spec_.labels) {
+    const ReportLabel* label = Label(l.name);
+    if (!label && l.shows != page::Shows::PrintTime) continue;
+    p->setFont(PageFont(l.font));
+    p->drawText(QPointF(at(l.leftMm), at(l.topMm)) + QPointF(0, p->fontMetrics().ascent()),
+                label ? label->Caption : now);
   }
 
   // The chart reads the table now, for the width it has on paper.
-  const QRectF chartMm = layout_.chartMm;
-  chart_->Reload(static_cast<int>(chartMm.width() * kColumnsPerMm));
+  const QRectF chartMm = Rect(spec_.chart->place);
+  chart_->Reload(static_cast<int>(chartMm.width() * spec_.chart->columnsPerMm));
   // The chart lays out its axes on the next pass of the event loop; the
   // page is drawn now, so lay it out at once.
   QCoreApplication::sendPostedEvents();

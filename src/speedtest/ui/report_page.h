@@ -1,8 +1,7 @@
-// A printed report of the point table: one A4 landscape page with a title
-// band (date and time of printing and QRLabel9), two columns of labels
-// taken from the main window, and a line chart. Drawn with QPainter on a
-// QPrinter; the preview, the print and the printer setup all use the
-// report's own printer.
+// A printed report of the point table, drawn with QPainter on a QPrinter as
+// its page description says (speedtest/report_forms.h): the title band, the
+// labels taken from the main window and the line chart. The preview, the
+// print and the printer setup all use the report's own printer.
 #pragma once
 
 #include <QGraphicsScene>
@@ -11,7 +10,9 @@
 #include <QRectF>
 #include <QString>
 #include <memory>
+#include <string>
 
+#include "device/page.h"
 #include "speedtest/ui/line_chart.h"
 
 class QWidget;
@@ -20,33 +21,17 @@ class QPainter;
 namespace dt::ui {
 
 // A text on the page, placed by its top-left corner in millimetres from the
-// page's top-left edge.
+// page's top-left edge, as the description places it.
 struct ReportLabel {
   QString Caption;
   double LeftMm = 0;
   double TopMm = 0;
 };
 
-// Where things sit on a report page, in millimetres from the page's edges.
-struct ReportLayout {
-  QString reportTitle;  // the print job's name; empty for none
-  QString chartTitle;
-  double titleBandHeightMm = 0;
-  double label9OffsetMm = 0;  // right of the title band's left edge
-  double leftColumnMm = 0;
-  double rightColumnMm = 0;
-  QRectF chartMm;
-  bool dashDotDot = false;    // line and axis ticks drawn dash-dot-dot
-  bool hideLeftGrid = false;  // no grid lines along the left axis
-};
-
 class TReportPage : public QObject {
   Q_OBJECT
  public:
-  static constexpr double kMarginMm = 10.0;
-  static constexpr double kRowsMm[4] = {25.4, 31.75, 38.1, 44.45};
-
-  explicit TReportPage(const ReportLayout& layout, QObject* parent = nullptr);
+  explicit TReportPage(const page::PageSpec& spec, QObject* parent = nullptr);
   ~TReportPage() override;
 
   ReportLabel QRLabel1, QRLabel2, QRLabel3, QRLabel4, QRLabel5, QRLabel6, QRLabel7, QRLabel8;
@@ -55,10 +40,10 @@ class TReportPage : public QObject {
 
   // The chart of the page; it reads the table each time the page is drawn.
   DataChart* QRDBChart1() const { return chart_; }
-  const ReportLayout& Layout() const { return layout_; }
+  const page::PageSpec& Spec() const { return spec_; }
 
-  // The printer the report goes to: A4 landscape, 10 mm margins, unless the
-  // printer setup changed it.
+  // The printer the report goes to: the paper and margins of the
+  // description, unless the printer setup changed them.
   QPrinter* Printer() { return &printer_; }
 
   // The print dialog (printer, page range). False when it was cancelled.
@@ -74,8 +59,10 @@ class TReportPage : public QObject {
 
  private:
   void DrawPage(QPainter* p, double dotsPerMm);
+  // The label member of that name (QRLabel1 to QRLabel9), or null.
+  ReportLabel* Label(const std::string& name);
 
-  ReportLayout layout_;
+  const page::PageSpec& spec_;
   QPrinter printer_;
   QGraphicsScene scene_;
   DataChart* chart_;
