@@ -170,7 +170,6 @@ QStringList FontNames(const QString& pdf) {
 }
 
 constexpr double kPointsPerMm = 72.0 / 25.4;
-constexpr double kPointsPerPixel = 72.0 / 96.0;
 
 // 60 words "w001" .. "w060" (300 characters) in the given letter.
 std::string LongLine(const QString& letter) {
@@ -487,8 +486,8 @@ class SmartWindowTest : public QObject {
       const int number = Find(page, "Page");
       QVERIFY(number >= 0);
       const QList<Word> header = LineOf(page, number);
-      const double dateX = margin + form->Layout().dateLeftPixels * kPointsPerPixel;
-      const double pageX = margin + form->Layout().pageLeftPixels * kPointsPerPixel;
+      const double dateX = form->Spec().Find("QRSysData1")->leftMm * kPointsPerMm;
+      const double pageX = form->Spec().Find("QRSysData2")->leftMm * kPointsPerMm;
       QList<Word> title, when;
       for (const Word& w : header) {
         if (w.xMin < dateX - 1)
@@ -517,8 +516,8 @@ class SmartWindowTest : public QObject {
         // Lines inside the margins, in the form's point size.
         QVERIFY(w.xMin > margin - 1 && w.xMax < page.width - margin + 1);
         QVERIFY(w.yMax < page.height - margin + 1);
-        QVERIFY2(qAbs((w.yMax - w.yMin) - form->Layout().detailPoints) <
-                     form->Layout().detailPoints * 0.3,
+        QVERIFY2(qAbs((w.yMax - w.yMin) - form->Spec().detail.points) <
+                     form->Spec().detail.points * 0.3,
                  qPrintable(QString::number(w.yMax - w.yMin)));
       }
     }

@@ -3,51 +3,37 @@
 #include <QDateTime>
 #include <QFontMetricsF>
 #include <QLocale>
-#include <QPageSize>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QTextLayout>
 #include <QTextOption>
-#include <algorithm>
+#include <memory>
+
+#include "app/page_painter.h"
+#include "ata/smart_report_form.h"
 
 namespace dt::ui {
 
-namespace {
-
-// Header positions are given in pixels of a 96 dpi band.
-constexpr double kMmPerPixel = 25.4 / 96.0;
-
-}  // namespace
-
-TSmartReportPage::TSmartReportPage(const SmartPageLayout& layout,
+TSmartReportPage::TSmartReportPage(const page::PageSpec& spec,
                                    const std::vector<std::string>* lines, QObject* parent)
-    : QObject(parent), layout_(layout), lines_(lines), printer_(QPrinter::HighResolution) {
-  QRLabel1.Caption = "QRLabel1";
-  QRLabel1.LeftMm = kMarginMm;
-  QRLabel1.TopMm = kMarginMm;
-  printer_.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), layout.orientation,
-                                     QMarginsF(kMarginMm, kMarginMm, kMarginMm, kMarginMm),
-                                     QPageLayout::Millimeter));
-  printer_.setFullPage(true);
-  printer_.setDocName(Caption);
+    : QObject(parent),
+      Caption(QString::fromUtf8(spec.caption)),
+      spec_(spec),
+      lines_(lines),
+      printer_(QPrinter::HighResolution) {
+  setObjectName(spec.name);
+  const page::LabelSpec& title = *spec.Find("QRLabel1");
+  QRLabel1.Caption = QString::fromUtf8(title.caption);
+  QRLabel1.LeftMm = title.leftMm;
+  QRLabel1.TopMm = title.topMm;
+  SetUpPrinter(&printer_, spec);
 }
 
 TSmartReportPage::~TSmartReportPage() = default;
 
 QFont TSmartReportPage::DetailFont() const {
-  QFont f("Courier New");
-  f.setStyleHint(QFont::TypeWriter);
-  f.setFixedPitch(true);
-  f.setPointSizeF(layout_.detailPoints);
-  return f;
-}
-
-QFont TSmartReportPage::HeaderFont() {
-  QFont f("Arial");
-  f.setPointSizeF(10);
-  f.setBold(true);
-  return f;
+  return PageFont(spec_.detail);
 }
 
 bool TSmartReportPage::PrinterSetup(QWidget* parent) {
@@ -60,7 +46,7 @@ void TSmartReportPage::Preview(QWidget* parent) {
   dialog.setWindowTitle(Caption);
   connect(&dialog, &QPrintPreviewDialog::paintRequested, this,
           [this](QPrinter* p) { PaintPages(p); });
-  dialog.resize(1000, 760);
+  dialog.resize(page::kPreviewWidth, page::kPreviewHeight);
   dialog.exec();
 }
 
@@ -72,18 +58,22 @@ bool TSmartReportPage::Print(QWidget* parent) {
   return PaintPages(&printer_) > 0;
 }
 
-double TSmartReportPage::DrawHeader(QPainter* p, double dotsPerMm, const QString& now, int page) {
-  const QFont font = HeaderFont();
-  p->setFont(font);
-  const QFontMetricsF m(font, p->device());
-  const double top = kMarginMm * dotsPerMm + m.ascent();
-  const double band = kMarginMm * dotsPerMm;
-  p->drawText(QPointF(QRLabel1.LeftMm * dotsPerMm, top), QRLabel1.Caption);
-  p->drawText(QPointF(band + layout_.dateLeftPixels * kMmPerPixel * dotsPerMm, top), now);
-  p->drawText(QPointF(band + layout_.pageLeftPixels * kMmPerPixel * dotsPerMm, top),
-              "Page " + QString::number(page));
-  // The band is one header line with half a line below it.
-  return m.lineSpacing() * 1.5;
+double TSmartReportPage::DrawHeader(QPainter* p, double dotsPerMm, const QString& now, int number) {
+  double height = 0;
+  for (const page::LabelSpec& l : spec_.labels) {
+    if (l.band != page::Band::PageHeader) continue;
+    const QFont font = PageFont(l.font);
+    p->setFont(font);
+    const QFontMetricsF m(font, p->device());
+    QString text = QRLabel1.Caption;
+    if (l.shows == page::Shows::PrintTime)
+      text = now;
+    else if (l.shows == page::Shows::PageNumber)
+      text = QString::fromUtf8(l.caption) + QString::number(number);
+    p->drawText(QPointF(l.leftMm * dotsPerMm, l.topMm * dotsPerMm + m.ascent()), text);
+    height = std::max(height, m.lineSpacing() * spec_.headerLines);
+  }
+  return height;
 }
 
 int TSmartReportPage::PaintPages(QPrinter* printer) {
@@ -95,77 +85,53 @@ int TSmartReportPage::PaintPages(QPrinter* printer) {
 
   const double dotsPerMm = printer->resolution() / 25.4;
   const QRectF paper = printer->pageLayout().fullRectPixels(printer->resolution());
-  const double margin = kMarginMm * dotsPerMm;
+  const double margin = spec_.marginMm * dotsPerMm;
   const double width = paper.width() - 2 * margin;
   const double bottom = paper.height() - margin;
   // One time for every page of the job.
   const QString now = QLocale().toString(QDateTime::currentDateTime(), QLocale::ShortFormat);
+  const double top = margin + DrawHeader(&p, dotsPerMm, now, 1);
 
-  int page = 1;
-  const double top = margin + DrawHeader(&p, dotsPerMm, now, page);
-  double y = top;
-
+  // Every record word-wrapped to the width inside the margins.
   const QFont font = DetailFont();
-  const double minHeight = QFontMetricsF(font, printer).lineSpacing();
   QTextOption option(Qt::AlignLeft);
   option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+  std::vector<std::unique_ptr<QTextLayout>> texts;
+  std::vector<double> heights;
   for (const std::string& record : *lines_) {
-    QTextLayout text(QString::fromStdString(record), font, printer);
-    text.setTextOption(option);
+    auto text = std::make_unique<QTextLayout>(QString::fromStdString(record), font, printer);
+    text->setTextOption(option);
     double height = 0;
-    text.beginLayout();
-    for (QTextLine line = text.createLine(); line.isValid(); line = text.createLine()) {
+    text->beginLayout();
+    for (QTextLine line = text->createLine(); line.isValid(); line = text->createLine()) {
       line.setLineWidth(width);
       line.setPosition(QPointF(0, height));
       height += line.height();
     }
-    text.endLayout();
-    height = std::max(height, minHeight);
-    if (y + height > bottom && y > top) {
+    text->endLayout();
+    heights.push_back(height);
+    texts.push_back(std::move(text));
+  }
+
+  const std::vector<page::Placed> placed =
+      page::PlaceRecords(heights, QFontMetricsF(font, printer).lineSpacing(), top, bottom);
+  int shown = 0;
+  for (std::size_t i = 0; i < placed.size(); ++i) {
+    if (placed[i].page != shown) {
       printer->newPage();
-      ++page;
-      DrawHeader(&p, dotsPerMm, now, page);
-      y = top;
+      shown = placed[i].page;
+      DrawHeader(&p, dotsPerMm, now, shown + 1);
     }
-    text.draw(&p, QPointF(margin, y));
-    y += height;
+    texts[i]->draw(&p, QPointF(margin, placed[i].top));
   }
   p.end();
-  return page;
+  return page::PageCount(placed);
 }
-
-namespace {
-
-SmartPageLayout PortraitLayout() {
-  SmartPageLayout l;
-  l.orientation = QPageLayout::Portrait;
-  l.detailPoints = 6;
-  l.bandPixels = 718;
-  l.dateLeftPixels = 456;
-  l.pageLeftPixels = 632;
-  return l;
-}
-
-SmartPageLayout LandscapeLayout() {
-  SmartPageLayout l;
-  l.orientation = QPageLayout::Landscape;
-  l.detailPoints = 8;
-  l.bandPixels = 1047;
-  l.dateLeftPixels = 718;
-  l.pageLeftPixels = 886;
-  return l;
-}
-
-}  // namespace
 
 TSmartRep::TSmartRep(const std::vector<std::string>* lines, QObject* parent)
-    : TSmartReportPage(PortraitLayout(), lines, parent) {
-  setObjectName("SmartRep");
-}
+    : TSmartReportPage(SmartReportPage(), lines, parent) {}
 
 TSMARTrepLandscape::TSMARTrepLandscape(const std::vector<std::string>* lines, QObject* parent)
-    : TSmartReportPage(LandscapeLayout(), lines, parent) {
-  setObjectName("SMARTrepLandscape");
-}
+    : TSmartReportPage(SmartReportLandscapePage(), lines, parent) {}
 
 }  // namespace dt::ui
