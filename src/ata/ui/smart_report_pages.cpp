@@ -8,6 +8,7 @@
 #include <QPrintPreviewDialog>
 #include <QTextLayout>
 #include <QTextOption>
+#include <algorithm>
 #include <memory>
 
 #include "app/page_painter.h"
@@ -65,6 +66,7 @@ double TSmartReportPage::DrawHeader(QPainter* p, double dotsPerMm, const QString
     const QFont font = PageFont(l.font);
     p->setFont(font);
     const QFontMetricsF m(font, p->device());
+    // The header's one caption is the drive title, QRLabel1.
     QString text = QRLabel1.Caption;
     if (l.shows == page::Shows::PrintTime)
       text = now;
