@@ -9,8 +9,6 @@ namespace {
 using form::ControlSpec;
 using form::Kind;
 
-constexpr const char* kFonts[] = {"MS Sans Serif", "Microsoft Sans Serif", "Liberation Sans",
-                                  "Arial"};
 
 // Ten points are eight pixels a character at 96 dpi, as the classic fixed
 // system font.
@@ -34,7 +32,8 @@ constexpr std::array kControls = {
                 false, 0, false, &kMemoFont},
 };
 
-constexpr form::FormSpec kForm{"SMARTinfo", "SMART info form", 630, 460, kFonts, 8, kControls};
+constexpr form::FormSpec kForm{"SMARTinfo", "SMART info form", 630, 460,
+                               form::kSansSerifFonts, 8, kControls};
 
 }  // namespace
 

@@ -81,6 +81,11 @@ enum class Border : std::uint8_t {
   Dialog,    // a dialog frame that keeps the client size
 };
 
+// The windows' font: the narrow MS Sans Serif of the classic desktop, and
+// the faces that stand in for it where it is missing.
+inline constexpr const char* kSansSerifFonts[] = {"MS Sans Serif", "Microsoft Sans Serif",
+                                                  "Liberation Sans", "Arial"};
+
 struct FormSpec {
   const char* name;   // "Form1"
   const char* title;  // caption of the window

@@ -13,8 +13,6 @@ namespace {
 using form::ControlSpec;
 using form::Kind;
 
-constexpr const char* kFonts[] = {"MS Sans Serif", "Microsoft Sans Serif", "Liberation Sans",
-                                  "Arial"};
 
 // Controls that sit at a place and size, or (auto) at a place and as large
 // as their text.
@@ -87,7 +85,7 @@ constexpr form::FormSpec kForm{"Form1",
                                "Disk read speed (" DT_CONTACT_ADDRESS ")",
                                635,
                                465,
-                               kFonts,
+                               form::kSansSerifFonts,
                                8,
                                kControls};
 

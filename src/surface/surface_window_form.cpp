@@ -13,8 +13,6 @@ using form::ControlSpec;
 using form::Kind;
 using surface::SurfaceControls;
 
-constexpr const char* kFonts[] = {"MS Sans Serif", "Microsoft Sans Serif", "Liberation Sans",
-                                  "Arial"};
 
 constexpr ControlSpec C(Kind k, const char* name, const char* caption, const char* hint, int x,
                         int y, int w, int h, int id, bool enabled = true, bool checked = false) {
@@ -78,8 +76,8 @@ constexpr std::array kControls = {
     C(Kind::Image, "Image1", "", "", surface::kImageLeft, surface::kImageTop, 0, 0, 135),
 };
 
-constexpr form::FormSpec kForm{"SurfaceTest", "Surface test", 622, 427, kFonts, 8, kControls,
-                               form::Border::Fixed};
+constexpr form::FormSpec kForm{"SurfaceTest", "Surface test", 622, 427, form::kSansSerifFonts, 8,
+                               kControls, form::Border::Fixed};
 
 constexpr surface_window::LogicControl kLogicControls[] = {
     {"ReadTestButton", &SurfaceControls::ReadTestButton},
