@@ -12,5 +12,5 @@ cmake --build --preset default
 if [ -n "${DISPLAY:-}" ] && [ -x build/default/src/app/disktest ]; then
   exec ./build/default/src/app/disktest --demo
 fi
-./build/default/src/cli/disktest-cli --demo list
-./build/default/src/cli/disktest-cli --demo speed 1 --count 100 --to 25% || true
+./build/default/src/ui/cli/disktest-cli --demo list
+./build/default/src/ui/cli/disktest-cli --demo speed 1 --count 100 --to 25% || true

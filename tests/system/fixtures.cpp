@@ -550,11 +550,11 @@ std::vector<RecordingNotifier::Message> RecordingNotifier::Questions() const {
 }
 
 std::string CliBinary() {
-  std::error_code ec;
-  const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  if (ec) return {};
-  const auto cli = exe.parent_path().parent_path().parent_path() / "src" / "cli" / "disktest-cli";
-  return std::filesystem::exists(cli) ? cli.string() : std::string();
+  if (const char* env = std::getenv("DT_CLI")) return env;
+#ifdef DT_CLI_EXE
+  if (std::filesystem::exists(DT_CLI_EXE)) return DT_CLI_EXE;
+#endif
+  return {};
 }
 
 std::vector<std::int64_t> ReadNumbers(const std::string& path) {

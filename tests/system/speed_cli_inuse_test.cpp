@@ -10,15 +10,8 @@ namespace {
 
 TEST(SpeedCliInUse, MountedDeviceIsReadWithoutASystemError) {
   DT_SYSTEM_TEST_NEEDS(systest::kNeedRoot | systest::kNeedLoop | systest::kNeedExt4);
-  std::string cli;
-  if (const char* env = std::getenv("DT_CLI")) {
-    cli = env;
-  } else {
-    std::error_code ec;
-    const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
-    cli = (self.parent_path().parent_path().parent_path() / "src/cli/disktest-cli").string();
-  }
-  if (!std::filesystem::exists(cli)) GTEST_SKIP() << "disktest-cli is not built (or set DT_CLI)";
+  const std::string cli = systest::CliBinary();
+  if (cli.empty()) GTEST_SKIP() << "disktest-cli is not built (or set DT_CLI)";
 
   systest::ImageFile image(32 * 1048576, systest::ImageFile::Content::kZeros);
   systest::LoopDevice loop(image.path());

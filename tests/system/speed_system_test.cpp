@@ -126,18 +126,8 @@ TEST_F(SpeedSystemTest, BadSectorsOfAFuseFileGiveTheirErrorLines) {
 
 // --- disktest-cli -----------------------------------------------------------
 
-// disktest-cli of the same build: the tests run from build/tests/system.
-std::string CliBinary() {
-  if (const char* env = std::getenv("DT_CLI")) return env;
-  std::error_code ec;
-  const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
-  if (ec) return {};
-  const auto cli = self.parent_path().parent_path().parent_path() / "src/cli/disktest-cli";
-  return std::filesystem::exists(cli) ? cli.string() : std::string();
-}
-
 #define NEED_CLI(var)                  \
-  const std::string var = CliBinary(); \
+  const std::string var = systest::CliBinary(); \
   if (var.empty()) GTEST_SKIP() << "disktest-cli is not built (or set DT_CLI)"
 
 struct CliRun {

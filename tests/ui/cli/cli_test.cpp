@@ -7,7 +7,7 @@
 #include <random>
 #include <sstream>
 
-#include "cli/cli.h"
+#include "ui/cli/cli.h"
 #include "device/text.h"
 #include "platform/platform.h"
 #include "support/peers.h"

@@ -3,7 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <ostream>
 
-#include "cli/cli.h"
+#include "ui/cli/cli.h"
 #include "device/device.h"
 #include "device/text.h"
 

@@ -5,7 +5,7 @@
 #include <ostream>
 
 #include "ata/smart_flow.h"
-#include "cli/cli.h"
+#include "ui/cli/cli.h"
 #include "platform/platform.h"
 
 namespace dt::cli {

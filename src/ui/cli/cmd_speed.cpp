@@ -15,7 +15,7 @@
 #include <ostream>
 #include <system_error>
 
-#include "cli/cli.h"
+#include "ui/cli/cli.h"
 #include "device/device.h"
 #include "device/notify.h"
 #include "device/text.h"

@@ -1,4 +1,4 @@
-#include "cli/cli.h"
+#include "ui/cli/cli.h"
 
 #include <CLI/CLI.hpp>
 #include <atomic>

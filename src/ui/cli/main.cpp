@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/cli.h"
+#include "ui/cli/cli.h"
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv, argv + argc);

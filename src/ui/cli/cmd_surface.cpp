@@ -24,7 +24,7 @@
 #include <png.h>
 #endif
 
-#include "cli/cli.h"
+#include "ui/cli/cli.h"
 #include "device/device.h"
 #include "device/notify.h"
 #include "device/text.h"
