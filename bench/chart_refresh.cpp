@@ -23,8 +23,8 @@
 #include <vector>
 
 #include "speedtest/point_table.h"
-#include "speedtest/ui/data_module.h"
-#include "speedtest/ui/line_chart.h"
+#include "ui/qt/data_module.h"
+#include "ui/qt/line_chart.h"
 
 namespace {
 

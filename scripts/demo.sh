@@ -9,8 +9,8 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh run
 cmake --preset default -DDT_BUILD_TESTS=OFF >/dev/null
 cmake --build --preset default
-if [ -n "${DISPLAY:-}" ] && [ -x build/default/src/app/disktest ]; then
-  exec ./build/default/src/app/disktest --demo
+if [ -n "${DISPLAY:-}" ] && [ -x build/default/src/ui/qt/disktest ]; then
+  exec ./build/default/src/ui/qt/disktest --demo
 fi
 ./build/default/src/ui/cli/disktest-cli --demo list
 ./build/default/src/ui/cli/disktest-cli --demo speed 1 --count 100 --to 25% || true

@@ -44,7 +44,7 @@ else
   ctest --preset win64
 fi
 
-if [ -f src/app/CMakeLists.txt ]; then
+if [ -f src/ui/qt/CMakeLists.txt ]; then
   step "GUI compile check against Qt 5.15"
   cmake --preset qt5 >/dev/null
   cmake --build --preset qt5

@@ -14,7 +14,7 @@
 #include <memory>
 #include <string>
 
-#include "app/gui_app.h"
+#include "ui/qt/gui_app.h"
 #include "platform/platform.h"
 #include "platform/sim/sim_platform.h"
 

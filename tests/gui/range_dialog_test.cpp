@@ -2,9 +2,9 @@
 // conversion errors, Ok and Cancel.
 #include <QtTest>
 
-#include "app/qt_notifier.h"
+#include "ui/qt/qt_notifier.h"
 #include "gui_test_util.h"
-#include "speedtest/ui/range_dialog.h"
+#include "ui/qt/range_dialog.h"
 
 using namespace dt;
 using namespace dt::ui;

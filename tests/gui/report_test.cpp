@@ -9,11 +9,11 @@
 #include <QtTest>
 
 #include "gui_test_util.h"
-#include "speedtest/ui/data_module.h"
-#include "speedtest/ui/main_window.h"
-#include "speedtest/ui/range_dialog.h"
-#include "speedtest/ui/speed_report.h"
-#include "speedtest/ui/time_report.h"
+#include "ui/qt/data_module.h"
+#include "ui/qt/main_window.h"
+#include "ui/qt/range_dialog.h"
+#include "ui/qt/speed_report.h"
+#include "ui/qt/time_report.h"
 
 using namespace dt;
 using namespace dt::ui;

@@ -20,15 +20,15 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "ata/ui/get_smart.h"
-#include "ata/ui/smart_report_pages.h"
-#include "ata/ui/smart_window.h"
+#include "ui/qt/get_smart.h"
+#include "ui/qt/smart_report_pages.h"
+#include "ui/qt/smart_window.h"
 #include "gui_test_util.h"
-#include "speedtest/ui/data_module.h"
-#include "speedtest/ui/main_window.h"
-#include "speedtest/ui/range_dialog.h"
-#include "speedtest/ui/speed_report.h"
-#include "speedtest/ui/time_report.h"
+#include "ui/qt/data_module.h"
+#include "ui/qt/main_window.h"
+#include "ui/qt/range_dialog.h"
+#include "ui/qt/speed_report.h"
+#include "ui/qt/time_report.h"
 
 using namespace dt;
 using namespace dt::ui;

@@ -7,10 +7,10 @@
 #include <thread>
 
 #include "gui_test_util.h"
-#include "speedtest/ui/data_module.h"
-#include "speedtest/ui/errors_window.h"
-#include "speedtest/ui/main_window.h"
-#include "speedtest/ui/range_dialog.h"
+#include "ui/qt/data_module.h"
+#include "ui/qt/errors_window.h"
+#include "ui/qt/main_window.h"
+#include "ui/qt/range_dialog.h"
 
 using namespace dt;
 using namespace dt::ui;

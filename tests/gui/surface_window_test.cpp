@@ -9,10 +9,10 @@
 
 #include "device/device.h"
 #include "gui_test_util.h"
-#include "speedtest/ui/errors_window.h"
-#include "speedtest/ui/main_window.h"
-#include "speedtest/ui/range_dialog.h"
-#include "surface/ui/surface_window.h"
+#include "ui/qt/errors_window.h"
+#include "ui/qt/main_window.h"
+#include "ui/qt/range_dialog.h"
+#include "ui/qt/surface_window.h"
 
 using namespace dt;
 using namespace dt::ui;

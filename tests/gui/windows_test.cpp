@@ -5,10 +5,10 @@
 
 #include "device/device.h"
 #include "gui_test_util.h"
-#include "speedtest/ui/data_module.h"
-#include "speedtest/ui/errors_window.h"
-#include "speedtest/ui/main_window.h"
-#include "speedtest/ui/time_view.h"
+#include "ui/qt/data_module.h"
+#include "ui/qt/errors_window.h"
+#include "ui/qt/main_window.h"
+#include "ui/qt/time_view.h"
 
 using namespace dt;
 using namespace dt::ui;

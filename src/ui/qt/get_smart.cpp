@@ -1,0 +1,51 @@
+#include "ui/qt/get_smart.h"
+
+#include "ata/smart_flow.h"
+#include "ui/qt/smart_report_pages.h"
+#include "ui/qt/smart_window.h"
+#include "device/device.h"
+#include "device/text.h"
+#include "ui/qt/data_module.h"
+#include "ui/qt/main_window.h"
+
+namespace dt::ui {
+
+namespace {
+
+// The text a list shows: its selected item, or its caption while it is empty.
+std::string ComboText(const QComboBox* box) {
+  if (box->currentIndex() < 0) return box->placeholderText().toStdString();
+  return box->currentText().toStdString();
+}
+
+}  // namespace
+
+void AddSmartLine(const Forms& forms, const std::string& line) {
+  forms.SMARTinfo->SMARTinfoTEXT->appendPlainText(QString::fromStdString(line));
+  forms.DataModule1->RxMemoryData2.push_back(LeftChars(line, kSmartRecordChars));
+}
+
+void GetSmartClicked(const Forms& forms) {
+  const TForm1& main = *forms.Form1;
+  const int drive = DriveNumberOf(ComboText(main.ComboBox1));
+  SmartOptions options;
+  options.reserved = main.SmartReserv->isChecked();
+  options.help = main.HelpFlg->isChecked();
+  options.identify = main.IdentFlg->isChecked();
+  options.english = main.EnglishFlg->isChecked();
+
+  forms.SMARTinfo->SMARTinfoTEXT->clear();
+  forms.DataModule1->RxMemoryData2.clear();
+  // The drive is closed when the report is complete.
+  const std::string title = BuildSmartReport(
+      drive, options, [&forms](const std::string& line) { AddSmartLine(forms, line); });
+  // The window opens at the top of the report.
+  forms.SMARTinfo->SMARTinfoTEXT->moveCursor(QTextCursor::Start);
+  forms.SmartRep->QRLabel1.Caption = QString::fromStdString(title);
+  forms.SMARTrepLandscape->QRLabel1.Caption = forms.SmartRep->QRLabel1.Caption;
+
+  forms.SMARTinfo->PrintReserved = options.reserved;
+  forms.SMARTinfo->ShowModal();
+}
+
+}  // namespace dt::ui

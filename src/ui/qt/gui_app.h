@@ -1,0 +1,40 @@
+// Program start of the GUI: the machine to open and the windows in their
+// order of creation.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ui/qt/forms.h"
+#include "ui/qt/qt_main_thread.h"
+#include "ui/qt/qt_notifier.h"
+
+namespace dt::ui {
+
+// The command line: no option opens the real machine, "--demo" the built-in
+// simulated one, "--sim FILE" the simulated machine FILE describes. Returns
+// false with a message in `error` for anything else, or when FILE cannot be
+// read. On success the machine is in place (SetSys).
+bool OpenMachine(const std::vector<std::string>& args, std::string* error);
+
+// All windows of the program, created in order at construction and kept
+// until destruction. Needs a QApplication.
+class GuiApp {
+ public:
+  GuiApp();
+  ~GuiApp();
+  GuiApp(const GuiApp&) = delete;
+  GuiApp& operator=(const GuiApp&) = delete;
+
+  const Forms& forms() const { return forms_; }
+  // Shows the main window.
+  void Show();
+
+ private:
+  QtMainThread mainThread_;
+  QtNotifier notifier_;
+  Forms forms_;
+};
+
+}  // namespace dt::ui

@@ -1,0 +1,20 @@
+#include <QApplication>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "ui/qt/gui_app.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  // QApplication has taken its own options out of argv.
+  std::vector<std::string> args(argv + 1, argv + argc);
+  std::string error;
+  if (!dt::ui::OpenMachine(args, &error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 2;
+  }
+  dt::ui::GuiApp gui;
+  gui.Show();
+  return app.exec();
+}
