@@ -17,7 +17,7 @@
 
 #include "device/notify.h"
 #include "platform/sim/sim_platform.h"
-#include "speedtest/speed_test.h"
+#include "speedtest/read_speed_run.h"
 
 namespace dt::testing {
 

@@ -14,7 +14,7 @@
 
 #include "device/text.h"
 #include "fixtures.h"
-#include "speedtest/speed_test.h"
+#include "speedtest/read_speed_run.h"
 
 namespace dt {
 namespace {

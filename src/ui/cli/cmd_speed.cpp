@@ -20,7 +20,7 @@
 #include "device/notify.h"
 #include "device/text.h"
 #include "device/worker.h"
-#include "speedtest/speed_test.h"
+#include "speedtest/read_speed_run.h"
 
 namespace dt::cli {
 

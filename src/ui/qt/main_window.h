@@ -14,7 +14,7 @@
 #include "ui/qt/form_builder.h"
 #include "ui/qt/forms.h"
 #include "device/form.h"
-#include "speedtest/speed_test.h"
+#include "speedtest/read_speed_run.h"
 #include "ui/qt/clock_label.h"
 #include "ui/qt/line_chart.h"
 

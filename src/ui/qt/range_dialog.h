@@ -13,7 +13,7 @@
 #include "ui/qt/form_builder.h"
 #include "speedtest/range_dialog_form.h"
 #include "speedtest/range_model.h"
-#include "speedtest/speed_test.h"
+#include "speedtest/read_speed_run.h"
 
 namespace dt::ui {
 

@@ -12,7 +12,7 @@
 #include "ui/qt/widgets.h"
 #include "device/device.h"
 #include "device/notify.h"
-#include "speedtest/speed_test.h"
+#include "speedtest/read_speed_run.h"
 #include "ui/qt/errors_window.h"
 #include "ui/qt/main_window.h"
 #include "surface/surface_window_form.h"

@@ -1,4 +1,4 @@
-#include "speedtest/speed_test.h"
+#include "speedtest/read_speed_run.h"
 
 #include <algorithm>
 #include <climits>
