@@ -4,8 +4,8 @@
 // without one large block of memory.
 #pragma once
 
-#include <cstdint>
 #include <algorithm>
+#include <cstdint>
 #include <deque>
 #include <iosfwd>
 #include <mutex>

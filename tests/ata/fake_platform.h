@@ -13,8 +13,8 @@
 
 #include "platform/platform.h"
 #include "platform/platform_wrapper.h"
-#include "platform/sim/sim_platform.h"
 #include "platform/sim/ata_capture.h"
+#include "platform/sim/sim_platform.h"
 
 namespace dt::fake {
 

@@ -2,9 +2,9 @@
 
 #include "device/device.h"
 #include "device/notify.h"
+#include "device/recording_notifier.h"
 #include "device/text.h"
 #include "platform/sim/sim_platform.h"
-#include "device/recording_notifier.h"
 
 namespace dt {
 namespace {

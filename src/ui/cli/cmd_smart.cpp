@@ -5,8 +5,8 @@
 #include <ostream>
 
 #include "ata/smart_flow.h"
-#include "ui/cli/cli.h"
 #include "platform/platform.h"
+#include "ui/cli/cli.h"
 
 namespace dt::cli {
 

@@ -6,9 +6,9 @@
 #include <QPlainTextEdit>
 #include <memory>
 
-#include "ui/qt/form_builder.h"
 #include "speedtest/errors_list.h"
 #include "ui/qt/clock_label.h"
+#include "ui/qt/form_builder.h"
 
 namespace dt::ui {
 

@@ -1,24 +1,15 @@
 #include "ui/qt/get_smart.h"
 
 #include "ata/smart_flow.h"
-#include "ui/qt/smart_report_pages.h"
-#include "ui/qt/smart_window.h"
 #include "device/device.h"
 #include "device/text.h"
 #include "ui/qt/data_module.h"
 #include "ui/qt/main_window.h"
+#include "ui/qt/smart_report_pages.h"
+#include "ui/qt/smart_window.h"
+#include "ui/qt/widgets.h"
 
 namespace dt::ui {
-
-namespace {
-
-// The text a list shows: its selected item, or its caption while it is empty.
-std::string ComboText(const QComboBox* box) {
-  if (box->currentIndex() < 0) return box->placeholderText().toStdString();
-  return box->currentText().toStdString();
-}
-
-}  // namespace
 
 void AddSmartLine(const Forms& forms, const std::string& line) {
   forms.SMARTinfo->SMARTinfoTEXT->appendPlainText(QString::fromStdString(line));

@@ -1,17 +1,17 @@
 #include "ui/qt/gui_app.h"
 
-#include "ui/qt/smart_report_pages.h"
-#include "ui/qt/smart_window.h"
 #include "platform/platform.h"
 #include "platform/sim/sim_platform.h"
 #include "ui/qt/data_module.h"
 #include "ui/qt/errors_window.h"
 #include "ui/qt/main_window.h"
 #include "ui/qt/range_dialog.h"
+#include "ui/qt/smart_report_pages.h"
+#include "ui/qt/smart_window.h"
 #include "ui/qt/speed_report.h"
+#include "ui/qt/surface_window.h"
 #include "ui/qt/time_report.h"
 #include "ui/qt/time_view.h"
-#include "ui/qt/surface_window.h"
 
 namespace dt::ui {
 

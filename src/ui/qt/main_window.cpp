@@ -4,30 +4,20 @@
 #include <QCoreApplication>
 #include <QThread>
 
-#include "ui/qt/widgets.h"
-#include "ui/qt/get_smart.h"
 #include "device/device.h"
 #include "speedtest/main_window_form.h"
 #include "ui/qt/data_module.h"
 #include "ui/qt/errors_window.h"
+#include "ui/qt/get_smart.h"
 #include "ui/qt/range_dialog.h"
 #include "ui/qt/speed_report.h"
+#include "ui/qt/surface_window.h"
 #include "ui/qt/time_report.h"
 #include "ui/qt/time_view.h"
+#include "ui/qt/widgets.h"
 #include "ui/qt/window_geometry.h"
-#include "ui/qt/surface_window.h"
 
 namespace dt::ui {
-
-namespace {
-
-// The text a list shows: its selected item, or its caption while it is empty.
-std::string ComboText(const QComboBox* box) {
-  if (box->currentIndex() < 0) return box->placeholderText().toStdString();
-  return box->currentText().toStdString();
-}
-
-}  // namespace
 
 TForm1::TForm1(MainThread& mainThread, QWidget* parent)
     : QWidget(parent), mainThread_(mainThread), state_(MainWindowForm()) {

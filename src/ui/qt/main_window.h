@@ -11,11 +11,11 @@
 #include <QWidget>
 #include <memory>
 
-#include "ui/qt/form_builder.h"
-#include "ui/qt/forms.h"
 #include "device/form.h"
 #include "speedtest/read_speed_run.h"
 #include "ui/qt/clock_label.h"
+#include "ui/qt/form_builder.h"
+#include "ui/qt/forms.h"
 #include "ui/qt/line_chart.h"
 
 namespace dt::ui {

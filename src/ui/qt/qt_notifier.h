@@ -3,8 +3,8 @@
 
 #include <QObject>
 
-#include "ui/qt/qt_main_thread.h"
 #include "device/notify.h"
+#include "ui/qt/qt_main_thread.h"
 
 namespace dt::ui {
 

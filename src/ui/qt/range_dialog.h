@@ -10,10 +10,10 @@
 #include <QPushButton>
 #include <memory>
 
-#include "ui/qt/form_builder.h"
 #include "speedtest/range_dialog_form.h"
 #include "speedtest/range_model.h"
 #include "speedtest/read_speed_run.h"
+#include "ui/qt/form_builder.h"
 
 namespace dt::ui {
 

@@ -11,8 +11,8 @@
 #include <algorithm>
 #include <memory>
 
-#include "ui/qt/page_painter.h"
 #include "ata/smart_report_form.h"
+#include "ui/qt/page_painter.h"
 
 namespace dt::ui {
 

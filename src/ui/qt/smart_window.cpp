@@ -4,8 +4,8 @@
 #include <QFontDialog>
 #include <QFontInfo>
 
-#include "ui/qt/form_builder.h"
 #include "ata/smart_window_form.h"
+#include "ui/qt/form_builder.h"
 #include "ui/qt/smart_report_pages.h"
 
 namespace dt::ui {

@@ -9,13 +9,13 @@
 #include <QThread>
 #include <algorithm>
 
-#include "ui/qt/widgets.h"
 #include "device/device.h"
 #include "device/notify.h"
 #include "speedtest/read_speed_run.h"
+#include "surface/surface_window_form.h"
 #include "ui/qt/errors_window.h"
 #include "ui/qt/main_window.h"
-#include "surface/surface_window_form.h"
+#include "ui/qt/widgets.h"
 
 namespace dt::ui {
 

@@ -16,11 +16,11 @@
 #include <functional>
 #include <memory>
 
+#include "device/worker.h"
+#include "surface/surface_logic.h"
+#include "ui/qt/clock_label.h"
 #include "ui/qt/form_builder.h"
 #include "ui/qt/forms.h"
-#include "device/worker.h"
-#include "ui/qt/clock_label.h"
-#include "surface/surface_logic.h"
 
 namespace dt::ui {
 

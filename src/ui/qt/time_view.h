@@ -5,8 +5,8 @@
 #include <QDialog>
 #include <memory>
 
-#include "ui/qt/form_builder.h"
 #include "ui/qt/clock_label.h"
+#include "ui/qt/form_builder.h"
 #include "ui/qt/line_chart.h"
 
 namespace dt::ui {

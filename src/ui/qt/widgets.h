@@ -1,30 +1,20 @@
-// Small helpers for laying out the windows' controls at fixed positions.
+// Small helpers the Qt windows share.
 #pragma once
 
-#include <QLabel>
+#include <QComboBox>
 #include <QString>
-#include <QWidget>
 #include <string>
 
 namespace dt::ui {
 
-inline QString Q(const std::string& s) { return QString::fromStdString(s); }
-
-// Names a control and puts it at its place (left, top, width, height).
-template <class W>
-W* Place(W* w, const char* name, int x, int y, int width, int height) {
-  w->setObjectName(name);
-  w->setGeometry(x, y, width, height);
-  return w;
+inline QString Q(const std::string& s) {
+  return QString::fromStdString(s);
 }
 
-// A label that sizes itself to its text.
-inline QLabel* AutoLabel(QWidget* parent, const char* name, const char* text, int x, int y) {
-  auto* l = new QLabel(text, parent);
-  l->setObjectName(name);
-  l->move(x, y);
-  l->adjustSize();
-  return l;
+// The text a list shows: its selected item, or its caption while it is empty.
+inline std::string ComboText(const QComboBox* box) {
+  if (box->currentIndex() < 0) return box->placeholderText().toStdString();
+  return box->currentText().toStdString();
 }
 
 }  // namespace dt::ui

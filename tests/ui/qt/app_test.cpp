@@ -6,10 +6,10 @@
 #include <fstream>
 #include <thread>
 
-#include "ui/qt/qt_main_thread.h"
-#include "ui/qt/qt_notifier.h"
 #include "gui_test_util.h"
 #include "ui/qt/main_window.h"
+#include "ui/qt/qt_main_thread.h"
+#include "ui/qt/qt_notifier.h"
 
 using namespace dt;
 using namespace dt::ui;

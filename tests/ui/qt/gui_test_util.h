@@ -14,9 +14,9 @@
 #include <memory>
 #include <string>
 
-#include "ui/qt/gui_app.h"
 #include "platform/platform.h"
 #include "platform/sim/sim_platform.h"
+#include "ui/qt/gui_app.h"
 
 namespace dt::ui::test {
 

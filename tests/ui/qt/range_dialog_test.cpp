@@ -2,8 +2,8 @@
 // conversion errors, Ok and Cancel.
 #include <QtTest>
 
-#include "ui/qt/qt_notifier.h"
 #include "gui_test_util.h"
+#include "ui/qt/qt_notifier.h"
 #include "ui/qt/range_dialog.h"
 
 using namespace dt;
