@@ -1,7 +1,5 @@
 #include "ui/qt/gui_app.h"
 
-#include "platform/platform.h"
-#include "platform/sim/sim_platform.h"
 #include "ui/qt/data_module.h"
 #include "ui/qt/errors_window.h"
 #include "ui/qt/main_window.h"
@@ -14,26 +12,6 @@
 #include "ui/qt/time_view.h"
 
 namespace dt::ui {
-
-bool OpenMachine(const std::vector<std::string>& args, std::string* error) {
-  const std::string usage = "usage: disktest [--demo | --sim FILE]";
-  if (args.empty()) {
-    SetSys(MakeHostPlatform());
-    return true;
-  }
-  if (args.size() == 1 && args[0] == "--demo") {
-    SetSys(MakeDemoMachine());
-    return true;
-  }
-  if (args.size() == 2 && args[0] == "--sim") {
-    auto m = LoadSimMachine(args[1], error);
-    if (!m) return false;
-    SetSys(std::move(m));
-    return true;
-  }
-  *error = usage;
-  return false;
-}
 
 GuiApp::GuiApp() {
   SetNotifier(&notifier_);

@@ -12,12 +12,6 @@
 
 namespace dt::ui {
 
-// The command line: no option opens the real machine, "--demo" the built-in
-// simulated one, "--sim FILE" the simulated machine FILE describes. Returns
-// false with a message in `error` for anything else, or when FILE cannot be
-// read. On success the machine is in place (SetSys).
-bool OpenMachine(const std::vector<std::string>& args, std::string* error);
-
 // All windows of the program, created in order at construction and kept
 // until destruction. Needs a QApplication.
 class GuiApp {

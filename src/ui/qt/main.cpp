@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/open_machine.h"
 #include "ui/qt/gui_app.h"
 
 int main(int argc, char** argv) {
@@ -10,7 +11,7 @@ int main(int argc, char** argv) {
   // QApplication has taken its own options out of argv.
   std::vector<std::string> args(argv + 1, argv + argc);
   std::string error;
-  if (!dt::ui::OpenMachine(args, &error)) {
+  if (!dt::OpenMachine("disktest", args, &error)) {
     std::fprintf(stderr, "%s\n", error.c_str());
     return 2;
   }

@@ -3,7 +3,6 @@
 // handed to the GUI thread.
 #include <QtTest>
 #include <atomic>
-#include <fstream>
 #include <thread>
 
 #include "gui_test_util.h"
@@ -19,31 +18,6 @@ class AppTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void commandLineChoosesTheMachine() {
-    ScopedPlatform keep(Machine(kTwoDisks));
-    std::string error;
-    QVERIFY(OpenMachine({"--demo"}, &error));
-    QCOMPARE(QString::fromStdString(Sys().Name()), QString("sim"));
-    QVERIFY(OpenMachine({}, &error));
-    QCOMPARE(QString::fromStdString(Sys().Name()), QString("posix"));
-
-    QTemporaryDir dir;
-    const std::string file = dir.filePath("machine.json").toStdString();
-    std::ofstream(file) << kTwoDisks;
-    QVERIFY(OpenMachine({"--sim", file}, &error));
-    QCOMPARE(static_cast<SimPlatform&>(Sys()).DiskCount(), 2);
-
-    error.clear();
-    QVERIFY(!OpenMachine({"--sim", dir.filePath("missing.json").toStdString()}, &error));
-    QVERIFY(error.find("missing.json") != std::string::npos);
-    for (const std::vector<std::string>& bad :
-         {std::vector<std::string>{"--sim"}, {"--demo", "--sim", file}, {"--verbose"}, {"disk"}}) {
-      error.clear();
-      QVERIFY(!OpenMachine(bad, &error));
-      QCOMPARE(QString::fromStdString(error), QString("usage: disktest [--demo | --sim FILE]"));
-    }
-  }
-
   void startCreatesEveryWindowAndShowsOnlyTheMainOne() {
     ScopedPlatform machine(Machine(kTwoDisks));
     GuiApp app;

@@ -1,0 +1,794 @@
+#include "ui/win32/wingui.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cwchar>
+#include <tuple>
+
+namespace dt::win {
+
+namespace {
+
+HINSTANCE g_instance = nullptr;
+constexpr wchar_t kFormClass[] = L"DtForm";
+constexpr wchar_t kPanelClass[] = L"DtPanel";
+constexpr wchar_t kCustomClass[] = L"DtCustom";
+constexpr UINT kPostMessage = WM_APP + 2;
+// The combo box's cue banner (comctl32 6).
+constexpr UINT kSetCueBanner = 0x1703;
+constexpr UINT_PTR kCustomTimer = 1;
+
+bool HasFace(const std::string& face) {
+  HDC dc = GetDC(nullptr);
+  LOGFONTW lf{};
+  lf.lfCharSet = DEFAULT_CHARSET;
+  const std::wstring w = Wide(face);
+  wcsncpy(lf.lfFaceName, w.c_str(), LF_FACESIZE - 1);
+  bool found = false;
+  EnumFontFamiliesExW(
+      dc, &lf,
+      [](const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM p) -> int {
+        *reinterpret_cast<bool*>(p) = true;
+        return 0;
+      },
+      reinterpret_cast<LPARAM>(&found), 0);
+  ReleaseDC(nullptr, dc);
+  return found;
+}
+
+// Hands a panel's child commands and colour requests on to its parent, up
+// to the form.
+LRESULT CALLBACK PanelProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_COMMAND:
+    case WM_NOTIFY:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLOREDIT:
+      return SendMessageW(GetParent(h), msg, wp, lp);
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(h, &ps);
+      RECT rc;
+      GetClientRect(h, &rc);
+      DrawEdge(dc, &rc, BDR_RAISEDINNER, BF_RECT);
+      EndPaint(h, &ps);
+      return 0;
+    }
+  }
+  return DefWindowProcW(h, msg, wp, lp);
+}
+
+}  // namespace
+
+std::wstring Wide(std::string_view utf8) {
+  if (utf8.empty()) return {};
+  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
+                                    nullptr, 0);
+  std::wstring w(static_cast<std::size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), w.data(), n);
+  return w;
+}
+
+std::string Utf8(std::wstring_view wide) {
+  if (wide.empty()) return {};
+  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                    nullptr, 0, nullptr, nullptr);
+  std::string s(static_cast<std::size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), s.data(), n,
+                      nullptr, nullptr);
+  return s;
+}
+
+std::string WindowText(HWND hwnd) {
+  const int n = GetWindowTextLengthW(hwnd);
+  std::wstring w(static_cast<std::size_t>(n) + 1, L'\0');
+  const int got = GetWindowTextW(hwnd, w.data(), n + 1);
+  w.resize(static_cast<std::size_t>(std::max(got, 0)));
+  return Utf8(w);
+}
+
+void SetWindowTextUtf8(HWND hwnd, const std::string& utf8) {
+  SetWindowTextW(hwnd, Wide(utf8).c_str());
+}
+
+std::string Caption(const char* text) {
+  std::string s = text;
+  for (std::size_t at = s.find("&&"); at != std::string::npos; at = s.find("&&", at + 1))
+    s.erase(at, 1);
+  return s;
+}
+
+int PointsToPixels(double points) {
+  return static_cast<int>(points * 96.0 / 72.0 + 0.5);
+}
+
+HFONT FontOf(const std::vector<std::string>& families, int pixels, bool bold, bool fixedPitch) {
+  static std::map<std::tuple<std::vector<std::string>, int, bool, bool>, HFONT> made;
+  const auto key = std::make_tuple(families, pixels, bold, fixedPitch);
+  if (const auto it = made.find(key); it != made.end()) return it->second;
+  std::string face = families.empty() ? std::string("MS Shell Dlg") : families.back();
+  for (const std::string& f : families) {
+    if (HasFace(f)) {
+      face = f;
+      break;
+    }
+  }
+  if (fixedPitch && !HasFace(face)) face = "Courier New";
+  HFONT font = CreateFontW(-pixels, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
+                           DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                           DEFAULT_QUALITY,
+                           static_cast<DWORD>(fixedPitch ? (FIXED_PITCH | FF_MODERN)
+                                                         : (DEFAULT_PITCH | FF_SWISS)),
+                           Wide(face).c_str());
+  made[key] = font;
+  return font;
+}
+
+std::string FaceOf(HFONT font) {
+  LOGFONTW lf{};
+  GetObjectW(font, sizeof lf, &lf);
+  return Utf8(lf.lfFaceName);
+}
+
+HFONT FormFont(const form::FormSpec& spec) {
+  if (spec.fontFamilies.empty()) {
+    NONCLIENTMETRICSW m{};
+    m.cbSize = sizeof m;
+    static HFONT system = nullptr;
+    if (!system && SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof m, &m, 0))
+      system = CreateFontIndirectW(&m.lfMessageFont);
+    return system ? system : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  }
+  return FontOf(std::vector<std::string>(spec.fontFamilies.begin(), spec.fontFamilies.end()),
+                PointsToPixels(spec.fontPoints));
+}
+
+// --- Control ----------------------------------------------------------------
+
+bool Control::Create(HWND parent, HFONT font) {
+  if (spec_.font) {
+    font = FontOf(std::vector<std::string>(spec_.font->families.begin(), spec_.font->families.end()),
+                  PointsToPixels(spec_.font->points), spec_.bold, spec_.font->fixedPitch);
+  } else if (spec_.fontPixels || spec_.bold) {
+    LOGFONTW lf{};
+    GetObjectW(font, sizeof lf, &lf);
+    const int pixels = spec_.fontPixels ? spec_.fontPixels : -lf.lfHeight;
+    font = FontOf({Utf8(lf.lfFaceName)}, pixels, spec_.bold);
+  }
+  font_ = font;
+  DWORD style = WS_CHILD | Style();
+  if (spec_.visible) style |= WS_VISIBLE;
+  if (!spec_.enabled) style |= WS_DISABLED;
+  const std::string text = Caption(spec_.caption);
+  const bool isCombo = dynamic_cast<ComboBox*>(this) != nullptr;
+  hwnd_ = CreateWindowExW(ExStyle(), ClassName(), isCombo ? L"" : Wide(text).c_str(), style,
+                          spec_.rect.x, spec_.rect.y, spec_.rect.width,
+                          CreateHeight(spec_.rect.height), parent,
+                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec_.id)), g_instance,
+                          this);
+  if (!hwnd_) return false;
+  SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+  AfterCreate();
+  if (isCombo) SetText(text);
+  SetRect(spec_.rect);
+  return true;
+}
+
+std::string Control::Text() const {
+  return WindowText(hwnd_);
+}
+
+void Control::SetText(const std::string& utf8) {
+  SetWindowTextUtf8(hwnd_, Caption(utf8.c_str()));
+  if (spec_.autoSize) FitText();
+}
+
+bool Control::Enabled() const {
+  return IsWindowEnabled(hwnd_) != FALSE;
+}
+
+void Control::SetEnabled(bool on) {
+  EnableWindow(hwnd_, on ? TRUE : FALSE);
+}
+
+bool Control::Visible() const {
+  return (GetWindowLongW(hwnd_, GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
+void Control::SetVisible(bool on) {
+  ShowWindow(hwnd_, on ? SW_SHOWNA : SW_HIDE);
+}
+
+RECT Control::Place() const {
+  RECT r;
+  GetWindowRect(hwnd_, &r);
+  MapWindowPoints(HWND_DESKTOP, GetParent(hwnd_), reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+void Control::SetRect(const form::Rect& r) {
+  int x = r.x;
+  if (*spec_.rightOf) {
+    if (const Control* left = form_.Find(spec_.rightOf)) x += left->Place().right;
+  }
+  SetWindowPos(hwnd_, nullptr, x, r.y, r.width, CreateHeight(r.height),
+               SWP_NOZORDER | SWP_NOACTIVATE);
+  if (spec_.autoSize) FitText();
+}
+
+void Control::FitText() {
+  HDC dc = GetDC(hwnd_);
+  HGDIOBJ old = SelectObject(dc, font_);
+  const std::wstring text = Wide(Text());
+  RECT r{0, 0, 0, 0};
+  DrawTextW(dc, text.empty() ? L" " : text.c_str(), -1, &r, DT_CALCRECT | DT_NOPREFIX);
+  SelectObject(dc, old);
+  ReleaseDC(hwnd_, dc);
+  SetWindowPos(hwnd_, nullptr, 0, 0, text.empty() ? 0 : r.right, r.bottom,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+std::string Control::Hint() const {
+  wchar_t buffer[512] = {};
+  TOOLINFOW ti{};
+  ti.cbSize = sizeof ti;
+  ti.hwnd = form_.hwnd();
+  ti.uId = reinterpret_cast<UINT_PTR>(hwnd_);
+  ti.lpszText = buffer;
+  SendMessageW(form_.Tooltips(), TTM_GETTEXTW, 512, reinterpret_cast<LPARAM>(&ti));
+  return Utf8(buffer);
+}
+
+void Control::Command(int) {}
+
+DWORD Label::Style() const {
+  return SS_NOPREFIX | (spec_.kind == form::Kind::CentredLabel ? SS_CENTER : SS_LEFT);
+}
+
+DWORD Button::Style() const {
+  return WS_TABSTOP |
+         (spec_.kind == form::Kind::DefaultButton ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
+}
+
+void Button::Command(int code) {
+  if (code == BN_CLICKED && onClick) onClick();
+}
+
+DWORD CheckBox::Style() const {
+  return WS_TABSTOP | (spec_.kind == form::Kind::RadioButton ? BS_AUTORADIOBUTTON
+                                                              : BS_AUTOCHECKBOX);
+}
+
+bool CheckBox::Checked() const {
+  return SendMessageW(hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void CheckBox::SetChecked(bool on) {
+  SendMessageW(hwnd_, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void CheckBox::Command(int code) {
+  if (code == BN_CLICKED && onClick) onClick();
+}
+
+DWORD Edit::Style() const {
+  return WS_TABSTOP | ES_AUTOHSCROLL;
+}
+
+void Edit::SetText(const std::string& utf8) {
+  // Setting the same text again would put the caret at its start.
+  if (Text() != utf8) SetWindowTextUtf8(hwnd_, utf8);
+}
+
+void Edit::Command(int code) {
+  if (code == EN_CHANGE && onChange) onChange();
+  if (code == EN_KILLFOCUS && onLeave) onLeave();
+}
+
+DWORD ComboBox::Style() const {
+  return WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST;
+}
+
+void ComboBox::AfterCreate() {}
+
+std::string ComboBox::Text() const {
+  const int i = Current();
+  return i < 0 ? cue_ : ItemText(i);
+}
+
+void ComboBox::SetText(const std::string& utf8) {
+  cue_ = utf8;
+  SendMessageW(hwnd_, kSetCueBanner, 0, reinterpret_cast<LPARAM>(Wide(utf8).c_str()));
+}
+
+void ComboBox::Clear() {
+  SendMessageW(hwnd_, CB_RESETCONTENT, 0, 0);
+  data_.clear();
+}
+
+void ComboBox::Add(const std::string& text, const std::string& data) {
+  SendMessageW(hwnd_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(text).c_str()));
+  data_.push_back(data);
+}
+
+int ComboBox::Count() const {
+  return static_cast<int>(SendMessageW(hwnd_, CB_GETCOUNT, 0, 0));
+}
+
+int ComboBox::Current() const {
+  return static_cast<int>(SendMessageW(hwnd_, CB_GETCURSEL, 0, 0));
+}
+
+void ComboBox::SetCurrent(int index) {
+  SendMessageW(hwnd_, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+std::string ComboBox::ItemText(int index) const {
+  const LRESULT n = SendMessageW(hwnd_, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+  if (n == CB_ERR) return {};
+  std::wstring w(static_cast<std::size_t>(n) + 1, L'\0');
+  SendMessageW(hwnd_, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(w.data()));
+  w.resize(static_cast<std::size_t>(n));
+  return Utf8(w);
+}
+
+std::string ComboBox::ItemData(int index) const {
+  return index >= 0 && static_cast<std::size_t>(index) < data_.size()
+             ? data_[static_cast<std::size_t>(index)]
+             : std::string();
+}
+
+void ComboBox::Command(int code) {
+  if (code == CBN_SELCHANGE && onChange) onChange();
+}
+
+DWORD Memo::Style() const {
+  return WS_TABSTOP | WS_HSCROLL | WS_VSCROLL | ES_MULTILINE | ES_AUTOHSCROLL | ES_AUTOVSCROLL |
+         ES_WANTRETURN | ES_NOHIDESEL;
+}
+
+void Memo::AfterCreate() {
+  SendMessageW(hwnd_, EM_SETLIMITTEXT, 0, 0);
+}
+
+void Memo::Clear() {
+  SetWindowTextW(hwnd_, L"");
+}
+
+void Memo::AppendLine(const std::string& line) {
+  const int end = GetWindowTextLengthW(hwnd_);
+  std::wstring w = Wide(line);
+  if (end > 0) w.insert(0, L"\r\n");
+  SendMessageW(hwnd_, EM_SETSEL, static_cast<WPARAM>(end), static_cast<LPARAM>(end));
+  SendMessageW(hwnd_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(w.c_str()));
+}
+
+std::vector<std::string> Memo::Lines() const {
+  std::vector<std::string> lines;
+  const std::string all = Text();
+  std::size_t at = 0;
+  for (;;) {
+    const std::size_t end = all.find("\r\n", at);
+    lines.push_back(all.substr(at, end == std::string::npos ? std::string::npos : end - at));
+    if (end == std::string::npos) break;
+    at = end + 2;
+  }
+  return lines;
+}
+
+void Memo::ScrollToEnd() {
+  const int n = static_cast<int>(SendMessageW(hwnd_, EM_GETLINECOUNT, 0, 0));
+  const int start = static_cast<int>(SendMessageW(hwnd_, EM_LINEINDEX, static_cast<WPARAM>(n - 1), 0));
+  SendMessageW(hwnd_, EM_SETSEL, static_cast<WPARAM>(start), static_cast<LPARAM>(start));
+  SendMessageW(hwnd_, EM_SCROLLCARET, 0, 0);
+  SendMessageW(hwnd_, WM_HSCROLL, SB_LEFT, 0);
+}
+
+const wchar_t* Panel::ClassName() const {
+  return kPanelClass;
+}
+
+// --- Custom -----------------------------------------------------------------
+
+const wchar_t* Custom::ClassName() const {
+  return kCustomClass;
+}
+
+void Custom::Redraw() {
+  InvalidateRect(hwnd_, nullptr, FALSE);
+  UpdateWindow(hwnd_);
+}
+
+void Custom::SetText(const std::string& utf8) {
+  text_ = utf8;
+  InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+void Custom::StartTimer(unsigned ms) {
+  SetTimer(hwnd_, kCustomTimer, ms, nullptr);
+}
+
+LRESULT CALLBACK Custom::Proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_NCCREATE) {
+    const auto* cs = reinterpret_cast<const CREATESTRUCTW*>(lp);
+    SetWindowLongPtrW(h, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
+  }
+  auto* self = reinterpret_cast<Custom*>(GetWindowLongPtrW(h, GWLP_USERDATA));
+  if (!self) return DefWindowProcW(h, msg, wp, lp);
+  switch (msg) {
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(h, &ps);
+      RECT rc;
+      GetClientRect(h, &rc);
+      // Drawn off screen first, so that a live chart does not flicker.
+      HDC mem = CreateCompatibleDC(dc);
+      HBITMAP bmp = CreateCompatibleBitmap(dc, std::max<LONG>(rc.right, 1), std::max<LONG>(rc.bottom, 1));
+      HGDIOBJ old = SelectObject(mem, bmp);
+      self->Paint(mem, rc);
+      BitBlt(dc, 0, 0, rc.right, rc.bottom, mem, 0, 0, SRCCOPY);
+      SelectObject(mem, old);
+      DeleteObject(bmp);
+      DeleteDC(mem);
+      EndPaint(h, &ps);
+      return 0;
+    }
+    case WM_MOUSEMOVE:
+      self->MouseMove(static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp)));
+      return 0;
+    case WM_TIMER:
+      if (wp == kCustomTimer) self->Timer();
+      return 0;
+    case WM_NCDESTROY:
+      SetWindowLongPtrW(h, GWLP_USERDATA, 0);
+      break;
+  }
+  return DefWindowProcW(h, msg, wp, lp);
+}
+
+void Clock::AfterCreate() {
+  Tick();
+  StartTimer(1000);
+}
+
+void Clock::Tick() {
+  SYSTEMTIME t;
+  GetLocalTime(&t);
+  wchar_t buffer[16];
+  swprintf(buffer, 16, L"%02u:%02u:%02u", t.wHour, t.wMinute, t.wSecond);
+  text_ = Utf8(buffer);
+  InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+void Clock::Paint(HDC dc, const RECT& client) {
+  RECT r = client;
+  FillRect(dc, &r, GetSysColorBrush(COLOR_BTNFACE));
+  DrawEdge(dc, &r, BDR_SUNKENOUTER, BF_RECT);
+  HGDIOBJ old = SelectObject(dc, font_);
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+  const std::wstring w = Wide(text_);
+  DrawTextW(dc, w.c_str(), -1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+  SelectObject(dc, old);
+}
+
+// --- Form -------------------------------------------------------------------
+
+namespace {
+
+std::unique_ptr<Control> MakeControl(const form::ControlSpec& c, Form& f) {
+  switch (c.kind) {
+    case form::Kind::Label:
+    case form::Kind::CentredLabel:
+      return std::make_unique<Label>(c, f);
+    case form::Kind::Button:
+    case form::Kind::DefaultButton:
+      return std::make_unique<Button>(c, f);
+    case form::Kind::CheckBox:
+    case form::Kind::RadioButton:
+      return std::make_unique<CheckBox>(c, f);
+    case form::Kind::Edit:
+      return std::make_unique<Edit>(c, f);
+    case form::Kind::ComboBox:
+    case form::Kind::DriveSelector:
+      return std::make_unique<ComboBox>(c, f);
+    case form::Kind::Panel:
+      return std::make_unique<Panel>(c, f);
+    case form::Kind::Memo:
+      return std::make_unique<Memo>(c, f);
+    case form::Kind::Clock:
+      return std::make_unique<Clock>(c, f);
+    default:
+      return nullptr;
+  }
+}
+
+DWORD FormStyle(form::Border b) {
+  switch (b) {
+    case form::Border::Sizeable:
+      return WS_OVERLAPPEDWINDOW;
+    case form::Border::SizeGrip:
+      return WS_CAPTION | WS_SYSMENU | WS_THICKFRAME;
+    case form::Border::Fixed:
+      return WS_CAPTION | WS_SYSMENU;
+    case form::Border::Dialog:
+      return WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
+  }
+  return WS_OVERLAPPEDWINDOW;
+}
+
+}  // namespace
+
+Form::Form(const form::FormSpec& spec, const Factory& custom) : spec_(spec), shown_(spec) {
+  const DWORD style = FormStyle(spec.border) | WS_CLIPCHILDREN;
+  const DWORD exStyle =
+      WS_EX_CONTROLPARENT | (spec.border == form::Border::Dialog ? WS_EX_DLGMODALFRAME : 0);
+  RECT r{0, 0, spec.clientWidth, spec.clientHeight};
+  AdjustWindowRectEx(&r, style, FALSE, exStyle);
+  hwnd_ = CreateWindowExW(exStyle, kFormClass, Wide(spec.title).c_str(), style, CW_USEDEFAULT,
+                          CW_USEDEFAULT, r.right - r.left, r.bottom - r.top, nullptr, nullptr,
+                          g_instance, this);
+  if (!hwnd_) throw std::runtime_error(std::string("cannot create the window ") + spec.name);
+  font_ = FormFont(spec);
+  SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+  Build(custom);
+}
+
+Form::~Form() {
+  if (hwnd_) {
+    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+    DestroyWindow(hwnd_);
+  }
+  if (tips_) DestroyWindow(tips_);
+}
+
+void Form::Build(const Factory& custom) {
+  tips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                          WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
+                          CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, g_instance, nullptr);
+  for (const form::ControlSpec& c : spec_.controls) {
+    if (c.kind == form::Kind::Timer) continue;
+    std::unique_ptr<Control> control = custom ? custom(c, *this) : nullptr;
+    if (!control) control = MakeControl(c, *this);
+    if (!control) throw std::logic_error(std::string("no control for ") + c.name);
+    HWND parent = hwnd_;
+    if (*c.parent) parent = byName_.at(c.parent)->hwnd();
+    if (!control->Create(parent, font_))
+      throw std::runtime_error(std::string("cannot create the control ") + c.name);
+    if (*c.hint && tips_) {
+      TOOLINFOW ti{};
+      ti.cbSize = sizeof ti;
+      ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+      ti.hwnd = hwnd_;
+      ti.uId = reinterpret_cast<UINT_PTR>(control->hwnd());
+      std::wstring hint = Wide(c.hint);
+      ti.lpszText = hint.data();
+      SendMessageW(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+    }
+    byName_[c.name] = control.get();
+    byHwnd_[control->hwnd()] = control.get();
+    controls_.push_back(std::move(control));
+  }
+  if (tips_) SendMessageW(tips_, TTM_SETMAXTIPWIDTH, 0, 600);
+  if (spec_.border == form::Border::SizeGrip) {
+    grip_ = CreateWindowExW(0, L"SCROLLBAR", nullptr,
+                            WS_CHILD | WS_VISIBLE | SBS_SIZEGRIP | SBS_SIZEBOXBOTTOMRIGHTALIGN, 0, 0,
+                            spec_.clientWidth, spec_.clientHeight, hwnd_, nullptr, g_instance,
+                            nullptr);
+  }
+}
+
+Control* Form::Find(const std::string& name) const {
+  const auto it = byName_.find(name);
+  return it == byName_.end() ? nullptr : it->second;
+}
+
+void Form::Apply(const form::FormState& state) {
+  for (const form::ControlSpec& c : spec_.controls) {
+    Control* w = Find(c.name);
+    if (!w) continue;
+    const form::ControlState& now = state[c.name];
+    form::ControlState& was = shown_[c.name];
+    if (now.rect.x != was.rect.x || now.rect.y != was.rect.y || now.rect.width != was.rect.width ||
+        now.rect.height != was.rect.height)
+      w->SetRect(now.rect);
+    if (now.text != was.text) w->SetText(now.text);
+    if (now.checked != was.checked) w->SetChecked(now.checked);
+    if (now.enabled != was.enabled) w->SetEnabled(now.enabled);
+    if (now.visible != was.visible) w->SetVisible(now.visible);
+    was = now;
+  }
+}
+
+void Form::Show() {
+  ShowWindow(hwnd_, SW_SHOW);
+  SetForegroundWindow(hwnd_);
+}
+
+namespace {
+
+struct Disabled {
+  HWND except;
+  std::vector<HWND> windows;
+};
+
+}  // namespace
+
+void Form::ShowModal() {
+  Disabled d{hwnd_, {}};
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND h, LPARAM p) -> BOOL {
+        auto* d = reinterpret_cast<Disabled*>(p);
+        if (h != d->except && IsWindowVisible(h) && IsWindowEnabled(h)) {
+          d->windows.push_back(h);
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&d));
+  for (HWND h : d.windows) EnableWindow(h, FALSE);
+  HWND previous = GetActiveWindow();
+  const bool wasModal = modal_;
+  modal_ = true;
+  Show();
+  RunLoopUntil([this] { return !IsWindowVisible(hwnd_); });
+  modal_ = wasModal;
+  for (HWND h : d.windows)
+    if (IsWindow(h)) EnableWindow(h, TRUE);
+  if (previous && IsWindow(previous)) SetActiveWindow(previous);
+}
+
+void Form::Hide() {
+  ShowWindow(hwnd_, SW_HIDE);
+}
+
+bool Form::Visible() const {
+  return IsWindowVisible(hwnd_) != FALSE;
+}
+
+void Form::Move(int x, int y) {
+  SetWindowPos(hwnd_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+SIZE Form::OuterSize() const {
+  RECT r;
+  GetWindowRect(hwnd_, &r);
+  return {r.right - r.left, r.bottom - r.top};
+}
+
+SIZE Form::ClientSize() const {
+  RECT r;
+  GetClientRect(hwnd_, &r);
+  return {r.right, r.bottom};
+}
+
+void Form::Post(std::function<void()> fn) {
+  posted_.push_back(std::move(fn));
+  PostMessageW(hwnd_, kPostMessage, 0, 0);
+}
+
+void Form::Command(HWND from, int code) {
+  const auto it = byHwnd_.find(from);
+  if (it != byHwnd_.end()) it->second->Command(code);
+}
+
+LRESULT Form::Message(UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_COMMAND:
+      if (lp) Command(reinterpret_cast<HWND>(lp), HIWORD(wp));
+      return 0;
+    case WM_SHOWWINDOW:
+      if (wp && lp == 0) FormShow();
+      break;
+    case WM_SIZE:
+      if (grip_) {
+        const int w = GetSystemMetrics(SM_CXVSCROLL), h = GetSystemMetrics(SM_CYHSCROLL);
+        SetWindowPos(grip_, HWND_TOP, LOWORD(lp) - w, HIWORD(lp) - h, w, h, SWP_NOACTIVATE);
+      }
+      FormResize();
+      return 0;
+    case WM_CLOSE:
+      if (FormCloseQuery()) {
+        Hide();
+        FormClose();
+      }
+      return 0;
+    case DM_GETDEFID:
+      for (const form::ControlSpec& c : spec_.controls)
+        if (c.kind == form::Kind::DefaultButton) return MAKELONG(c.id, DC_HASDEFID);
+      return 0;
+    case kPostMessage: {
+      std::vector<std::function<void()>> run;
+      run.swap(posted_);
+      for (auto& fn : run) fn();
+      return 0;
+    }
+  }
+  return DefWindowProcW(hwnd_, msg, wp, lp);
+}
+
+LRESULT CALLBACK Form::Proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_NCCREATE) {
+    const auto* cs = reinterpret_cast<const CREATESTRUCTW*>(lp);
+    auto* self = static_cast<Form*>(cs->lpCreateParams);
+    self->hwnd_ = h;
+    SetWindowLongPtrW(h, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  auto* self = reinterpret_cast<Form*>(GetWindowLongPtrW(h, GWLP_USERDATA));
+  if (!self) return DefWindowProcW(h, msg, wp, lp);
+  return self->Message(msg, wp, lp);
+}
+
+// --- Message loops ----------------------------------------------------------
+
+namespace {
+
+void Dispatch(MSG& m) {
+  HWND root = m.hwnd ? GetAncestor(m.hwnd, GA_ROOT) : nullptr;
+  wchar_t cls[16] = {};
+  if (root) GetClassNameW(root, cls, 16);
+  if (root && std::wcscmp(cls, kFormClass) == 0 && IsDialogMessageW(root, &m)) return;
+  TranslateMessage(&m);
+  DispatchMessageW(&m);
+}
+
+}  // namespace
+
+void RunLoopUntil(const std::function<bool()>& done) {
+  MSG m;
+  while (!done()) {
+    const BOOL got = GetMessageW(&m, nullptr, 0, 0);
+    if (got == 0) {
+      // WM_QUIT: leave it for the outer loop.
+      PostQuitMessage(static_cast<int>(m.wParam));
+      return;
+    }
+    if (got < 0) return;
+    Dispatch(m);
+  }
+}
+
+bool PumpMessages() {
+  MSG m;
+  while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+    if (m.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(m.wParam));
+      return false;
+    }
+    Dispatch(m);
+  }
+  return true;
+}
+
+void InitGui(HINSTANCE instance) {
+  g_instance = instance;
+  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&icc);
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+  wc.lpfnWndProc = &Form::Proc;
+  wc.lpszClassName = kFormClass;
+  wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+  RegisterClassExW(&wc);
+  wc.hIcon = nullptr;
+  wc.lpfnWndProc = &PanelProc;
+  wc.lpszClassName = kPanelClass;
+  RegisterClassExW(&wc);
+  wc.lpfnWndProc = &Custom::Proc;
+  wc.lpszClassName = kCustomClass;
+  wc.hbrBackground = nullptr;
+  RegisterClassExW(&wc);
+}
+
+HINSTANCE Instance() {
+  return g_instance;
+}
+
+}  // namespace dt::win
