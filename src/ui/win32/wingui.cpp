@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include "ui/win32/chart.h"
+
 #include <algorithm>
 #include <cwchar>
 #include <tuple>
@@ -282,9 +284,21 @@ void Edit::SetText(const std::string& utf8) {
   if (Text() != utf8) SetWindowTextUtf8(hwnd_, utf8);
 }
 
+void Edit::AfterCreate() {
+  SetWindowSubclass(hwnd_, &Edit::Subclass, 1, reinterpret_cast<DWORD_PTR>(this));
+}
+
+LRESULT CALLBACK Edit::Subclass(HWND h, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR self) {
+  if (msg == WM_KILLFOCUS) reinterpret_cast<Edit*>(self)->focusTo_ = reinterpret_cast<HWND>(wp);
+  if (msg == WM_NCDESTROY) RemoveWindowSubclass(h, &Edit::Subclass, 1);
+  return DefSubclassProc(h, msg, wp, lp);
+}
+
 void Edit::Command(int code) {
   if (code == EN_CHANGE && onChange) onChange();
-  if (code == EN_KILLFOCUS && onLeave) onLeave();
+  if (code == EN_KILLFOCUS && onLeave && focusTo_ &&
+      GetAncestor(focusTo_, GA_ROOT) == form_.hwnd())
+    onLeave();
 }
 
 DWORD ComboBox::Style() const {
@@ -502,6 +516,8 @@ std::unique_ptr<Control> MakeControl(const form::ControlSpec& c, Form& f) {
       return std::make_unique<Memo>(c, f);
     case form::Kind::Clock:
       return std::make_unique<Clock>(c, f);
+    case form::Kind::Chart:
+      return std::make_unique<LineChart>(c, f);
     default:
       return nullptr;
   }

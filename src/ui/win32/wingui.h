@@ -138,12 +138,20 @@ class Edit : public Control {
  public:
   using Control::Control;
   void SetText(const std::string& utf8) override;
+  // onLeave comes when the focus moves to another control of the same
+  // form, not when the form loses the focus to another window.
   void Command(int code) override;
 
  protected:
   const wchar_t* ClassName() const override { return L"EDIT"; }
   DWORD Style() const override;
   DWORD ExStyle() const override { return WS_EX_CLIENTEDGE; }
+  void AfterCreate() override;
+
+ private:
+  static LRESULT CALLBACK Subclass(HWND h, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id,
+                                   DWORD_PTR self);
+  HWND focusTo_ = nullptr;  // where the focus went when it last left
 };
 
 // A drop-down list; while it has no choice it shows its caption as a cue.
