@@ -87,7 +87,7 @@ void DrawChart(HDC dc, const RECT& r, const std::string& title, const Envelope& 
     xl.push_back(Wide(AxisLabel(TickValue(scales.x, i), scales.x.decimals)));
   const int lh = TextSize(dc, L"0").cy;
   const int lastHalf = xl.empty() ? 0 : TextSize(dc, xl.back()).cx / 2;
-  RECT plot{r.left + 2 * pad + yw + pad, r.top + 2 * pad + ts.cy + pad,
+  RECT plot{r.left + 2 * pad + yw + 2 * pad, r.top + 2 * pad + ts.cy + pad,
             r.right - std::max(2 * pad, lastHalf + pad), r.bottom - 2 * pad - lh};
   if (plot.right <= plot.left || plot.bottom <= plot.top) {
     RestoreDC(dc, saved);
@@ -140,7 +140,7 @@ void DrawChart(HDC dc, const RECT& r, const std::string& title, const Envelope& 
     MoveToEx(dc, plot.left - pad, y, nullptr);
     LineTo(dc, plot.left, y);
     const SIZE s = TextSize(dc, yl[static_cast<std::size_t>(i)]);
-    Text(dc, plot.left - pad - s.cx - 1, y - s.cy / 2, yl[static_cast<std::size_t>(i)]);
+    Text(dc, plot.left - 2 * pad - s.cx, y - s.cy / 2, yl[static_cast<std::size_t>(i)]);
   }
 
   // The line, clipped to the plot.

@@ -118,12 +118,27 @@ HFONT FontOf(const std::vector<std::string>& families, int pixels, bool bold, bo
     }
   }
   if (fixedPitch && !HasFace(face)) face = "Courier New";
-  HFONT font = CreateFontW(-pixels, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
-                           DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                           DEFAULT_QUALITY,
-                           static_cast<DWORD>(fixedPitch ? (FIXED_PITCH | FF_MODERN)
-                                                         : (DEFAULT_PITCH | FF_SWISS)),
-                           Wide(face).c_str());
+  const DWORD pitch = fixedPitch ? (FIXED_PITCH | FF_MODERN) : (DEFAULT_PITCH | FF_SWISS);
+  auto make = [&](int width) {
+    return CreateFontW(-pixels, width, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
+                       DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                       pitch, Wide(face).c_str());
+  };
+  HFONT font = make(0);
+  // The layouts are made for the narrow first face; a stand-in for it is
+  // condensed a little, so that captions stay inside their controls.
+  if (!fixedPitch && !families.empty() && face != families.front()) {
+    HDC dc = GetDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, font);
+    TEXTMETRICW tm{};
+    GetTextMetricsW(dc, &tm);
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    if (tm.tmAveCharWidth > 0) {
+      DeleteObject(font);
+      font = make(std::max<int>(1, static_cast<int>(tm.tmAveCharWidth * 0.9 + 0.5)));
+    }
+  }
   made[key] = font;
   return font;
 }
