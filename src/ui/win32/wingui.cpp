@@ -454,6 +454,11 @@ LRESULT CALLBACK Custom::Proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
       HDC dc = BeginPaint(h, &ps);
       RECT rc;
       GetClientRect(h, &rc);
+      if (!self->Buffered()) {
+        self->Paint(dc, rc);
+        EndPaint(h, &ps);
+        return 0;
+      }
       // Drawn off screen first, so that a live chart does not flicker.
       HDC mem = CreateCompatibleDC(dc);
       HBITMAP bmp = CreateCompatibleBitmap(dc, std::max<LONG>(rc.right, 1), std::max<LONG>(rc.bottom, 1));
@@ -644,18 +649,20 @@ namespace {
 
 struct Disabled {
   HWND except;
+  const std::vector<HWND>* usable;
   std::vector<HWND> windows;
 };
 
 }  // namespace
 
-void Form::ShowModal() {
-  Disabled d{hwnd_, {}};
+void Form::ShowModal(const std::vector<HWND>& usable) {
+  Disabled d{hwnd_, &usable, {}};
   EnumThreadWindows(
       GetCurrentThreadId(),
       [](HWND h, LPARAM p) -> BOOL {
         auto* d = reinterpret_cast<Disabled*>(p);
-        if (h != d->except && IsWindowVisible(h) && IsWindowEnabled(h)) {
+        if (h != d->except && IsWindowVisible(h) && IsWindowEnabled(h) &&
+            std::find(d->usable->begin(), d->usable->end(), h) == d->usable->end()) {
           d->windows.push_back(h);
         }
         return TRUE;

@@ -224,6 +224,10 @@ class Custom : public Control {
   const wchar_t* ClassName() const override;
   DWORD Style() const override { return 0; }
   virtual void Paint(HDC dc, const RECT& client) = 0;
+  // False for a control that keeps its own picture: Paint then draws on the
+  // window itself, clipped to the part that needs painting, with no
+  // off-screen copy of the whole control between.
+  virtual bool Buffered() const { return true; }
   virtual void MouseMove(int /*x*/, int /*y*/) {}
   virtual void Timer() {}
   // Starts the control's own timer (WM_TIMER to Timer()).
@@ -279,8 +283,9 @@ class Form {
   // Shows the window without blocking.
   void Show();
   // Shows the window and returns when it is closed or hidden; every other
-  // window of the program is disabled meanwhile.
-  void ShowModal();
+  // window of the program is disabled meanwhile, but for `usable` (windows
+  // that the modal one opens itself and that stay usable beside it).
+  void ShowModal(const std::vector<HWND>& usable = {});
   bool IsModal() const { return modal_; }
   void Hide();
   bool Visible() const;
