@@ -178,7 +178,7 @@ bool Control::Create(HWND parent, HFONT font) {
   DWORD style = WS_CHILD | Style();
   if (spec_.visible) style |= WS_VISIBLE;
   if (!spec_.enabled) style |= WS_DISABLED;
-  const std::string text = Caption(spec_.caption);
+  const std::string text = Prefixed() ? std::string(spec_.caption) : Caption(spec_.caption);
   const bool isCombo = dynamic_cast<ComboBox*>(this) != nullptr;
   hwnd_ = CreateWindowExW(ExStyle(), ClassName(), isCombo ? L"" : Wide(text).c_str(), style,
                           spec_.rect.x, spec_.rect.y, spec_.rect.width,
@@ -194,11 +194,11 @@ bool Control::Create(HWND parent, HFONT font) {
 }
 
 std::string Control::Text() const {
-  return WindowText(hwnd_);
+  return Prefixed() ? Caption(WindowText(hwnd_).c_str()) : WindowText(hwnd_);
 }
 
 void Control::SetText(const std::string& utf8) {
-  SetWindowTextUtf8(hwnd_, Caption(utf8.c_str()));
+  SetWindowTextUtf8(hwnd_, Prefixed() ? utf8 : Caption(utf8.c_str()));
   if (spec_.autoSize) FitText();
 }
 
@@ -245,6 +245,9 @@ void Control::FitText() {
   ReleaseDC(hwnd_, dc);
   SetWindowPos(hwnd_, nullptr, 0, 0, text.empty() ? 0 : r.right, r.bottom,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  // A static control may have drawn the new text at once in its old width,
+  // wrapped, and then keep that part: all of it is drawn again.
+  InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
 std::string Control::Hint() const {

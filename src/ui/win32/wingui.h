@@ -95,6 +95,10 @@ class Control {
   // The height the window is created with (a list's drop-down is taller).
   virtual int CreateHeight(int height) const { return height; }
   virtual void AfterCreate() {}
+  // Whether the window takes '&' as the mark of an access key (buttons):
+  // it then gets the description's text as it stands, whose "&&" it shows
+  // as one ampersand.
+  virtual bool Prefixed() const { return false; }
 
   const form::ControlSpec& spec_;
   Form& form_;
@@ -117,6 +121,7 @@ class Button : public Control {
   void Command(int code) override;
 
  protected:
+  bool Prefixed() const override { return true; }
   const wchar_t* ClassName() const override { return L"BUTTON"; }
   DWORD Style() const override;
 };
@@ -129,6 +134,7 @@ class CheckBox : public Control {
   void Command(int code) override;
 
  protected:
+  bool Prefixed() const override { return true; }
   const wchar_t* ClassName() const override { return L"BUTTON"; }
   DWORD Style() const override;
   void AfterCreate() override { SetChecked(spec_.checked); }
