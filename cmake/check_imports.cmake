@@ -1,3 +1,4 @@
+cmake_minimum_required(VERSION 3.25)
 # Checks that a Windows program imports only DLLs that every Windows has:
 #   cmake -DOBJDUMP=<objdump> -DEXE=<program.exe> -P check_imports.cmake
 set(allowed kernel32.dll user32.dll gdi32.dll comctl32.dll comdlg32.dll winspool.drv
