@@ -1,0 +1,60 @@
+// The print preview of a report: a window of its own (device/preview_form.h)
+// that shows one page at a time, drawn by the same code that prints it and
+// scaled to fit the window, with buttons to page through the report, to
+// print it, to set up the printer and to close.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "ui/win32/gdi_page.h"
+#include "ui/win32/wingui.h"
+
+namespace dt::win {
+
+class TPrintPreview : public Form {
+ public:
+  // What the preview's Print and Printer setup buttons do.
+  using Action = std::function<void(HWND owner)>;
+  TPrintPreview(Printout& out, const std::string& caption, Action print, Action setup);
+  ~TPrintPreview() override;
+
+  Button* PrintBtn;
+  Button* SetupBtn;
+  Button* PrevBtn;
+  Button* NextBtn;
+  Label* PageLabel;
+  Button* CloseBtn;
+
+  // The page shown (from 0) and the pages of the report.
+  int PageIndex() const { return index_; }
+  int Pages() const { return pages_; }
+  void ShowPage(int index);
+
+  // Opens the preview modal to `owner`'s windows and returns when it is
+  // closed.
+  void Run();
+
+ protected:
+  void FormShow() override;
+  void FormResize() override;
+
+ private:
+  class PageView;
+
+  Printout& out_;
+  Action print_;
+  Action setup_;
+  PageView* view_ = nullptr;
+  form::FormState state_;
+  std::string now_;
+  int index_ = 0;
+  int pages_ = 1;
+};
+
+// Shows `out` in a modal preview with the page's caption (or `caption`).
+void PreviewReport(HWND owner, Printout& out, const std::string& caption,
+                   const TPrintPreview::Action& print, const TPrintPreview::Action& setup);
+
+}  // namespace dt::win
