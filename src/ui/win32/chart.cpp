@@ -20,6 +20,15 @@ void Text(HDC dc, int x, int y, const std::wstring& text) {
   TextOutW(dc, x, y, text.c_str(), static_cast<int>(text.size()));
 }
 
+// A pen of `width` device pixels; a dashed one wider than a pixel is a
+// geometric pen, which keeps its dashes where a cosmetic one turns solid.
+HPEN MakePen(int style, int width, COLORREF colour) {
+  if (width <= 1) return CreatePen(style, 1, colour);
+  const LOGBRUSH brush{BS_SOLID, colour, 0};
+  return ExtCreatePen(static_cast<DWORD>(PS_GEOMETRIC | style | PS_ENDCAP_FLAT | PS_JOIN_ROUND),
+                      static_cast<DWORD>(width), &brush, 0, nullptr);
+}
+
 double TickValue(const AxisScale& s, int i) {
   return s.ticks > 1 ? s.min + (s.max - s.min) * i / (s.ticks - 1) : s.min;
 }
@@ -99,15 +108,17 @@ void DrawChart(HDC dc, const RECT& r, const std::string& title, const Envelope& 
   }
   const double pw = plot.right - plot.left, ph = plot.bottom - plot.top;
   auto px = [&](double x) {
-    return plot.left + static_cast<int>((x - scales.x.min) / (scales.x.max - scales.x.min) * pw + 0.5);
+    return plot.left +
+           static_cast<int>((x - scales.x.min) / (scales.x.max - scales.x.min) * pw + 0.5);
   };
   auto py = [&](double y) {
-    return plot.bottom - static_cast<int>((y - scales.y.min) / (scales.y.max - scales.y.min) * ph + 0.5);
+    return plot.bottom -
+           static_cast<int>((y - scales.y.min) / (scales.y.max - scales.y.min) * ph + 0.5);
   };
 
   const int style = look.dashDotDot ? PS_DASHDOTDOT : PS_SOLID;
-  HPEN gridPen = CreatePen(style, 1, look.grid);
-  HPEN axisPen = CreatePen(style, 1, look.axis);
+  HPEN gridPen = MakePen(style, look.penWidth, look.grid);
+  HPEN axisPen = MakePen(style, look.penWidth, look.axis);
   // Grid lines at the ticks: across the plot at every X tick, and at every
   // Y tick where the left axis has a grid.
   SelectObject(dc, gridPen);
@@ -146,7 +157,7 @@ void DrawChart(HDC dc, const RECT& r, const std::string& title, const Envelope& 
   // The line, clipped to the plot.
   if (!e.empty()) {
     IntersectClipRect(dc, plot.left, plot.top, plot.right + 1, plot.bottom + 1);
-    HPEN linePen = CreatePen(style, 1, look.line);
+    HPEN linePen = MakePen(style, look.penWidth, look.line);
     SelectObject(dc, linePen);
     std::vector<POINT> pts;
     pts.reserve(std::min<std::size_t>(e.points.size(), kMaxPolyline));

@@ -27,6 +27,9 @@ struct ChartLook {
   bool dashDotDot = false;  // the line, the axes and the grid
   bool leftGrid = true;     // grid lines along the left axis
   bool background = true;   // white plot on a filled chart
+  // The width of the line, the axes and the grid in device pixels; a wider
+  // one keeps its dashes.
+  int penWidth = 1;
 };
 
 // The look of a chart on a printed page.
