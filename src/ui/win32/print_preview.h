@@ -15,8 +15,9 @@ namespace dt::win {
 
 class TPrintPreview : public Form {
  public:
-  // What the preview's Print and Printer setup buttons do.
-  using Action = std::function<void(HWND owner)>;
+  // What the preview's Print and Printer setup buttons do; true when it was
+  // done (a preview that printed closes).
+  using Action = std::function<bool(HWND owner)>;
   TPrintPreview(Printout& out, const std::string& caption, Action print, Action setup);
   ~TPrintPreview() override;
 
@@ -31,10 +32,6 @@ class TPrintPreview : public Form {
   int PageIndex() const { return index_; }
   int Pages() const { return pages_; }
   void ShowPage(int index);
-
-  // Opens the preview modal to `owner`'s windows and returns when it is
-  // closed.
-  void Run();
 
  protected:
   void FormShow() override;
@@ -53,7 +50,8 @@ class TPrintPreview : public Form {
   int pages_ = 1;
 };
 
-// Shows `out` in a modal preview with the page's caption (or `caption`).
+// Shows `out` in a preview with the caption given, modal to every other
+// window, owned by `owner`; returns when it is closed.
 void PreviewReport(HWND owner, Printout& out, const std::string& caption,
                    const TPrintPreview::Action& print, const TPrintPreview::Action& setup);
 

@@ -40,7 +40,8 @@ class TSmartReportPage : public Printout {
   // The pages of the records now: each record word-wrapped to the width
   // inside the margins in the detail font, placed below the page header.
   int PageCount() override;
-  // Draws the page `index` (from 0) on `dc` as `device` places it.
+  // Draws the page `index` (from 0) of the last PageCount's layout on `dc`
+  // as `device` places it.
   void RenderPage(HDC dc, const PageDevice& device, int index, const std::string& now);
   // Draws the page `index` on `dc` at the device's resolution, from the
   // paper's edge, with the time now.
