@@ -58,10 +58,27 @@ ChartScales ChartScales::For(const Envelope& e) const {
 }
 
 std::string AxisLabel(double value, int decimals) {
+  decimals = std::clamp(decimals, 0, 9);
   char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.*f", std::clamp(decimals, 0, 12), value);
+  std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
   std::string s = buffer;
   if (s == "-0") s = "0";
+  // In the user's number format: its decimal point and digit grouping.
+  wchar_t point[8] = L".", thousands[8] = L",", grouping[16] = L"3;0";
+  GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, point, 8);
+  GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, thousands, 8);
+  GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SGROUPING, grouping, 16);
+  NUMBERFMTW format{};
+  format.NumDigits = static_cast<UINT>(decimals);
+  format.LeadingZero = 1;
+  // "3;0" groups by three, "3;2;0" by three and then by two.
+  format.Grouping = grouping[0] == L'3' && grouping[2] == L'2' ? 32 : (grouping[0] - L'0') % 10;
+  format.lpDecimalSep = point;
+  format.lpThousandSep = thousands;
+  format.NegativeOrder = 1;
+  wchar_t out[96];
+  if (GetNumberFormatW(LOCALE_USER_DEFAULT, 0, Wide(s).c_str(), &format, out, 96) > 0)
+    return Utf8(out);
   return s;
 }
 

@@ -49,7 +49,8 @@ struct ChartScales {
 void DrawChart(HDC dc, const RECT& r, const std::string& title, const Envelope& e,
                const ChartScales& scales, const ChartLook& look);
 
-// The text of an axis label: the value with the scale's decimals.
+// The text of an axis label: the value with the scale's decimals, in the
+// user's number format (its decimal point, digits grouped).
 std::string AxisLabel(double value, int decimals);
 
 // A chart control of a window.

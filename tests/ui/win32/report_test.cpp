@@ -160,6 +160,17 @@ TEST(PrintedReports, SpeedAndTimeReportsPrintTheirLabelsAndChartInPlace) {
       ASSERT_NE(t, nullptr);
       EXPECT_TRUE(Inside(*t, c.place));
     }
+    if (r == &speed) {
+      // Large values with their digits grouped, as the user's locale does.
+      wchar_t point[8] = {}, thousands[8] = {};
+      GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, point, 8);
+      GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, thousands, 8);
+      if (std::wstring(point) == L"." && std::wstring(thousands) == L",") {
+        EXPECT_EQ(AxisLabel(100e6, 0), "100,000,000");
+        EXPECT_EQ(AxisLabel(2500000, 1), "2,500,000.0");
+        EXPECT_EQ(AxisLabel(-0.01, 0), "0");
+      }
+    }
     const Envelope& e = r->ChartShown();
     EXPECT_GT(e.points.size(), 1000u);
     // At most the first, lowest, highest and last point of every column.
