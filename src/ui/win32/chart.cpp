@@ -20,13 +20,34 @@ void Text(HDC dc, int x, int y, const std::wstring& text) {
   TextOutW(dc, x, y, text.c_str(), static_cast<int>(text.size()));
 }
 
-// A pen of `width` device pixels; a dashed one wider than a pixel is a
-// geometric pen, which keeps its dashes where a cosmetic one turns solid.
+// A pen of `width` device pixels. A wider dashed one is a geometric pen
+// with its dashes spelled out in pen widths (dash 4, gaps 2, dots 1), as
+// printer drivers draw a wide pen of a predefined style solid.
 HPEN MakePen(int style, int width, COLORREF colour) {
   if (width <= 1) return CreatePen(style, 1, colour);
   const LOGBRUSH brush{BS_SOLID, colour, 0};
-  return ExtCreatePen(static_cast<DWORD>(PS_GEOMETRIC | style | PS_ENDCAP_FLAT | PS_JOIN_ROUND),
-                      static_cast<DWORD>(width), &brush, 0, nullptr);
+  std::vector<DWORD> dashes;
+  switch (style) {
+    case PS_DASH:
+      dashes = {4, 2};
+      break;
+    case PS_DOT:
+      dashes = {1, 2};
+      break;
+    case PS_DASHDOT:
+      dashes = {4, 2, 1, 2};
+      break;
+    case PS_DASHDOTDOT:
+      dashes = {4, 2, 1, 2, 1, 2};
+      break;
+    default:
+      break;
+  }
+  for (DWORD& d : dashes) d *= static_cast<DWORD>(width);
+  const DWORD kind = dashes.empty() ? PS_SOLID : PS_USERSTYLE;
+  return ExtCreatePen(PS_GEOMETRIC | kind | PS_ENDCAP_FLAT | PS_JOIN_ROUND,
+                      static_cast<DWORD>(width), &brush, static_cast<DWORD>(dashes.size()),
+                      dashes.empty() ? nullptr : dashes.data());
 }
 
 double TickValue(const AxisScale& s, int i) {

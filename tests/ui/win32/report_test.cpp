@@ -36,6 +36,7 @@ struct Text {
 struct Drawn {
   PageDevice device;
   std::vector<Text> texts;
+  std::vector<std::pair<DWORD, DWORD>> pens;  // the style and width of every pen made
   std::vector<std::vector<POINT>> polylines;
 
   const Text* Find(const std::string& s) const {
@@ -78,6 +79,14 @@ Drawn DrawToMetafile(const page::RectMm& paper, Draw&& draw) {
                              (t->emrtext.ptlReference.x - device.originX) / device.dotsPerMmX,
                              (t->emrtext.ptlReference.y - device.originY) / device.dotsPerMmY,
                              width / device.dotsPerMmX});
+    } else if (r->iType == EMR_EXTCREATEPEN) {
+      // EMR, ihPen, offBmi, cbBmi, offBits, cbBits, then the pen.
+      const auto* pen = reinterpret_cast<const EXTLOGPEN32*>(bits.data() + at + 28);
+      drawn.pens.emplace_back(pen->elpPenStyle, pen->elpWidth);
+    } else if (r->iType == EMR_CREATEPEN) {
+      // Wine records an extended pen so too, with its style and width.
+      const auto* pen = reinterpret_cast<const EMRCREATEPEN*>(r);
+      drawn.pens.emplace_back(pen->lopn.lopnStyle, static_cast<DWORD>(pen->lopn.lopnWidth.x));
     } else if (r->iType == EMR_POLYLINE16) {
       const auto* p = reinterpret_cast<const EMRPOLYLINE16*>(r);
       std::vector<POINT> pts;
@@ -185,6 +194,17 @@ TEST(PrintedReports, SpeedAndTimeReportsPrintTheirLabelsAndChartInPlace) {
       }
     }
     EXPECT_EQ(points, e.points.size());
+
+    // At a printer's resolution the chart's lines are as wide as a pixel of
+    // its 96 dpi layout, and the time chart's stay dashed.
+    const Drawn fine = DrawToMetafile(page::A4(spec.orientation), [&](HDC dc) {
+      r->RenderPage(dc, ScaledDevice(600 / 25.4, 0, 0), "now");
+    });
+    ASSERT_EQ(fine.pens.size(), 3u);  // grid, axes, line
+    for (const auto& [style, width] : fine.pens) {
+      EXPECT_EQ(width, 6u);
+      EXPECT_EQ(style & PS_STYLE_MASK, static_cast<DWORD>(r == &time ? PS_USERSTYLE : PS_SOLID));
+    }
   }
 }
 
