@@ -41,6 +41,14 @@ constexpr std::array kControls = {
     ControlSpec{
         Kind::CentredLabel, "PageLabel", "Page 1 of 1", "", {373, 10, 110, 17}, false, "", 105},
     ControlSpec{Kind::Button, "CloseBtn", "Close", "", {495, 4, 75, 25}, false, "", 106},
+    ControlSpec{Kind::CheckBox,
+                "WidthBox",
+                "Page width",
+                "Show the page as wide as the window",
+                {585, 8, 100, 17},
+                false,
+                "",
+                108},
     ControlSpec{Kind::Image,
                 "PageView",
                 "",
@@ -77,14 +85,22 @@ form::Rect ViewRect(int clientWidth, int clientHeight) {
   return {0, kViewTop, std::max(clientWidth, 0), std::max(clientHeight - kViewTop, 0)};
 }
 
-form::Rect PaperPlace(const page::RectMm& paper, int viewWidth, int viewHeight) {
-  const double room = std::min(viewWidth - 2.0 * kPaperGap, viewHeight - 2.0 * kPaperGap);
-  if (room <= 0 || paper.width <= 0 || paper.height <= 0) return {0, 0, 0, 0};
-  const double scale = std::min((viewWidth - 2.0 * kPaperGap) / paper.width,
-                                (viewHeight - 2.0 * kPaperGap) / paper.height);
+form::Rect PaperPlace(const page::RectMm& paper, int viewWidth, int viewHeight, bool pageWidth,
+                      int scroll) {
+  const double roomX = viewWidth - 2.0 * kPaperGap, roomY = viewHeight - 2.0 * kPaperGap;
+  if (roomX <= 0 || roomY <= 0 || paper.width <= 0 || paper.height <= 0) return {0, 0, 0, 0};
+  const double scale =
+      pageWidth ? roomX / paper.width : std::min(roomX / paper.width, roomY / paper.height);
   const int width = static_cast<int>(std::floor(paper.width * scale));
   const int height = static_cast<int>(std::floor(paper.height * scale));
-  return {(viewWidth - width) / 2, (viewHeight - height) / 2, width, height};
+  if (height <= roomY) return {(viewWidth - width) / 2, (viewHeight - height) / 2, width, height};
+  const int most = height + 2 * kPaperGap - viewHeight;
+  return {(viewWidth - width) / 2, kPaperGap - std::clamp(scroll, 0, most), width, height};
+}
+
+int ContentHeight(const page::RectMm& paper, int viewWidth, int viewHeight, bool pageWidth) {
+  const form::Rect shown = PaperPlace(paper, viewWidth, viewHeight, pageWidth);
+  return std::max(viewHeight, shown.height + 2 * kPaperGap);
 }
 
 }  // namespace preview

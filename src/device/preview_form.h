@@ -1,7 +1,8 @@
 // The print preview window as data, for the front ends that draw their own:
 // a row of buttons above the page (print, printer setup, the previous and
-// the next page, which page of how many is shown, close) and the page
-// scaled to fit the rest of the window. Its caption is the printed page's
+// the next page, which page of how many is shown, close, and whether the
+// page is shown whole or as wide as the window) and the page scaled to fit
+// the rest of the window. Its caption is the printed page's
 // (page::PageSpec::caption) and its size page::kPreviewWidth x
 // kPreviewHeight.
 #pragma once
@@ -29,9 +30,15 @@ void ShowPage(form::FormState& state, int index, int pages);
 form::Rect ViewRect(int clientWidth, int clientHeight);
 
 // Where the paper is shown in a view of that size: as large as fits inside
-// a margin of kPaperGap pixels, keeping its proportions, centred.
+// a margin of kPaperGap pixels, keeping its proportions, centred; with
+// `pageWidth`, as wide as fits, `scroll` pixels down from its top when it
+// is taller than the view.
 inline constexpr int kPaperGap = 12;
-form::Rect PaperPlace(const page::RectMm& paper, int viewWidth, int viewHeight);
+form::Rect PaperPlace(const page::RectMm& paper, int viewWidth, int viewHeight,
+                      bool pageWidth = false, int scroll = 0);
+// The height of what the view shows that way: the paper with the margin
+// above and below it, at least the view's height.
+int ContentHeight(const page::RectMm& paper, int viewWidth, int viewHeight, bool pageWidth);
 
 }  // namespace preview
 

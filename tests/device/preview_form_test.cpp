@@ -41,6 +41,23 @@ TEST(PrintPreviewForm, PagesThroughAndFitsThePaper) {
   EXPECT_EQ(landscape.width, 600 - 2 * preview::kPaperGap);
   EXPECT_EQ(landscape.x, preview::kPaperGap);
   EXPECT_EQ(preview::PaperPlace(page::A4(page::Orientation::Portrait), 20, 700).width, 0);
+
+  // As wide as the view, a portrait page is taller than the view: it
+  // scrolls from its top margin down to its bottom margin and no further.
+  const page::RectMm a4 = page::A4(page::Orientation::Portrait);
+  const form::Rect wide = preview::PaperPlace(a4, 1000, 700, true);
+  EXPECT_EQ(wide.width, 1000 - 2 * preview::kPaperGap);
+  EXPECT_EQ(wide.y, preview::kPaperGap);
+  const int content = preview::ContentHeight(a4, 1000, 700, true);
+  EXPECT_EQ(content, wide.height + 2 * preview::kPaperGap);
+  EXPECT_EQ(preview::PaperPlace(a4, 1000, 700, true, 100).y, preview::kPaperGap - 100);
+  EXPECT_EQ(preview::PaperPlace(a4, 1000, 700, true, 1 << 20).y,
+            700 - content + preview::kPaperGap);
+  EXPECT_EQ(preview::PaperPlace(a4, 1000, 700, true, -5).y, preview::kPaperGap);
+  // A page that fits stays whole and centred.
+  EXPECT_EQ(preview::ContentHeight(a4, 300, 700, true), 700);
+  EXPECT_EQ(preview::PaperPlace(a4, 300, 700, true, 50).y,
+            (700 - preview::PaperPlace(a4, 300, 700, true).height) / 2);
 }
 
 }  // namespace

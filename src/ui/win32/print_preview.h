@@ -1,7 +1,8 @@
 // The print preview of a report: a window of its own (device/preview_form.h)
 // that shows one page at a time, drawn by the same code that prints it and
-// scaled to fit the window, with buttons to page through the report, to
-// print it, to set up the printer and to close.
+// scaled to fit the window (or as wide as the window, scrolled), with
+// buttons to page through the report, to print it, to set up the printer
+// and to close.
 #pragma once
 
 #include <functional>
@@ -27,18 +28,28 @@ class TPrintPreview : public Form {
   Button* NextBtn;
   Label* PageLabel;
   Button* CloseBtn;
+  CheckBox* WidthBox;
 
   // The page shown (from 0) and the pages of the report.
   int PageIndex() const { return index_; }
   int Pages() const { return pages_; }
   void ShowPage(int index);
+  // How far down the page is scrolled, in pixels, while it is shown as wide
+  // as the window.
+  int Scroll() const { return scroll_; }
+  void ScrollTo(int y);
 
  protected:
   void FormShow() override;
   void FormResize() override;
+  LRESULT Message(UINT msg, WPARAM wp, LPARAM lp) override;
 
  private:
   class PageView;
+  // Sets the view's scroll bar for the page's height now.
+  void UpdateScroll();
+  static LRESULT CALLBACK ViewProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id,
+                                   DWORD_PTR self);
 
   Printout& out_;
   Action print_;
@@ -48,6 +59,8 @@ class TPrintPreview : public Form {
   std::string now_;
   int index_ = 0;
   int pages_ = 1;
+  bool pageWidth_ = false;
+  int scroll_ = 0;
 };
 
 // Shows `out` in a preview with the caption given, modal to every other

@@ -389,8 +389,8 @@ void SaveShot(HWND w, const std::string& path) {
 }
 
 TEST(PrintedReports, PreviewShowsTheReportAndPagesThroughIt) {
-  const std::vector<std::string> lines = SmartLines(160);
-  TSMARTrepLandscape smart(&lines);
+  const std::vector<std::string> lines = SmartLines(300);
+  TSmartRep smart(&lines);
   smart.QRLabel1.Caption = "SAMSUNG HD501LJ";
   const int pages = smart.PageCount();
   ASSERT_GE(pages, 3);
@@ -404,6 +404,11 @@ TEST(PrintedReports, PreviewShowsTheReportAndPagesThroughIt) {
     SIZE client{};
     std::vector<std::string> labels;
     std::vector<bool> prev, next;
+    // The view's scroll bar with the page as wide as the window: its
+    // range, page and the positions after a page down, at the bottom and
+    // on the next page.
+    SCROLLINFO bar{};
+    int afterPageDown = -1, atBottom = -1, onNextPage = -1;
   };
   auto look = [&](HWND w, Seen& seen, int steps, const std::string& shot) {
     RECT rc;
@@ -429,6 +434,22 @@ TEST(PrintedReports, PreviewShowsTheReportAndPagesThroughIt) {
     }
     SendMessageW(Item(w, "PrevBtn"), BM_CLICK, 0, 0);
     note();
+    if (steps) {
+      HWND view = Item(w, "PageView");
+      SendMessageW(Item(w, "WidthBox"), BM_CLICK, 0, 0);
+      seen.bar = {sizeof(SCROLLINFO), SIF_ALL, 0, 0, 0, 0, 0};
+      GetScrollInfo(view, SB_VERT, &seen.bar);
+      SendMessageW(view, WM_VSCROLL, SB_PAGEDOWN, 0);
+      seen.afterPageDown = GetScrollPos(view, SB_VERT);
+      if (shots) {
+        UpdateWindow(w);
+        SaveShot(w, std::string(shots) + "/" + shot + "-width.bmp");
+      }
+      SendMessageW(view, WM_VSCROLL, SB_BOTTOM, 0);
+      seen.atBottom = GetScrollPos(view, SB_VERT);
+      SendMessageW(Item(w, "NextBtn"), BM_CLICK, 0, 0);
+      seen.onNextPage = GetScrollPos(view, SB_VERT);
+    }
     SendMessageW(Item(w, "CloseBtn"), BM_CLICK, 0, 0);
   };
 
@@ -456,6 +477,20 @@ TEST(PrintedReports, PreviewShowsTheReportAndPagesThroughIt) {
   EXPECT_TRUE(s.next.front());
   EXPECT_TRUE(s.prev[static_cast<std::size_t>(pages) - 1]);
   EXPECT_FALSE(s.next[static_cast<std::size_t>(pages) - 1]);
+  // As wide as the window, the portrait page is taller than the view and
+  // scrolls; another page is shown from its top.
+  const RECT view = [] {
+    const form::Rect v = preview::ViewRect(page::kPreviewWidth, page::kPreviewHeight);
+    return RECT{0, 0, v.width - GetSystemMetrics(SM_CXVSCROLL), v.height};
+  }();
+  EXPECT_EQ(s.bar.nMax + 1, preview::ContentHeight(page::A4(page::Orientation::Portrait),
+                                                   view.right, view.bottom, true));
+  EXPECT_EQ(s.bar.nPage, static_cast<UINT>(view.bottom));
+  const int most = s.bar.nMax + 1 - view.bottom;
+  EXPECT_GT(most, view.bottom / 2);
+  EXPECT_EQ(s.afterPageDown, std::min<int>(view.bottom, most));
+  EXPECT_EQ(s.atBottom, most);
+  EXPECT_EQ(s.onNextPage, 0);
   // A one-page report cannot be paged through.
   EXPECT_EQ(r.labels, (std::vector<std::string>{"Page 1 of 1", "Page 1 of 1"}));
   EXPECT_EQ(r.prev, (std::vector<bool>{false, false}));
