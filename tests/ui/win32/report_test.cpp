@@ -7,7 +7,6 @@
 #include <winspool.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -91,11 +90,6 @@ Drawn DrawToMetafile(const page::RectMm& paper, Draw&& draw) {
       const auto* p = reinterpret_cast<const EMRPOLYLINE16*>(r);
       std::vector<POINT> pts;
       for (DWORD i = 0; i < p->cpts; ++i) pts.push_back({p->apts[i].x, p->apts[i].y});
-      drawn.polylines.push_back(pts);
-    } else if (r->iType == EMR_POLYLINE) {
-      const auto* p = reinterpret_cast<const EMRPOLYLINE*>(r);
-      std::vector<POINT> pts;
-      for (DWORD i = 0; i < p->cptl; ++i) pts.push_back({p->aptl[i].x, p->aptl[i].y});
       drawn.polylines.push_back(pts);
     }
     at += r->nSize;
@@ -359,35 +353,6 @@ HWND Item(HWND preview, const char* name) {
   return GetDlgItem(preview, PrintPreviewForm().Find(name)->id);
 }
 
-// Saves the screen under `w` as a BMP file.
-void SaveShot(HWND w, const std::string& path) {
-  RECT r;
-  GetWindowRect(w, &r);
-  const int width = r.right - r.left, height = r.bottom - r.top;
-  HDC screen = GetDC(nullptr);
-  HDC mem = CreateCompatibleDC(screen);
-  BITMAPINFO bi{};
-  bi.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-  void* bits = nullptr;
-  HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(mem, bmp);
-  BitBlt(mem, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
-  GdiFlush();
-  const DWORD stride = static_cast<DWORD>((width * 3 + 3) & ~3);
-  BITMAPFILEHEADER fh{0x4d42, 0, 0, 0, sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)};
-  fh.bfSize = fh.bfOffBits + stride * static_cast<DWORD>(height);
-  if (FILE* f = std::fopen(path.c_str(), "wb")) {
-    std::fwrite(&fh, sizeof fh, 1, f);
-    std::fwrite(&bi.bmiHeader, sizeof bi.bmiHeader, 1, f);
-    std::fwrite(bits, stride, static_cast<std::size_t>(height), f);
-    std::fclose(f);
-  }
-  SelectObject(mem, old);
-  DeleteObject(bmp);
-  DeleteDC(mem);
-  ReleaseDC(nullptr, screen);
-}
-
 TEST(PrintedReports, PreviewShowsTheReportAndPagesThroughIt) {
   const std::vector<std::string> lines = SmartLines(300);
   TSmartRep smart(&lines);
@@ -398,7 +363,6 @@ TEST(PrintedReports, PreviewShowsTheReportAndPagesThroughIt) {
   for (int i = 1; i <= 400; ++i) table.Append(SpeedPoint{1000, i / 4.0, 80e6 + (i % 13) * 1e6});
   TForm2 speed;
   speed.SetSource(PointSource(&table, PointField::Speed));
-  const char* shots = std::getenv("DT_PREVIEW_SHOTS");  // a folder for pictures of the previews
 
   struct Seen {
     SIZE client{};
@@ -410,7 +374,7 @@ TEST(PrintedReports, PreviewShowsTheReportAndPagesThroughIt) {
     SCROLLINFO bar{};
     int afterPageDown = -1, atBottom = -1, onNextPage = -1;
   };
-  auto look = [&](HWND w, Seen& seen, int steps, const std::string& shot) {
+  auto look = [&](HWND w, Seen& seen, int steps) {
     RECT rc;
     GetClientRect(w, &rc);
     seen.client = {rc.right, rc.bottom};
@@ -420,17 +384,9 @@ TEST(PrintedReports, PreviewShowsTheReportAndPagesThroughIt) {
       seen.next.push_back(IsWindowEnabled(Item(w, "NextBtn")) != FALSE);
     };
     note();
-    if (shots) {
-      UpdateWindow(w);
-      SaveShot(w, std::string(shots) + "/" + shot + ".bmp");
-    }
     for (int i = 0; i < steps; ++i) {
       SendMessageW(Item(w, "NextBtn"), BM_CLICK, 0, 0);
       note();
-    }
-    if (shots && steps) {
-      UpdateWindow(w);
-      SaveShot(w, std::string(shots) + "/" + shot + "-last.bmp");
     }
     SendMessageW(Item(w, "PrevBtn"), BM_CLICK, 0, 0);
     note();
@@ -441,10 +397,6 @@ TEST(PrintedReports, PreviewShowsTheReportAndPagesThroughIt) {
       GetScrollInfo(view, SB_VERT, &seen.bar);
       SendMessageW(view, WM_VSCROLL, SB_PAGEDOWN, 0);
       seen.afterPageDown = GetScrollPos(view, SB_VERT);
-      if (shots) {
-        UpdateWindow(w);
-        SaveShot(w, std::string(shots) + "/" + shot + "-width.bmp");
-      }
       SendMessageW(view, WM_VSCROLL, SB_BOTTOM, 0);
       seen.atBottom = GetScrollPos(view, SB_VERT);
       SendMessageW(Item(w, "NextBtn"), BM_CLICK, 0, 0);
@@ -455,13 +407,13 @@ TEST(PrintedReports, PreviewShowsTheReportAndPagesThroughIt) {
 
   Seen s, r;
   {
-    ModalWatcher watcher([&](HWND w) { look(w, s, pages - 1, "smart"); },
+    ModalWatcher watcher([&](HWND w) { look(w, s, pages - 1); },
                          [&] { return PreviewWindow(smart.Caption); });
     smart.Preview(nullptr);
     EXPECT_EQ(watcher.Seen(), 1);
   }
   {
-    ModalWatcher watcher([&](HWND w) { look(w, r, 0, "speed"); },
+    ModalWatcher watcher([&](HWND w) { look(w, r, 0); },
                          [&] { return PreviewWindow(speed.Spec().caption); });
     speed.Preview(nullptr);
     EXPECT_EQ(watcher.Seen(), 1);
