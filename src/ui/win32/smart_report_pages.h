@@ -27,6 +27,8 @@ class TSmartReportPage : public Printout {
   ReportLabel QRLabel1;
 
   const page::PageSpec& Spec() const override { return spec_; }
+  // The font of the lines, which the SMART window's font does not change.
+  const page::Font& DetailFont() const { return spec_.detail; }
   ReportPrinter& Printer() { return printer_; }
 
   // The printer setup dialog; false when it was cancelled.
