@@ -327,24 +327,26 @@ TEST(PrintedReports, PrintWithoutAPrinterSaysSoAndPrintsNothing) {
   }
 }
 
+// A search for the preview window with a caption among the thread's windows.
+struct PreviewSearch {
+  std::string caption;
+  HWND found = nullptr;
+};
+
+BOOL CALLBACK FindPreview(HWND h, LPARAM p) {
+  auto* s = reinterpret_cast<PreviewSearch*>(p);
+  if (IsWindowVisible(h) && IsWindowEnabled(h) && WindowText(h) == s->caption &&
+      GetDlgItem(h, PrintPreviewForm().Find("PageLabel")->id)) {
+    s->found = h;
+    return FALSE;
+  }
+  return TRUE;
+}
+
 // The preview window of this process with that caption, while it shows.
 HWND PreviewWindow(const std::string& caption) {
-  struct Search {
-    std::string caption;
-    HWND found = nullptr;
-  } search{caption};
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND h, LPARAM p) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(p);
-        if (IsWindowVisible(h) && IsWindowEnabled(h) && WindowText(h) == s->caption &&
-            GetDlgItem(h, PrintPreviewForm().Find("PageLabel")->id)) {
-          s->found = h;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  PreviewSearch search{caption};
+  EnumThreadWindows(GetCurrentThreadId(), &FindPreview, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 
