@@ -52,22 +52,25 @@ inline bool WaitFor(const std::function<bool()>& done, int timeoutMs = 20000) {
   return true;
 }
 
+// Adds `h` to the windows at `p` when it is a visible, enabled message box or
+// dialog of this process (a named CALLBACK: a lambda has the wrong calling
+// convention in 32-bit code).
+inline BOOL CALLBACK AddDialogBox(HWND h, LPARAM p) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(h, &pid);
+  wchar_t cls[32] = {};
+  GetClassNameW(h, cls, 32);
+  if (pid == GetCurrentProcessId() && IsWindowVisible(h) && IsWindowEnabled(h) &&
+      std::wstring(cls) == L"#32770")
+    reinterpret_cast<std::vector<HWND>*>(p)->push_back(h);
+  return TRUE;
+}
+
 // The visible, enabled top-level windows of this process that are message
 // boxes or dialogs (class #32770), newest first as the system orders them.
 inline std::vector<HWND> DialogBoxes() {
   std::vector<HWND> found;
-  EnumWindows(
-      [](HWND h, LPARAM p) -> BOOL {
-        DWORD pid = 0;
-        GetWindowThreadProcessId(h, &pid);
-        wchar_t cls[32] = {};
-        GetClassNameW(h, cls, 32);
-        if (pid == GetCurrentProcessId() && IsWindowVisible(h) && IsWindowEnabled(h) &&
-            std::wstring(cls) == L"#32770")
-          reinterpret_cast<std::vector<HWND>*>(p)->push_back(h);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&found));
+  EnumWindows(&AddDialogBox, reinterpret_cast<LPARAM>(&found));
   return found;
 }
 
