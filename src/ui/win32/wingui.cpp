@@ -250,6 +250,12 @@ void Control::FitText() {
   InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
+void Control::SetFont(HFONT font) {
+  font_ = font;
+  SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
+  if (spec_.autoSize) FitText();
+}
+
 std::string Control::Hint() const {
   wchar_t buffer[512] = {};
   TOOLINFOW ti{};

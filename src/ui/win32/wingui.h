@@ -74,6 +74,8 @@ class Control {
   // Sizes an auto-sized control to its text.
   void FitText();
   HFONT Font() const { return font_; }
+  // Draws the control in `font` from now on; the caller keeps the font alive.
+  void SetFont(HFONT font);
   // The tooltip's text ("" for none).
   std::string Hint() const;
 
