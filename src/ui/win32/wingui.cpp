@@ -21,10 +21,11 @@ constexpr UINT kPostMessage = WM_APP + 2;
 constexpr UINT kSetCueBanner = 0x1703;
 constexpr UINT_PTR kCustomTimer = 1;
 
-bool HasFace(const std::string& face) {
+// Whether the system has the face, in `charset` (DEFAULT_CHARSET: in any).
+bool HasFace(const std::string& face, BYTE charset = DEFAULT_CHARSET) {
   HDC dc = GetDC(nullptr);
   LOGFONTW lf{};
-  lf.lfCharSet = DEFAULT_CHARSET;
+  lf.lfCharSet = charset;
   const std::wstring w = Wide(face);
   wcsncpy(lf.lfFaceName, w.c_str(), LF_FACESIZE - 1);
   bool found = false;
@@ -111,10 +112,23 @@ HFONT FontOf(const std::vector<std::string>& families, int pixels, bool bold, bo
   const auto key = std::make_tuple(families, pixels, bold, fixedPitch);
   if (const auto it = made.find(key); it != made.end()) return it->second;
   std::string face = families.empty() ? std::string("MS Shell Dlg") : families.back();
-  for (const std::string& f : families) {
-    if (HasFace(f)) {
-      face = f;
-      break;
+  bool found = false;
+  // Fixed-pitch text holds the Russian reports: a face without Cyrillic (the
+  // bitmap Fixedsys of a western system) gives way to the next one that has
+  // it.
+  if (fixedPitch) {
+    for (const std::string& f : families) {
+      if (HasFace(f, RUSSIAN_CHARSET)) {
+        face = f;
+        found = true;
+        break;
+      }
+    }
+  }
+  for (std::size_t i = 0; !found && i < families.size(); ++i) {
+    if (HasFace(families[i])) {
+      face = families[i];
+      found = true;
     }
   }
   if (fixedPitch && !HasFace(face)) face = "Courier New";
