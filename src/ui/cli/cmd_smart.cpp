@@ -82,6 +82,9 @@ int RunSmart(std::ostream& out, std::ostream& err) {
 }  // namespace
 
 void AddSmartCommand(CLI::App& root, std::vector<Command>& commands) {
+  // A flag that is not given leaves its variable as it was: the options of
+  // an earlier run in the same process must not carry over.
+  g_args = SmartArgs{};
   CLI::App* app = root.add_subcommand(
       "smart", "Print the SMART and IDENTIFY report of a physical disk (ATA pass-through)");
   app->add_option("DEVICE", g_args.device, "Disk number of `list`, or its device path")->required();

@@ -164,6 +164,18 @@ TEST(Cli, SmartOfADiskWithoutPassThroughPrintsItsFailureLines) {
   EXPECT_NE(r.out.find("No support SMART"), std::string::npos) << r.out;
 }
 
+// Runs in one process start from no options: none of an earlier run stays.
+TEST(Cli, SmartOptionsDoNotCarryOverToTheNextRun) {
+  const Result plain = RunCli({"--demo", "smart", "0"});
+  ASSERT_FALSE(plain.out.empty()) << plain.err;
+  const Result json = RunCli({"--demo", "smart", "0", "--json"});
+  ASSERT_EQ(json.out.rfind("{", 0), 0u) << json.out;
+  EXPECT_GT(RunCli({"--demo", "smart", "0", "--reserved", "--help-texts", "--identify", "ru"})
+                .out.size(),
+            plain.out.size());
+  EXPECT_EQ(RunCli({"--demo", "smart", "0"}).out, plain.out);
+}
+
 #ifndef _WIN32
 // The JSON output agrees with skdump (libatasmart) on every attribute of
 // every real capture: ID, value, worst, threshold and the 48-bit raw value.
