@@ -11,8 +11,7 @@ namespace dt::win {
 
 namespace {
 
-// The font dialog has no caption of its own to set: its hook gives it one
-// when it opens.
+// ChooseFontW takes no caption: its hook sets one when the dialog opens.
 UINT_PTR CALLBACK FontDialogHook(HWND dialog, UINT msg, WPARAM, LPARAM lp) {
   if (msg == WM_INITDIALOG) {
     const auto* cf = reinterpret_cast<const CHOOSEFONTW*>(lp);
