@@ -28,7 +28,8 @@ WinMainThread::WinMainThread() : thread_(GetCurrentThreadId()) {
   wc.lpfnWndProc = &Proc;
   wc.lpszClassName = kClass;
   RegisterClassExW(&wc);  // fails harmlessly when it is registered already
-  hwnd_ = CreateWindowExW(0, kClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, Instance(), nullptr);
+  hwnd_ =
+      CreateWindowExW(0, kClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, Instance(), nullptr);
   if (!hwnd_) throw std::runtime_error("cannot create the main thread's message window");
 }
 

@@ -4,8 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "device/notify.h"
+#include "speedtest/read_speed_run.h"
 #include "surface/surface_window_form.h"
 #include "ui/win32/errors_window.h"
+#include "ui/win32/main_window.h"
 
 namespace dt::win {
 
@@ -287,6 +290,18 @@ void TSurfaceTest::TestRetryChange() {
 
 void TSurfaceTest::Image1MouseMove(int x, int y) {
   logic_->Image1MouseMove(x, y);
+}
+
+void SurfaceTestClicked(const Forms& forms) {
+  TForm1& main = *forms.Form1;
+  // The read-speed run holds the disk handle that the hand-over would open.
+  if (main.Speed().Busy()) {
+    Notify().ShowMessage(SurfaceTestForm().title, SpeedTest::BusyText());
+    return;
+  }
+  TSurfaceTest& window = *forms.SurfaceTest;
+  surface::SurfaceHandOver(
+      main.Settings().drive, window.Logic(), [&window] { window.ShowModal(); }, PumpWorkerSteps);
 }
 
 }  // namespace dt::win

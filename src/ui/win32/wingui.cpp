@@ -21,6 +21,13 @@ constexpr UINT kPostMessage = WM_APP + 2;
 constexpr UINT kSetCueBanner = 0x1703;
 constexpr UINT_PTR kCustomTimer = 1;
 
+// Callbacks of the system are CALLBACK (stdcall on 32-bit Windows) named
+// functions: a lambda converts only to the default calling convention.
+int CALLBACK FoundFace(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
+  *reinterpret_cast<bool*>(found) = true;
+  return 0;
+}
+
 // Whether the system has the face, in `charset` (DEFAULT_CHARSET: in any).
 bool HasFace(const std::string& face, BYTE charset = DEFAULT_CHARSET) {
   HDC dc = GetDC(nullptr);
@@ -29,13 +36,7 @@ bool HasFace(const std::string& face, BYTE charset = DEFAULT_CHARSET) {
   const std::wstring w = Wide(face);
   wcsncpy(lf.lfFaceName, w.c_str(), LF_FACESIZE - 1);
   bool found = false;
-  EnumFontFamiliesExW(
-      dc, &lf,
-      [](const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM p) -> int {
-        *reinterpret_cast<bool*>(p) = true;
-        return 0;
-      },
-      reinterpret_cast<LPARAM>(&found), 0);
+  EnumFontFamiliesExW(dc, &lf, &FoundFace, reinterpret_cast<LPARAM>(&found), 0);
   ReleaseDC(nullptr, dc);
   return found;
 }
@@ -67,8 +68,8 @@ LRESULT CALLBACK PanelProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
 
 std::wstring Wide(std::string_view utf8) {
   if (utf8.empty()) return {};
-  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                    nullptr, 0);
+  const int n =
+      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
   std::wstring w(static_cast<std::size_t>(n), L'\0');
   MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), w.data(), n);
   return w;
@@ -76,11 +77,11 @@ std::wstring Wide(std::string_view utf8) {
 
 std::string Utf8(std::wstring_view wide) {
   if (wide.empty()) return {};
-  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
-                                    nullptr, 0, nullptr, nullptr);
+  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr,
+                                    0, nullptr, nullptr);
   std::string s(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), s.data(), n,
-                      nullptr, nullptr);
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), s.data(), n, nullptr,
+                      nullptr);
   return s;
 }
 
@@ -180,8 +181,9 @@ HFONT FormFont(const form::FormSpec& spec) {
 
 bool Control::Create(HWND parent, HFONT font) {
   if (spec_.font) {
-    font = FontOf(std::vector<std::string>(spec_.font->families.begin(), spec_.font->families.end()),
-                  PointsToPixels(spec_.font->points), spec_.bold, spec_.font->fixedPitch);
+    font =
+        FontOf(std::vector<std::string>(spec_.font->families.begin(), spec_.font->families.end()),
+               PointsToPixels(spec_.font->points), spec_.bold, spec_.font->fixedPitch);
   } else if (spec_.fontPixels || spec_.bold) {
     LOGFONTW lf{};
     GetObjectW(font, sizeof lf, &lf);
@@ -194,11 +196,10 @@ bool Control::Create(HWND parent, HFONT font) {
   if (!spec_.enabled) style |= WS_DISABLED;
   const std::string text = Prefixed() ? std::string(spec_.caption) : Caption(spec_.caption);
   const bool isCombo = dynamic_cast<ComboBox*>(this) != nullptr;
-  hwnd_ = CreateWindowExW(ExStyle(), ClassName(), isCombo ? L"" : Wide(text).c_str(), style,
-                          spec_.rect.x, spec_.rect.y, spec_.rect.width,
-                          CreateHeight(spec_.rect.height), parent,
-                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec_.id)), g_instance,
-                          this);
+  hwnd_ = CreateWindowExW(
+      ExStyle(), ClassName(), isCombo ? L"" : Wide(text).c_str(), style, spec_.rect.x, spec_.rect.y,
+      spec_.rect.width, CreateHeight(spec_.rect.height), parent,
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec_.id)), g_instance, this);
   if (!hwnd_) return false;
   SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
   AfterCreate();
@@ -288,8 +289,7 @@ DWORD Label::Style() const {
 }
 
 DWORD Button::Style() const {
-  return WS_TABSTOP |
-         (spec_.kind == form::Kind::DefaultButton ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
+  return WS_TABSTOP | (spec_.kind == form::Kind::DefaultButton ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
 }
 
 void Button::Command(int code) {
@@ -297,8 +297,8 @@ void Button::Command(int code) {
 }
 
 DWORD CheckBox::Style() const {
-  return WS_TABSTOP | (spec_.kind == form::Kind::RadioButton ? BS_AUTORADIOBUTTON
-                                                              : BS_AUTOCHECKBOX);
+  return WS_TABSTOP |
+         (spec_.kind == form::Kind::RadioButton ? BS_AUTORADIOBUTTON : BS_AUTOCHECKBOX);
 }
 
 bool CheckBox::Checked() const {
@@ -334,8 +334,7 @@ LRESULT CALLBACK Edit::Subclass(HWND h, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR
 
 void Edit::Command(int code) {
   if (code == EN_CHANGE && onChange) onChange();
-  if (code == EN_KILLFOCUS && onLeave && focusTo_ &&
-      GetAncestor(focusTo_, GA_ROOT) == form_.hwnd())
+  if (code == EN_KILLFOCUS && onLeave && focusTo_ && GetAncestor(focusTo_, GA_ROOT) == form_.hwnd())
     onLeave();
 }
 
@@ -432,7 +431,8 @@ std::vector<std::string> Memo::Lines() const {
 
 void Memo::ScrollToEnd() {
   const int n = static_cast<int>(SendMessageW(hwnd_, EM_GETLINECOUNT, 0, 0));
-  const int start = static_cast<int>(SendMessageW(hwnd_, EM_LINEINDEX, static_cast<WPARAM>(n - 1), 0));
+  const int start =
+      static_cast<int>(SendMessageW(hwnd_, EM_LINEINDEX, static_cast<WPARAM>(n - 1), 0));
   SendMessageW(hwnd_, EM_SETSEL, static_cast<WPARAM>(start), static_cast<LPARAM>(start));
   SendMessageW(hwnd_, EM_SCROLLCARET, 0, 0);
   SendMessageW(hwnd_, WM_HSCROLL, SB_LEFT, 0);
@@ -484,7 +484,8 @@ LRESULT CALLBACK Custom::Proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
       }
       // Drawn off screen first, so that a live chart does not flicker.
       HDC mem = CreateCompatibleDC(dc);
-      HBITMAP bmp = CreateCompatibleBitmap(dc, std::max<LONG>(rc.right, 1), std::max<LONG>(rc.bottom, 1));
+      HBITMAP bmp =
+          CreateCompatibleBitmap(dc, std::max<LONG>(rc.right, 1), std::max<LONG>(rc.bottom, 1));
       HGDIOBJ old = SelectObject(mem, bmp);
       self->Paint(mem, rc);
       BitBlt(dc, 0, 0, rc.right, rc.bottom, mem, 0, 0, SRCCOPY);
@@ -634,10 +635,10 @@ void Form::Build(const Factory& custom) {
   }
   if (tips_) SendMessageW(tips_, TTM_SETMAXTIPWIDTH, 0, 600);
   if (spec_.border == form::Border::SizeGrip) {
-    grip_ = CreateWindowExW(0, L"SCROLLBAR", nullptr,
-                            WS_CHILD | WS_VISIBLE | SBS_SIZEGRIP | SBS_SIZEBOXBOTTOMRIGHTALIGN, 0, 0,
-                            spec_.clientWidth, spec_.clientHeight, hwnd_, nullptr, g_instance,
-                            nullptr);
+    grip_ =
+        CreateWindowExW(0, L"SCROLLBAR", nullptr,
+                        WS_CHILD | WS_VISIBLE | SBS_SIZEGRIP | SBS_SIZEBOXBOTTOMRIGHTALIGN, 0, 0,
+                        spec_.clientWidth, spec_.clientHeight, hwnd_, nullptr, g_instance, nullptr);
   }
 }
 
@@ -676,21 +677,20 @@ struct Disabled {
   std::vector<HWND> windows;
 };
 
+BOOL CALLBACK CollectEnabled(HWND h, LPARAM p) {
+  auto* d = reinterpret_cast<Disabled*>(p);
+  if (h != d->except && IsWindowVisible(h) && IsWindowEnabled(h) &&
+      std::find(d->usable->begin(), d->usable->end(), h) == d->usable->end()) {
+    d->windows.push_back(h);
+  }
+  return TRUE;
+}
+
 }  // namespace
 
 void Form::ShowModal(const std::vector<HWND>& usable) {
   Disabled d{hwnd_, &usable, {}};
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND h, LPARAM p) -> BOOL {
-        auto* d = reinterpret_cast<Disabled*>(p);
-        if (h != d->except && IsWindowVisible(h) && IsWindowEnabled(h) &&
-            std::find(d->usable->begin(), d->usable->end(), h) == d->usable->end()) {
-          d->windows.push_back(h);
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&d));
+  EnumThreadWindows(GetCurrentThreadId(), &CollectEnabled, reinterpret_cast<LPARAM>(&d));
   for (HWND h : d.windows) EnableWindow(h, FALSE);
   HWND previous = GetActiveWindow();
   const bool wasModal = modal_;

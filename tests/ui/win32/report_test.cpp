@@ -292,16 +292,6 @@ TEST(PrintedReports, SmartReportPagesCarryTheHeaderAndEveryLineOnceInOrder) {
   EXPECT_LT(portrait.PageCount(), landscape.PageCount());
 }
 
-// A notifier of Windows message boxes for one test.
-class ScopedWinNotifier {
- public:
-  ScopedWinNotifier() { SetNotifier(&notifier_); }
-  ~ScopedWinNotifier() { SetNotifier(nullptr); }
-
- private:
-  WinNotifier notifier_;
-};
-
 TEST(PrintedReports, PrintWithoutAPrinterSaysSoAndPrintsNothing) {
   DWORD size = 0;
   if (GetDefaultPrinterW(nullptr, &size) || GetLastError() != ERROR_FILE_NOT_FOUND)

@@ -46,8 +46,6 @@ class SurfaceWindow : public ::testing::Test {
     auto m = Machine(kTwoDisks);
     sim_ = m.get();
     platform_ = std::make_unique<ScopedPlatform>(std::move(m));
-    previous_ = &Notify();
-    SetNotifier(&notifier_);
     errors_ = std::make_unique<TErrListFrm>();
     w_ = std::make_unique<TSurfaceTest>(main_, errors_.get());
   }
@@ -57,7 +55,6 @@ class SurfaceWindow : public ::testing::Test {
     errors_.reset();
     sim_->SetRequestHook(nullptr);
     CloseDiskHandle();
-    SetNotifier(previous_);
     platform_.reset();
   }
 
@@ -111,8 +108,7 @@ class SurfaceWindow : public ::testing::Test {
 
   SimPlatform* sim_ = nullptr;
   std::unique_ptr<ScopedPlatform> platform_;
-  Notifier* previous_ = nullptr;
-  WinNotifier notifier_;
+  ScopedWinNotifier notifier_;
   WinMainThread main_;
   std::unique_ptr<TErrListFrm> errors_;
   std::unique_ptr<TSurfaceTest> w_;

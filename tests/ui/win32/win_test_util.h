@@ -12,6 +12,7 @@
 
 #include "platform/platform.h"
 #include "platform/sim/sim_platform.h"
+#include "ui/win32/notifier.h"
 #include "ui/win32/wingui.h"
 
 namespace dt::win::test {
@@ -39,6 +40,19 @@ inline const char* kTwoDisks = R"json({
     {"name": "D", "label": "DATA", "fs": "FAT32", "disk": 1, "offset": 0, "size": 8388608}
   ]
 })json";
+
+// The program's message boxes for the life of a test.
+class ScopedWinNotifier {
+ public:
+  ScopedWinNotifier() : previous_(&Notify()) { SetNotifier(&notifier_); }
+  ~ScopedWinNotifier() { SetNotifier(previous_); }
+  ScopedWinNotifier(const ScopedWinNotifier&) = delete;
+  ScopedWinNotifier& operator=(const ScopedWinNotifier&) = delete;
+
+ private:
+  Notifier* previous_;
+  WinNotifier notifier_;
+};
 
 // Serves messages until `done` holds or `timeoutMs` has passed; true when it
 // holds.
@@ -90,11 +104,12 @@ inline void Answer(HWND box, int id) {
 // windows under test. By default it finds message boxes and dialogs.
 class ModalWatcher {
  public:
-  explicit ModalWatcher(std::function<void(HWND)> act,
-                        std::function<HWND()> find = [] {
-                          const auto boxes = DialogBoxes();
-                          return boxes.empty() ? HWND{} : boxes.front();
-                        })
+  explicit ModalWatcher(
+      std::function<void(HWND)> act, std::function<HWND()> find =
+                                         [] {
+                                           const auto boxes = DialogBoxes();
+                                           return boxes.empty() ? HWND{} : boxes.front();
+                                         })
       : act_(std::move(act)), find_(std::move(find)) {
     Current() = this;
     timer_ = SetTimer(nullptr, 0, 5, &Tick);
