@@ -693,6 +693,15 @@ void Form::ShowModal(const std::vector<HWND>& usable) {
   EnumThreadWindows(GetCurrentThreadId(), &CollectEnabled, reinterpret_cast<LPARAM>(&d));
   for (HWND h : d.windows) EnableWindow(h, FALSE);
   HWND previous = GetActiveWindow();
+  // Centred over the window it was opened from, unless its FormShow places it.
+  if (previous && previous != hwnd_) {
+    RECT over, own;
+    GetWindowRect(previous, &over);
+    GetWindowRect(hwnd_, &own);
+    const int x = (over.left + over.right - (own.right - own.left)) / 2;
+    const int y = (over.top + over.bottom - (own.bottom - own.top)) / 2;
+    Move(std::max(0, x), std::max(0, y));
+  }
   const bool wasModal = modal_;
   modal_ = true;
   Show();
