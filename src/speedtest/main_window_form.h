@@ -14,6 +14,12 @@ const form::FormSpec& MainWindowForm();
 
 namespace main_window {
 
+// The status labels and the clock, repainted at once while a run keeps the
+// main thread busy.
+inline constexpr const char* kRepaintedLabels[] = {"ElTime", "Label6",  "Label10", "Label7",
+                                                   "Label5", "Label4",  "Label3",  "Label2",
+                                                   "DiskSz", "RxClock1"};
+
 // FormShow: the logical list takes the drive selector's place, which hides.
 void FormShow(form::FormState& s);
 // PhysicalClick: the physical list in place of the logical one, and the

@@ -4,6 +4,7 @@
 #include <climits>
 #include <cmath>
 #include <filesystem>
+#include <iterator>
 #include <system_error>
 
 #include "ata/tide_smart.h"
@@ -11,6 +12,15 @@
 #include "device/text.h"
 
 namespace dt {
+
+const char* SpeedLabelName(SpeedLabel which) {
+  static constexpr const char* kNames[] = {"Label2", "Label3", "Label4",  "Label5",
+                                           "Label6", "Label7", "Label10", "Label11",
+                                           "DiskSz", "ElTime", "QRLabel9"};
+  static_assert(std::size(kNames) == static_cast<std::size_t>(SpeedLabel::kCount));
+  const auto i = static_cast<std::size_t>(which);
+  return i < std::size(kNames) ? kNames[i] : "";
+}
 
 namespace {
 

@@ -58,6 +58,10 @@ enum class SpeedLabel {
   kCount
 };
 
+// The name of the main window's control that shows `which` ("Label2" ...),
+// or of the printed reports' label for QRLabel9.
+const char* SpeedLabelName(SpeedLabel which);
+
 // What the main window shows. Called on the main thread only.
 class SpeedView {
  public:

@@ -21,12 +21,13 @@ namespace dt::ui {
 
 TForm1::TForm1(MainThread& mainThread, QWidget* parent)
     : QWidget(parent), mainThread_(mainThread), state_(MainWindowForm()) {
-  built_ = std::make_unique<BuiltForm>(
-      this, MainWindowForm(), [](const form::ControlSpec& c, QWidget* p) -> QWidget* {
-        if (c.kind == form::Kind::Clock) return new ClockLabel(p);
-        if (c.kind == form::Kind::Chart) return new LineChart(QString::fromUtf8(c.caption), p);
-        return nullptr;
-      });
+  built_ = std::make_unique<BuiltForm>(this, MainWindowForm(),
+                                       [](const form::ControlSpec& c, QWidget* p) -> QWidget* {
+                                         if (c.kind == form::Kind::Clock) return new ClockLabel(p);
+                                         if (c.kind == form::Kind::Chart)
+                                           return new LineChart(QString::fromUtf8(c.caption), p);
+                                         return nullptr;
+                                       });
   const BuiltForm& b = *built_;
   DriveComboBox1 = b.Get<QComboBox>("DriveComboBox1");
   ComboBox2 = b.Get<QComboBox>("ComboBox2");
@@ -251,45 +252,15 @@ void TForm1::Timer1Timer() {
   if (speed_) speed_->Timer1Timer();
 }
 
-QLabel* TForm1::LabelOf(SpeedLabel which) const {
-  switch (which) {
-    case SpeedLabel::Label2:
-      return Label2;
-    case SpeedLabel::Label3:
-      return Label3;
-    case SpeedLabel::Label4:
-      return Label4;
-    case SpeedLabel::Label5:
-      return Label5;
-    case SpeedLabel::Label6:
-      return Label6;
-    case SpeedLabel::Label7:
-      return Label7;
-    case SpeedLabel::Label10:
-      return Label10;
-    case SpeedLabel::Label11:
-      return Label11;
-    case SpeedLabel::DiskSz:
-      return DiskSz;
-    case SpeedLabel::ElTime:
-      return ElTime;
-    case SpeedLabel::QRLabel9:
-    case SpeedLabel::kCount:
-      break;
-  }
-  return nullptr;
-}
-
 void TForm1::SetLabel(SpeedLabel which, const std::string& text) {
   if (which == SpeedLabel::QRLabel9) {
     forms_.Form2->QRLabel9.Caption = Q(text);
     forms_.Form3->QRLabel9.Caption = forms_.Form2->QRLabel9.Caption;
     return;
   }
-  if (QLabel* l = LabelOf(which)) {
-    l->setText(Q(text));
-    l->adjustSize();
-  }
+  QLabel* l = built_->Get<QLabel>(SpeedLabelName(which));
+  l->setText(Q(text));
+  l->adjustSize();
 }
 
 void TForm1::SetRunning(bool running) {
@@ -310,9 +281,7 @@ void TForm1::RepaintForm() {
 }
 
 void TForm1::RepaintLabels() {
-  for (QWidget* w : std::initializer_list<QWidget*>{ElTime, Label6, Label10, Label7, Label5, Label4,
-                                                    Label3, Label2, DiskSz, RxClock1})
-    w->repaint();
+  for (const char* name : main_window::kRepaintedLabels) built_->Get<QWidget>(name)->repaint();
 }
 
 }  // namespace dt::ui

@@ -112,7 +112,6 @@ class TForm1 : public QWidget, private SpeedView {
   void FillList(QComboBox* box, bool physical);
   // Sets QRLabel1 to QRLabel8 of a report from the window's texts now.
   void FillReportLabels(TReportPage* report);
-  QLabel* LabelOf(SpeedLabel which) const;
 
   // SpeedView
   void SetLabel(SpeedLabel which, const std::string& text) override;

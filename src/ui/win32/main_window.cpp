@@ -249,45 +249,15 @@ void TForm1::Timer1Timer() {
   if (speed_) speed_->Timer1Timer();
 }
 
-Label* TForm1::LabelOf(SpeedLabel which) const {
-  switch (which) {
-    case SpeedLabel::Label2:
-      return Label2;
-    case SpeedLabel::Label3:
-      return Label3;
-    case SpeedLabel::Label4:
-      return Label4;
-    case SpeedLabel::Label5:
-      return Label5;
-    case SpeedLabel::Label6:
-      return Label6;
-    case SpeedLabel::Label7:
-      return Label7;
-    case SpeedLabel::Label10:
-      return Label10;
-    case SpeedLabel::Label11:
-      return Label11;
-    case SpeedLabel::DiskSz:
-      return DiskSz;
-    case SpeedLabel::ElTime:
-      return ElTime;
-    case SpeedLabel::QRLabel9:
-    case SpeedLabel::kCount:
-      break;
-  }
-  return nullptr;
-}
-
 void TForm1::SetLabel(SpeedLabel which, const std::string& text) {
   if (which == SpeedLabel::QRLabel9) {
     forms_.Form2->QRLabel9.Caption = text;
     forms_.Form3->QRLabel9.Caption = text;
     return;
   }
-  if (Label* l = LabelOf(which)) {
-    l->SetText(text);
-    l->FitText();
-  }
+  Label* l = Get<Label>(SpeedLabelName(which));
+  l->SetText(text);
+  l->FitText();
 }
 
 void TForm1::SetRunning(bool running) {
@@ -308,9 +278,8 @@ void TForm1::RepaintForm() {
 }
 
 void TForm1::RepaintLabels() {
-  for (const Control* c : std::initializer_list<const Control*>{
-           ElTime, Label6, Label10, Label7, Label5, Label4, Label3, Label2, DiskSz, RxClock1})
-    RedrawWindow(c->hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  for (const char* name : main_window::kRepaintedLabels)
+    RedrawWindow(Find(name)->hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
 }
 
 }  // namespace dt::win

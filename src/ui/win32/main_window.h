@@ -101,7 +101,6 @@ class TForm1 : public Form, private SpeedView {
   void FillList(ComboBox* box, bool physical);
   // Sets QRLabel1 to QRLabel8 of a report from the window's texts now.
   void FillReportLabels(TReportPage* report);
-  Label* LabelOf(SpeedLabel which) const;
 
   // SpeedView
   void SetLabel(SpeedLabel which, const std::string& text) override;
