@@ -89,7 +89,7 @@ class SurfaceWindow : public ::testing::Test {
   }
 
   bool RunEnded() {
-    return WaitFor([&] { return w_->StartButton->Text() == "Start" && !Logic().Busy(); }, 60000);
+    return WaitFor([&] { return w_->StartButton->Text() == "Start" && !Logic().Busy(); }, 180000);
   }
 
   std::vector<Control*> RunDisabled() const {
@@ -216,7 +216,7 @@ TEST_F(SurfaceWindow, AReadRunFillsTheMapLiveWithTheRasterAndLogsItsErrors) {
     EXPECT_EQ(w_->StartButton->Text(), "Stop");
     for (Control* c : RunDisabled()) EXPECT_FALSE(c->Enabled()) << c->Name();
     EXPECT_TRUE(w_->StartButton->Enabled());
-    EXPECT_TRUE(WaitFor([&] { return halfway.load(); }));
+    EXPECT_TRUE(WaitFor([&] { return halfway.load(); }, 180000));
     EXPECT_EQ(image.Pixel(first.Left + 5, first.Top + 5), 0xFFFF00u);
     EXPECT_EQ(image.Pixel(late.Left + 5, late.Top + 5), 0xFFFFFFu);
     // Escape does not close the window during the run.

@@ -56,7 +56,7 @@ class ScopedWinNotifier {
 
 // Serves messages until `done` holds or `timeoutMs` has passed; true when it
 // holds.
-inline bool WaitFor(const std::function<bool()>& done, int timeoutMs = 20000) {
+inline bool WaitFor(const std::function<bool()>& done, int timeoutMs = 60000) {
   const DWORD start = GetTickCount();
   while (!done()) {
     if (GetTickCount() - start > static_cast<DWORD>(timeoutMs)) return done();
