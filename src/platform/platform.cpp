@@ -2,9 +2,11 @@
 
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
+#include <thread>
 
 #ifdef _WIN32
 #include <stdlib.h>
@@ -168,6 +170,10 @@ bool Platform::DumpClose(int fd) {
 }
 
 bool Platform::DeviceInUse(const std::string&) { return false; }
+
+void Platform::Sleep(std::uint32_t milliseconds) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
 
 bool Platform::PerfCounterIsCpuClock() {
   return PerfFrequency() > 70000000;

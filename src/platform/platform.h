@@ -271,6 +271,9 @@ class Platform {
   // QueryPerformanceCounter are timer chips of a few MHz (1.19, 3.58, 10,
   // 14.3 MHz). A platform whose counter is a clock in fixed units says no.
   virtual bool PerfCounterIsCpuClock();
+  // Sleep: waits the given time. A simulated machine with a virtual clock
+  // advances its clock instead, so that waits on it take no real time.
+  virtual void Sleep(std::uint32_t milliseconds);
 
   // The dump file (_lcreat / _hwrite / _lclose): a regular file, created or
   // truncated. -1 when it cannot be created, and also when `name` is anything

@@ -54,6 +54,7 @@ class PlatformWrapper : public Platform {
   std::int64_t PerfCounter() override { return target_->PerfCounter(); }
   std::uint32_t TickCount() override { return target_->TickCount(); }
   bool PerfCounterIsCpuClock() override { return target_->PerfCounterIsCpuClock(); }
+  void Sleep(std::uint32_t milliseconds) override { target_->Sleep(milliseconds); }
   int DumpCreate(const std::string& name) override { return target_->DumpCreate(name); }
   bool DumpWrite(int fd, const void* data, std::uint32_t len) override {
     return target_->DumpWrite(fd, data, len);

@@ -82,6 +82,16 @@ TEST(AtaCaptureTest, SectionsLandInTheirFields) {
   EXPECT_EQ(cap.status, 0x12000034u);  // big-endian like the lengths
   EXPECT_FALSE(cap.hasSmartData);
   EXPECT_FALSE(cap.hasThresholds);
+  EXPECT_FALSE(cap.hasSelfTestLog);
+  EXPECT_FALSE(cap.hasErrorLog);
+
+  // The optional logs, in any order.
+  const auto logs = Join({Section("ELOG", 512, 5), Section("IDFY", 512), Section("SLOG", 512, 6)});
+  ASSERT_TRUE(ParseAtaCapture(logs.data(), logs.size(), &cap, &error)) << error;
+  EXPECT_TRUE(cap.hasErrorLog);
+  EXPECT_TRUE(cap.hasSelfTestLog);
+  EXPECT_EQ(cap.errorLog[511], 5);
+  EXPECT_EQ(cap.selfTestLog[0], 6);
 }
 
 TEST(AtaCaptureTest, CaptureWithoutStatusSection) {
@@ -111,6 +121,10 @@ TEST(AtaCaptureTest, RejectsMalformedFiles) {
       {"binary tag", Join({Section("\x01\xFFXY", 4)}), "\\x01\\xFF"},
       {"lower-case tag", Join({Section("idfy", 512)}), "unknown tag"},
       {"second identify", Join({Section("IDFY", 512), Section("IDFY", 512)}), "second"},
+      {"self-test log too short", Join({Section("IDFY", 512), Section("SLOG", 24)}),
+       "expected 512"},
+      {"second error log", Join({Section("IDFY", 512), Section("ELOG", 512), Section("ELOG", 512)}),
+       "second \"ELOG\""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

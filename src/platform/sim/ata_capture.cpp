@@ -75,6 +75,12 @@ bool ParseAtaCapture(const std::uint8_t* data, std::size_t size, AtaCapture* out
     } else if (std::memcmp(tag, "SMTH", 4) == 0) {
       target = cap.thresholds.data();
       seen = &cap.hasThresholds;
+    } else if (std::memcmp(tag, "SLOG", 4) == 0) {
+      target = cap.selfTestLog.data();
+      seen = &cap.hasSelfTestLog;
+    } else if (std::memcmp(tag, "ELOG", 4) == 0) {
+      target = cap.errorLog.data();
+      seen = &cap.hasErrorLog;
     } else if (std::memcmp(tag, "SMST", 4) == 0) {
       seen = &cap.hasStatus;
       expected = 4;

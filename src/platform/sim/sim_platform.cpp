@@ -31,6 +31,17 @@ struct Failures {
   std::uint8_t driverError = 0;
 };
 
+// A self-test that the simulated drive runs on the machine's clock.
+struct SimSelfTest {
+  bool running = false;
+  std::uint8_t type = 0;  // the sub-command that started it
+  std::int64_t startNs = 0;
+  std::int64_t durationNs = 0;
+  std::int64_t endNs = 0;  // when it ends: its duration, or the read failure
+  bool fails = false;      // ends at endNs with a read failure at failLba
+  std::uint64_t failLba = 0;
+};
+
 struct SimDisk {
   std::uint64_t size = 0;
   std::uint32_t sectorSize = 512;
@@ -46,6 +57,10 @@ struct SimDisk {
   std::uint64_t imageSize = 0;
   Failures fail;
   ExtentStore written;
+  SimSelfTest selfTest;
+  // The self-test log: the capture's, or one begun by the first self-test
+  // that ends here when the capture has none.
+  std::optional<std::array<std::uint8_t, 512>> selfTestLog;
 };
 
 struct SimVolume {
@@ -98,6 +113,163 @@ void DefaultContent(SimDisk* disk, std::uint64_t at, std::uint8_t* out, std::siz
   } else {
     PatternFill(at, out, n);
   }
+}
+
+// --- The drive's self-tests ------------------------------------------------
+
+constexpr std::int64_t kNsPerMinute = 60'000'000'000LL;
+constexpr std::int64_t kNsPerHour = 60 * kNsPerMinute;
+constexpr std::uint32_t kNoLba = 0xFFFFFFFFu;
+
+// Sets the self-test execution status (byte 363 of the SMART data) and
+// moves the checksum byte along, so that the sector adds up as before.
+void SetSelfTestStatus(AtaCapture& cap, std::uint8_t value) {
+  std::uint8_t& b = cap.smartData[363];
+  cap.smartData[511] = static_cast<std::uint8_t>(cap.smartData[511] + b - value);
+  b = value;
+}
+
+// The drive's power-on hours: the low word of attribute 9's raw value, plus
+// the hours the machine has run.
+std::uint16_t PowerOnHours(const AtaCapture& cap, std::int64_t nowNs) {
+  std::int64_t hours = 0;
+  for (int i = 0; i < 30; ++i) {
+    const std::uint8_t* a = cap.smartData.data() + 2 + 12 * i;
+    if (a[0] == 9) {
+      hours = a[5] | (a[6] << 8);
+      break;
+    }
+  }
+  return static_cast<std::uint16_t>(hours + nowNs / kNsPerHour);
+}
+
+// Tenths of the test still to run at `nowNs` (0 to 9), as the low nibble of
+// the status byte gives them.
+std::uint8_t RemainingTenths(const SimSelfTest& t, std::int64_t nowNs) {
+  const std::int64_t left = t.startNs + t.durationNs - nowNs;
+  if (left <= 0 || t.durationNs <= 0) return 0;
+  const std::int64_t tenths = (left * 10 + t.durationNs - 1) / t.durationNs;
+  return static_cast<std::uint8_t>(std::min<std::int64_t>(tenths, 9));
+}
+
+// Ends the running test with `statusByte` and writes its log entry.
+void EndSelfTest(SimDisk& d, std::uint8_t statusByte, std::uint32_t lba, std::int64_t atNs) {
+  AtaCapture& cap = *d.capture;
+  SetSelfTestStatus(cap, statusByte);
+  if (!d.selfTestLog) {
+    d.selfTestLog.emplace();
+    (*d.selfTestLog)[0] = 1;  // revision 1
+  }
+  std::array<std::uint8_t, 512>& log = *d.selfTestLog;
+  // 21 descriptors of 24 bytes from byte 2 form a ring; byte 508 names the
+  // newest (1 to 21).
+  const std::size_t slot = log[508] % 21;
+  std::uint8_t* e = log.data() + 2 + slot * 24;
+  std::memset(e, 0, 24);
+  const std::uint16_t hours = PowerOnHours(cap, atNs);
+  e[0] = d.selfTest.type;
+  e[1] = statusByte;
+  e[2] = static_cast<std::uint8_t>(hours);
+  e[3] = static_cast<std::uint8_t>(hours >> 8);
+  for (int i = 0; i < 4; ++i) e[5 + i] = static_cast<std::uint8_t>(lba >> (8 * i));
+  log[508] = static_cast<std::uint8_t>(slot + 1);
+  unsigned sum = 0;
+  for (std::size_t i = 0; i < 511; ++i) sum += log[i];
+  log[511] = static_cast<std::uint8_t>(0x100 - (sum & 0xFF));
+  d.selfTest.running = false;
+}
+
+// Brings the drive's self-test up to the machine's time `nowNs`.
+void AdvanceSelfTest(SimDisk& d, std::int64_t nowNs) {
+  SimSelfTest& t = d.selfTest;
+  if (!t.running) return;
+  if (nowNs >= t.endNs) {
+    if (t.fails) {
+      // Status 7: the read element failed, at the first unreadable sector.
+      EndSelfTest(d, static_cast<std::uint8_t>(0x70 | RemainingTenths(t, t.endNs)),
+                  static_cast<std::uint32_t>(std::min<std::uint64_t>(t.failLba, kNoLba - 1)),
+                  t.endNs);
+    } else {
+      EndSelfTest(d, 0x00, kNoLba, t.endNs);
+    }
+  } else {
+    SetSelfTestStatus(*d.capture, static_cast<std::uint8_t>(0xF0 | RemainingTenths(t, nowNs)));
+  }
+}
+
+// The minutes a self-test takes as the SMART data recommends polling it, or
+// -1 when the drive does not run that sub-command: short, extended and
+// conveyance tests in off-line mode, as the capability byte allows.
+int TestMinutes(const AtaCapture& cap, std::uint8_t sub) {
+  if (!cap.hasSmartData) return -1;
+  const std::uint8_t offline = cap.smartData[367];
+  switch (sub) {
+    case 1:
+      return (offline & 0x10) ? cap.smartData[372] : -1;
+    case 2:
+      if (!(offline & 0x10)) return -1;
+      return cap.smartData[373] == 0xFF ? (cap.smartData[375] | (cap.smartData[376] << 8))
+                                        : cap.smartData[373];
+    case 3:
+      return (offline & 0x20) ? cap.smartData[374] : -1;
+    default:
+      return -1;  // off-line data collection, selective and captive tests
+  }
+}
+
+// A capture taken while a self-test ran (status 15) goes on with it: an
+// extended test with as much left to run as the status byte shows.
+void ResumeCapturedSelfTest(SimDisk& d) {
+  if (!d.capture || !d.capture->hasSmartData) return;
+  const std::uint8_t status = d.capture->smartData[363];
+  if ((status >> 4) != 15) return;
+  SimSelfTest& t = d.selfTest;
+  t.running = true;
+  t.type = 2;
+  t.durationNs = std::max(TestMinutes(*d.capture, 2), 1) * kNsPerMinute;
+  t.startNs = -t.durationNs * (10 - std::min(status & 0x0F, 10)) / 10;
+  t.endNs = t.startNs + t.durationNs;
+}
+
+// SMART EXECUTE OFF-LINE IMMEDIATE with sub-command `sub`: false when the
+// drive aborts the command. Short, extended and conveyance tests in off-line
+// mode run as the SMART data's capability byte allows, taking the polling
+// times it recommends; abort stops a running test. A new test ends the
+// running one as aborted by the host.
+bool ExecuteOffline(SimDisk& d, std::uint8_t sub, std::int64_t nowNs) {
+  AtaCapture& cap = *d.capture;
+  SimSelfTest& t = d.selfTest;
+  auto abortRunning = [&] {
+    if (t.running)
+      EndSelfTest(d, static_cast<std::uint8_t>(0x10 | RemainingTenths(t, nowNs)), kNoLba, nowNs);
+  };
+  if (sub == 127) {
+    abortRunning();
+    return true;
+  }
+  const int minutes = TestMinutes(cap, sub);
+  if (minutes < 0) return false;
+  abortRunning();
+  t = SimSelfTest{};
+  t.running = true;
+  t.type = sub;
+  t.startNs = nowNs;
+  t.durationNs = std::max(minutes, 1) * kNsPerMinute;
+  t.endNs = nowNs + t.durationNs;
+  // The extended test reads the whole surface in order and stops at the
+  // first sector it cannot read.
+  if (sub == 2 && !d.unreadable.empty()) {
+    std::uint64_t first = d.unreadable[0].first;
+    for (const Range& r : d.unreadable) first = std::min(first, r.first);
+    const std::uint64_t sectors = std::max<std::uint64_t>(d.size / d.sectorSize, 1);
+    t.fails = true;
+    t.failLba = first;
+    t.endNs = nowNs + static_cast<std::int64_t>(static_cast<long double>(t.durationNs) *
+                                                static_cast<long double>(first) /
+                                                static_cast<long double>(sectors));
+  }
+  SetSelfTestStatus(cap, static_cast<std::uint8_t>(0xF0 | RemainingTenths(t, nowNs)));
+  return true;
 }
 
 }  // namespace
@@ -222,6 +394,7 @@ std::unique_ptr<SimDisk> ParseDisk(const json& d, const std::string& key, const 
     }
     if (!ok) Bad(key + ".capture", err);
     disk->capture = cap;
+    if (cap.hasSelfTestLog) disk->selfTestLog = cap.selfTestLog;
   }
   if (d.contains("sector_size")) {
     const std::uint64_t ss = UInt(d["sector_size"], key + ".sector_size", true);
@@ -274,6 +447,7 @@ std::unique_ptr<SimDisk> ParseDisk(const json& d, const std::string& key, const 
   SimDisk* raw = disk.get();
   disk->written.SetDefault(
       [raw](std::uint64_t at, std::uint8_t* out, std::size_t n) { DefaultContent(raw, at, out, n); });
+  ResumeCapturedSelfTest(*disk);
   if (d.contains("fail")) {
     const json& f = d["fail"];
     CheckKeys(f, key + ".fail", {"open", "geometry", "version", "identify", "enable", "data",
@@ -642,6 +816,11 @@ bool SimPlatform::Control(Handle h, std::uint32_t code, const void* in, std::uin
     SetLastError(kErrInvalidFunction);
     return false;
   }
+  const std::int64_t nowNs = m_->realtime ? std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                                std::chrono::steady_clock::now() - m_->start)
+                                                .count()
+                                          : m_->clockNs;
+  AdvanceSelfTest(*disk, nowNs);
   const AtaCapture& cap = *disk->capture;
   if (code == SMART_GET_VERSION) {
     if (!out || outLen < sizeof(GETVERSIONINPARAMS)) {
@@ -670,15 +849,22 @@ bool SimPlatform::Control(Handle h, std::uint32_t code, const void* in, std::uin
   const IDEREGS& r = cmd.irDriveRegs;
   auto* o = static_cast<std::uint8_t*>(out);
   const bool dataIn = code == SMART_RCV_DRIVE_DATA;
-  if (dataIn && outLen < kSendCmdOutHeader + 512) {
+  const bool smartRegs = r.bCommandReg == 0xB0 && r.bCylLowReg == 0x4F && r.bCylHighReg == 0xC2;
+  // RETURN STATUS answers with the drive's registers after the header.
+  const bool returnStatus = !dataIn && smartRegs && r.bFeaturesReg == 0xDA;
+  const std::uint32_t answerLen = dataIn         ? kSendCmdOutHeader + 512
+                                  : returnStatus ? kSendCmdOutHeader + sizeof(IDEREGS)
+                                                 : kSendCmdOutHeader;
+  if (outLen < answerLen) {
     SetLastError(kErrInvalidParameter);
     return false;
   }
-  std::memset(o, 0, dataIn ? kSendCmdOutHeader + 512 : kSendCmdOutHeader);
+  std::memset(o, 0, answerLen);
   SENDCMDOUTPARAMS head{};
-  head.cBufferSize = dataIn ? 512 : 0;
+  head.cBufferSize = answerLen - kSendCmdOutHeader;
 
   auto failWith = [&](std::uint32_t sysErr, std::uint8_t drvErr) {
+    head.cBufferSize = dataIn ? 512 : 0;
     head.DriverStatus.bDriverError = drvErr;
     std::memcpy(o, &head, kSendCmdOutHeader);
     SetLastError(sysErr);
@@ -686,10 +872,26 @@ bool SimPlatform::Control(Handle h, std::uint32_t code, const void* in, std::uin
   };
   const std::uint8_t drvErr = disk->fail.driverError ? disk->fail.driverError : 1;
   const std::uint8_t* sector = nullptr;
-  const bool smartRegs = r.bCommandReg == 0xB0 && r.bCylLowReg == 0x4F && r.bCylHighReg == 0xC2;
   if (!dataIn) {
-    if (!smartRegs || r.bFeaturesReg != 0xD8) return failWith(kErrInvalidParameter, 3);
-    if (disk->fail.enable) return failWith(*disk->fail.enable, drvErr);
+    if (!smartRegs) return failWith(kErrInvalidParameter, 3);
+    if (r.bFeaturesReg == 0xD8) {
+      if (disk->fail.enable) return failWith(*disk->fail.enable, drvErr);
+    } else if (returnStatus) {
+      // The capture's verdict; a drive without one aborts the command.
+      if (!cap.hasStatus) return failWith(kErrIo, 1);
+      IDEREGS answer{};
+      answer.bSectorCountReg = 1;
+      answer.bSectorNumberReg = 1;
+      answer.bCylLowReg = cap.status ? 0x4F : 0xF4;
+      answer.bCylHighReg = cap.status ? 0xC2 : 0x2C;
+      answer.bDriveHeadReg = 0xA0;
+      answer.bCommandReg = 0x50;  // status: ready, seek complete
+      std::memcpy(o + kSendCmdOutHeader, &answer, sizeof answer);
+    } else if (r.bFeaturesReg == 0xD4) {
+      if (!ExecuteOffline(*disk, r.bSectorNumberReg, nowNs)) return failWith(kErrIo, 1);
+    } else {
+      return failWith(kErrInvalidParameter, 3);
+    }
   } else if (r.bCommandReg == 0xEC) {
     if (disk->fail.identify) return failWith(*disk->fail.identify, drvErr);
     sector = cap.identify.data();
@@ -704,12 +906,22 @@ bool SimPlatform::Control(Handle h, std::uint32_t code, const void* in, std::uin
     if (disk->fail.thresholds) return failWith(*disk->fail.thresholds, drvErr);
     if (!cap.hasThresholds) return failWith(kErrIo, 1);
     sector = cap.thresholds.data();
+  } else if (smartRegs && r.bFeaturesReg == 0xD5 && r.bSectorCountReg == 1) {
+    // READ LOG of one sector: the logs the capture holds (and the self-test
+    // log that tests run here began); the drive aborts the others.
+    if (r.bSectorNumberReg == 0x06 && disk->selfTestLog) {
+      sector = disk->selfTestLog->data();
+    } else if (r.bSectorNumberReg == 0x01 && cap.hasErrorLog) {
+      sector = cap.errorLog.data();
+    } else {
+      return failWith(kErrIo, 1);
+    }
   } else {
     return failWith(kErrIo, 3);
   }
   std::memcpy(o, &head, kSendCmdOutHeader);
   if (sector) std::memcpy(o + kSendCmdOutHeader, sector, 512);
-  if (returned) *returned = dataIn ? kSendCmdOutHeader + 512 : kSendCmdOutHeader;
+  if (returned) *returned = answerLen;
   return true;
 }
 
@@ -791,6 +1003,15 @@ std::uint32_t SimPlatform::TickCount() {
                                                               m_->start)
              .count();
   return static_cast<std::uint32_t>(ns / 1000000);
+}
+
+void SimPlatform::Sleep(std::uint32_t milliseconds) {
+  if (m_->realtime) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    return;
+  }
+  std::lock_guard<std::mutex> lock(m_->mu);
+  m_->clockNs += static_cast<std::int64_t>(milliseconds) * 1000000;
 }
 
 void SimPlatform::SetRequestHook(std::function<void(int, std::int64_t, bool)> hook) {

@@ -10,7 +10,21 @@
 //
 // Time: with "realtime" the requests take their simulated duration for
 // real (the demo); otherwise the machine has a virtual clock that advances
-// by exactly the simulated duration of every request (tests).
+// by exactly the simulated duration of every request and every Sleep
+// (tests).
+//
+// A disk with a capture answers the SMART commands from it: IDENTIFY, READ
+// DATA, READ THRESHOLDS, RETURN STATUS (the capture's "SMST"; aborted
+// without one), READ LOG of the self-test log (06h) and the summary error
+// log (01h) when the capture holds them, and EXECUTE OFF-LINE IMMEDIATE: the
+// short, extended and conveyance self-tests that the SMART data's
+// capability byte allows run on the machine's clock for the polling time the
+// data recommends (at least a minute), byte 363 of the SMART data shows
+// their progress, and each test that ends or is aborted gains an entry in
+// the self-test log (one is begun when the capture has none). The extended
+// test stops with a read failure at the first unreadable sector, at the
+// point of its run where it reaches it. A capture taken while a self-test
+// ran goes on with it as an extended test with the part left that it shows.
 //
 // Descriptor (all keys but "size" optional):
 // {
@@ -80,6 +94,7 @@ class SimPlatform : public Platform {
   std::int64_t PerfCounter() override;
   std::uint32_t TickCount() override;
   bool PerfCounterIsCpuClock() override;
+  void Sleep(std::uint32_t milliseconds) override;
 
   // Test hooks.
   // Called before every read or write request with the disk number (-1 for
