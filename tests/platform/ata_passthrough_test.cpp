@@ -242,6 +242,104 @@ TEST(AtaPassThrough, FailedAnswers) {
   EXPECT_EQ(r.returned, 0u);
 }
 
+// SMART RETURN STATUS: non-data with CK_COND; the registers the drive
+// returns come back as an IDEREGS record after the output header, where the
+// Windows driver puts them, from descriptor or fixed-format sense.
+TEST(AtaPassThrough, ReturnStatusHandsBackTheRegisters) {
+  ScriptedSgIo sg;
+  sg.answer.status = 0x02;
+  sg.answer.driverStatus = 0x08;
+  struct Case {
+    const char* name;
+    Bytes sense;
+    std::uint8_t mid, high;
+  } cases[] = {
+      {"descriptor, good", DescriptorSense(0x01, 0x00, 0x1D, 0x00, 0x50), 0x4F, 0xC2},
+      {"descriptor, threshold exceeded",
+       {0x72, 0x01, 0x00, 0x1D, 0, 0, 0,    14, 0x09, 0x0C, 0x00,
+        0x00, 0,    1,    0,    1, 0, 0xF4, 0,  0x2C, 0xA0, 0x50},
+       0xF4,
+       0x2C},
+      {"fixed, threshold exceeded",
+       {0x70, 0, 0x01, 0x00, 0x50, 0xA0, 0x01, 10, 0, 0x01, 0xF4, 0x2C, 0x00, 0x1D},
+       0xF4,
+       0x2C},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    sg.seen.clear();
+    sg.answer.sense = c.sense;
+    const SENDCMDINPARAMS in = Command(0, 0xDA, kSmart);
+    SENDCMDOUTPARAMS512 out;
+    std::memset(&out, 0xCC, sizeof out);
+    std::uint32_t returned = 0;
+    ASSERT_TRUE(
+        AtaControl(3, true, SMART_SEND_DRIVE_COMMAND, &in, kSendCmdInLength, &out, 24, &returned));
+    EXPECT_EQ(returned, 24u);
+    EXPECT_EQ(out.cBufferSize, 8u);
+    ASSERT_EQ(sg.seen.size(), 1u);
+    EXPECT_EQ(sg.seen[0].cdb,
+              (Bytes{0x85, 0x06, 0x20, 0, 0xDA, 0, 1, 0, 1, 0, 0x4F, 0, 0xC2, 0xA0, 0xB0, 0}));
+    IDEREGS regs;
+    std::memcpy(&regs, out.bBuffer, sizeof regs);
+    EXPECT_EQ(regs.bFeaturesReg, 0x00);  // error
+    EXPECT_EQ(regs.bSectorCountReg, 1);
+    EXPECT_EQ(regs.bSectorNumberReg, 1);
+    EXPECT_EQ(regs.bCylLowReg, c.mid);
+    EXPECT_EQ(regs.bCylHighReg, c.high);
+    EXPECT_EQ(regs.bDriveHeadReg, 0xA0);
+    EXPECT_EQ(regs.bCommandReg, 0x50);  // status
+    EXPECT_EQ(out.bBuffer[8], 0xCC);    // nothing past the record
+  }
+  // An answer without sense carries no registers: the header alone, so that
+  // no verdict is read from bytes the drive never sent.
+  sg.answer = {};
+  const SENDCMDINPARAMS in = Command(0, 0xDA, kSmart);
+  SENDCMDOUTPARAMS512 out;
+  std::memset(&out, 0xCC, sizeof out);
+  std::uint32_t returned = 0;
+  ASSERT_TRUE(
+      AtaControl(3, true, SMART_SEND_DRIVE_COMMAND, &in, kSendCmdInLength, &out, 24, &returned));
+  EXPECT_EQ(returned, 16u);
+  EXPECT_EQ(out.cBufferSize, 0u);
+  EXPECT_EQ(out.bBuffer[4], 0);
+  // SMART ENABLE keeps its 16-byte answer even with room for more.
+  sg.answer.sense = DescriptorSense(0x01, 0x00, 0x1D, 0x00, 0x50);
+  sg.answer.status = 0x02;
+  const SENDCMDINPARAMS enable = Command(0, kEnableOperations, kSmart);
+  ASSERT_TRUE(AtaControl(3, true, SMART_SEND_DRIVE_COMMAND, &enable, kSendCmdInLength, &out, 24,
+                         &returned));
+  EXPECT_EQ(returned, 16u);
+}
+
+// EXECUTE OFF-LINE IMMEDIATE is non-data with the sub-command in LBA low;
+// READ LOG reads one sector (PIO data-in) of the log named in LBA low.
+TEST(AtaPassThrough, SelfTestAndReadLogCommandBlocks) {
+  ScriptedSgIo sg;
+  sg.answer.data = Sector(9);
+  SENDCMDINPARAMS in = Command(0, 0xD4, kSmart);
+  in.irDriveRegs.bSectorNumberReg = 2;  // extended, off-line mode
+  Result r = Send(in);
+  ASSERT_TRUE(r.ok) << r.error;
+  in = Command(1, 0xD5, kSmart);
+  in.irDriveRegs.bSectorNumberReg = 0x06;
+  r = Receive(in);
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(Bytes(r.out.bBuffer, r.out.bBuffer + 512), Sector(9));
+  ASSERT_EQ(sg.seen.size(), 2u);
+  EXPECT_EQ(sg.seen[0].cdb,
+            (Bytes{0x85, 0x06, 0x20, 0, 0xD4, 0, 1, 0, 2, 0, 0x4F, 0, 0xC2, 0xA0, 0xB0, 0}));
+  EXPECT_EQ(sg.seen[1].cdb,
+            (Bytes{0x85, 0x08, 0x0E, 0, 0xD5, 0, 1, 0, 6, 0, 0x4F, 0, 0xC2, 0xA0, 0xB0, 0}));
+  // A drive that aborts the self-test (ABRT in the error register).
+  sg.answer.status = 0x02;
+  sg.answer.sense = DescriptorSense(0x0B, 0x00, 0x00, 0x04, 0x51);
+  r = Send(Command(0, 0xD4, kSmart));
+  EXPECT_FALSE(r.ok);
+  EXPECT_EQ(r.out.DriverStatus.bDriverError, 1);
+  EXPECT_EQ(r.out.DriverStatus.bIDEError, 0x04);
+}
+
 // libata answers a failed pass-through command in fixed format by default
 // (D_SENSE off): the VALID bit set, the ERROR and STATUS registers in bytes 3
 // and 4, and the sense key and code derived from the error (ABRT: ABORTED

@@ -59,6 +59,10 @@ struct AtaOutcome {
   std::uint32_t sysError = 0;
   std::uint8_t driverError = 0;
   std::uint8_t ideError = 0;
+  // The registers the drive returned (CK_COND), as an IDEREGS record: error,
+  // count, LBA low, mid, high, device, status.
+  bool haveRegs = false;
+  IDEREGS regs{};
 };
 
 // Runs one ATA command and interprets the SCSI / host / driver status and
@@ -103,6 +107,9 @@ AtaOutcome RunAta(int fd, const std::uint8_t regs[7], bool dataIn, std::uint8_t*
           haveAtaStatus = true;
           ataError = req.sense[i + 3];
           ataStatus = req.sense[i + 13];
+          const std::uint8_t* d = req.sense + i;
+          o.haveRegs = true;
+          o.regs = {d[3], d[5], d[7], d[9], d[11], d[12], d[13], 0};
         }
         i += len;
       }
@@ -119,6 +126,13 @@ AtaOutcome RunAta(int fd, const std::uint8_t regs[7], bool dataIn, std::uint8_t*
         haveAtaStatus = true;
         ataError = req.sense[3];
         ataStatus = req.sense[4];
+        // The LBA bytes follow in the command-specific information (bytes 9
+        // to 11); the count and device in the information bytes.
+        if (req.senseLen >= 12) {
+          const std::uint8_t* f = req.sense;
+          o.haveRegs = true;
+          o.regs = {f[3], f[6], f[9], f[10], f[11], f[5], f[4], 0};
+        }
       }
     }
   }
@@ -233,18 +247,32 @@ bool AtaControl(int fd, bool block, std::uint32_t code, const void* in, std::uin
     return false;
   }
   auto* o = static_cast<std::uint8_t*>(out);
-  std::memset(o, 0, dataIn ? kSendCmdOutHeader + 512 : kSendCmdOutHeader);
+  std::memset(o, 0,
+              dataIn ? kSendCmdOutHeader + 512
+                     : std::min<std::uint32_t>(outLen, kSendCmdOutHeader + sizeof(IDEREGS)));
   const AtaOutcome r = RunAta(fd, regs, dataIn, dataIn ? o + kSendCmdOutHeader : nullptr);
   SENDCMDOUTPARAMS head{};
   head.cBufferSize = dataIn ? 512 : 0;
   head.DriverStatus.bDriverError = r.driverError;
   head.DriverStatus.bIDEError = r.ideError;
+  // SMART RETURN STATUS answers, as the Windows driver does, with the
+  // registers the drive returned as an IDEREGS record in the data area.
+  const bool returnStatus = !dataIn && regs[6] == 0xB0 && regs[0] == 0xDA;
+  const bool withRegs =
+      returnStatus && r.ok && r.haveRegs && outLen >= kSendCmdOutHeader + sizeof(IDEREGS);
+  if (withRegs) {
+    head.cBufferSize = sizeof(IDEREGS);
+    std::memcpy(o + kSendCmdOutHeader, &r.regs, sizeof(IDEREGS));
+  }
   std::memcpy(o, &head, kSendCmdOutHeader);
   if (!r.ok) {
     Platform::SetLastError(r.sysError);
     return false;
   }
-  if (returned) *returned = dataIn ? kSendCmdOutHeader + 512 : kSendCmdOutHeader;
+  if (returned)
+    *returned = dataIn     ? kSendCmdOutHeader + 512
+                : withRegs ? kSendCmdOutHeader + static_cast<std::uint32_t>(sizeof(IDEREGS))
+                           : kSendCmdOutHeader;
   return true;
 }
 

@@ -1,6 +1,10 @@
 // SMART requests on Linux: SMART_GET_VERSION, SMART_SEND_DRIVE_COMMAND and
 // SMART_RCV_DRIVE_DATA are carried out as SCSI ATA PASS-THROUGH (16)
-// commands through SG_IO, with the registers of SENDCMDINPARAMS.
+// commands through SG_IO, with the registers of SENDCMDINPARAMS. Non-data
+// commands set CK_COND, so that the drive's registers come back in the sense
+// data (the ATA Status Return descriptor, or fixed-format sense); SMART
+// RETURN STATUS hands them on as an IDEREGS record in the output's data area,
+// where the Windows driver puts them.
 //
 // Failures become a failing request with a system error code and a
 // DRIVERSTATUS.bDriverError value:
