@@ -37,4 +37,9 @@ bool ExecuteSelfTest(TIDE_SMART& drive, SelfTestKind kind, std::string* error);
 bool ReadSmartLog(TIDE_SMART& drive, std::uint8_t address, std::array<std::uint8_t, 512>* sector,
                   std::string* error);
 
+// The self-test execution status (from SMART READ DATA), the self-test log
+// and the summary error log of an open drive as report lines, each part
+// separated by an empty line; a part that cannot be read says why.
+void ReportSmartLogs(TIDE_SMART& drive, const TReportLineProc& line);
+
 }  // namespace dt

@@ -97,14 +97,14 @@ bool TIDE_SMART::HasSmartCommands() {
 
 bool TIDE_SMART::SendCommand(std::uint32_t code, std::uint8_t features, std::uint8_t command,
                              std::uint32_t bufferSize, void* out, std::uint32_t outLen,
-                             std::uint32_t* returned) {
+                             std::uint32_t* returned, std::uint8_t lbaLow) {
   SENDCMDINPARAMS in;
   std::memset(&in, 0, sizeof(in));
   std::memset(out, 0, outLen);
   in.cBufferSize = bufferSize;
   in.irDriveRegs.bFeaturesReg = features;
   in.irDriveRegs.bSectorCountReg = 1;
-  in.irDriveRegs.bSectorNumberReg = 1;
+  in.irDriveRegs.bSectorNumberReg = lbaLow;
   if (command == kAtaSmart) {
     in.irDriveRegs.bCylLowReg = 0x4F;
     in.irDriveRegs.bCylHighReg = 0xC2;
@@ -153,6 +153,12 @@ bool TIDE_SMART::ReadAttributes(SENDCMDOUTPARAMS512* out, std::uint32_t* returne
 bool TIDE_SMART::ReadThresholds(SENDCMDOUTPARAMS512* out, std::uint32_t* returned) {
   return SendCommand(SMART_RCV_DRIVE_DATA, kSmartReadThresholds, kAtaSmart, 512, out, sizeof(*out),
                      returned);
+}
+
+bool TIDE_SMART::SmartCommand(std::uint32_t code, std::uint8_t features, std::uint8_t lbaLow,
+                              std::uint32_t bufferSize, void* out, std::uint32_t outLen,
+                              std::uint32_t* returned) {
+  return SendCommand(code, features, kAtaSmart, bufferSize, out, outLen, returned, lbaLow);
 }
 
 bool TIDE_SMART::LoadIdentify() {

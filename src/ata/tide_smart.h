@@ -74,6 +74,13 @@ class TIDE_SMART {
   bool ReadThresholds(SENDCMDOUTPARAMS512* out, std::uint32_t* returned);
   // IdentifyDrive into IdentifyResult; IdentifyValid := result.
   bool LoadIdentify();
+  // Any SMART sub-command (B0h): `features` selects it, `lbaLow` goes into
+  // the LBA low (sector number) register, the sector count is 1. The output
+  // record is `outLen` bytes; `bufferSize` is the data size the input
+  // record announces. Same failure codes as the commands above.
+  bool SmartCommand(std::uint32_t code, std::uint8_t features, std::uint8_t lbaLow,
+                    std::uint32_t bufferSize, void* out, std::uint32_t outLen,
+                    std::uint32_t* returned);
 
   // Identity from the IDENTIFY block, loading it first when it is not valid;
   // 0 or the empty text when IDENTIFY fails. The texts are not trimmed.
@@ -92,7 +99,7 @@ class TIDE_SMART {
   // Builds a command record, sends it and keeps the failure codes.
   bool SendCommand(std::uint32_t code, std::uint8_t features, std::uint8_t command,
                    std::uint32_t bufferSize, void* out, std::uint32_t outLen,
-                   std::uint32_t* returned);
+                   std::uint32_t* returned, std::uint8_t lbaLow = 1);
   std::uint8_t IdentifyCommand();
   bool EnsureIdentify();
 };

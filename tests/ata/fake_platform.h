@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -53,6 +54,13 @@ class FakeAtaPlatform : public PlatformWrapper {
   bool failIdentify = false, failSmart = false;
   std::uint32_t commandError = kErrIo;
   std::uint8_t driverStatus = 0;
+
+  // When set, answers SMART_SEND_DRIVE_COMMAND and SMART_RCV_DRIVE_DATA in
+  // place of the capture: gets the request's input record and the output
+  // buffer, returns the request's result.
+  std::function<bool(const std::uint8_t* in, std::uint8_t* out, std::uint32_t outLen,
+                     std::uint32_t* returned)>
+      smartAnswer;
 
   // Geometry answer; nullopt fails the request with geometryError.
   std::optional<DISK_GEOMETRY> geometry = MakeGeometry(16383, 16, 63, 512);
@@ -148,6 +156,9 @@ class FakeAtaPlatform : public PlatformWrapper {
         return true;
       case SMART_SEND_DRIVE_COMMAND:
       case SMART_RCV_DRIVE_DATA:
+        if (smartAnswer)
+          return smartAnswer(static_cast<const std::uint8_t*>(in), static_cast<std::uint8_t*>(out),
+                             outLen, returned);
         return Command(static_cast<const std::uint8_t*>(in), static_cast<std::uint8_t*>(out),
                        outLen, returned);
       default:
