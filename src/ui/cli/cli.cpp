@@ -26,6 +26,18 @@ InterruptGuard::~InterruptGuard() { std::signal(SIGINT, previous_); }
 
 bool InterruptGuard::Interrupted() const { return g_interrupted.load(); }
 
+int PhysicalDriveNumber(const std::string& device) {
+  if (!device.empty() && device.find_first_not_of("0123456789") == std::string::npos &&
+      device.size() <= 2)
+    return std::stoi(device);
+  for (int n = 0; n < 100; ++n) {
+    const std::string p = Sys().PhysicalDrivePath(n);
+    if (p.empty()) break;
+    if (p == device) return n;
+  }
+  return -1;
+}
+
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   CLI::App app{"disktest: read-speed test, surface scan and ATA SMART / IDENTIFY report of disks",
                "disktest-cli"};
@@ -49,6 +61,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   AddSurfaceCommand(app, commands);
   AddSpeedCommand(app, commands);
   AddSmartCommand(app, commands);
+  AddSelfTestCommand(app, commands);
 
   std::vector<std::string> rev(args.rbegin(), args.rend());
   if (!rev.empty()) rev.pop_back();  // the program name

@@ -42,9 +42,14 @@ class InterruptGuard {
   void (*previous_)(int);
 };
 
+// The number of a physical disk given as `list` shows it (a number) or as
+// its device path; -1 when it is neither.
+int PhysicalDriveNumber(const std::string& device);
+
 void AddListCommand(CLI::App& root, std::vector<Command>& commands);
 void AddSpeedCommand(CLI::App& root, std::vector<Command>& commands);
 void AddSmartCommand(CLI::App& root, std::vector<Command>& commands);
 void AddSurfaceCommand(CLI::App& root, std::vector<Command>& commands);
+void AddSelfTestCommand(CLI::App& root, std::vector<Command>& commands);
 
 }  // namespace dt::cli

@@ -4,7 +4,9 @@
 #include <nlohmann/json.hpp>
 #include <ostream>
 
+#include "ata/smart_commands.h"
 #include "ata/smart_flow.h"
+#include "device/text.h"
 #include "platform/platform.h"
 #include "ui/cli/cli.h"
 
@@ -18,24 +20,12 @@ struct SmartArgs {
   bool helpTexts = false;
   std::string identify;
   bool json = false;
+  bool logs = false;
 };
 SmartArgs g_args;
 
-// A disk number of `list`, or the device path of one.
-int DriveNumberFor(const std::string& device) {
-  if (!device.empty() && device.find_first_not_of("0123456789") == std::string::npos &&
-      device.size() <= 2)
-    return std::stoi(device);
-  for (int n = 0; n < 100; ++n) {
-    const std::string p = Sys().PhysicalDrivePath(n);
-    if (p.empty()) break;
-    if (p == device) return n;
-  }
-  return -1;
-}
-
 int RunSmart(std::ostream& out, std::ostream& err) {
-  const int n = DriveNumberFor(g_args.device);
+  const int n = PhysicalDriveNumber(g_args.device);
   if (n < 0) {
     err << "disktest-cli: " << g_args.device
         << " is not a physical disk of the list (see disktest-cli list)\n";
@@ -76,6 +66,18 @@ int RunSmart(std::ostream& out, std::ostream& err) {
     lines.push_back(l);
     out << l << "\n";
   });
+  if (g_args.logs) {
+    // The logs follow the report, which stays as it is; a log that cannot
+    // be read says so in its place.
+    out << "\n";
+    TIDE_SMART drive;
+    if (drive.OpenDrive(n)) {
+      ReportSmartLogs(drive, [&](const std::string& l) { out << l << "\n"; });
+    } else {
+      out << "SMART logs: the drive could not be opened:" << SystemErrorText(drive.LastError)
+          << "\n";
+    }
+  }
   return FailureLines(lines).empty() ? kExitOk : kExitFailure;
 }
 
@@ -94,8 +96,11 @@ void AddSmartCommand(CLI::App& root, std::vector<Command>& commands) {
                   "Append the IDENTIFY DEVICE report in English or Russian")
       ->check(CLI::IsMember({"en", "ru"}))
       ->option_text("en|ru");
-  app->add_flag("--json", g_args.json,
-                "Print identity and attribute table as JSON (schema in README.md)");
+  auto* json = app->add_flag("--json", g_args.json,
+                             "Print identity and attribute table as JSON (schema in README.md)");
+  app->add_flag("--logs", g_args.logs,
+                "Append the self-test status, the self-test log and the summary error log")
+      ->excludes(json);
   commands.push_back({app, &RunSmart});
 }
 

@@ -1,0 +1,180 @@
+// disktest-cli selftest: starts or aborts a SMART self-test of a physical
+// disk, and with --wait follows it to its end through the self-test
+// execution status of the SMART data.
+#include <CLI/CLI.hpp>
+#include <array>
+#include <ostream>
+
+#include "ata/smart_commands.h"
+#include "ata/smart_logs.h"
+#include "device/text.h"
+#include "platform/platform.h"
+#include "ui/cli/cli.h"
+
+namespace dt::cli {
+
+namespace {
+
+// Exit codes of a self-test followed with --wait.
+constexpr int kExitNotCompleted = 3;  // aborted by the host or interrupted by a reset
+constexpr int kExitTestFailed = 4;    // the test found a fault
+constexpr int kExitInterrupted = 130;
+
+// How often the status is read while a test runs, and the steps of the wait
+// in between, so that Ctrl+C is seen at once.
+constexpr std::uint32_t kPollMs = 5000;
+constexpr std::uint32_t kStepMs = 100;
+// A drive may take a moment to show a test it has just started: until then
+// the status byte still holds the last test's outcome.
+constexpr std::uint32_t kStartGraceMs = 15000;
+
+struct SelfTestArgs {
+  std::string device;
+  std::string kind;
+  bool wait = false;
+};
+SelfTestArgs g_args;
+
+SelfTestKind KindOf(const std::string& name) {
+  if (name == "short") return SelfTestKind::Short;
+  if (name == "long") return SelfTestKind::Extended;
+  if (name == "conveyance") return SelfTestKind::Conveyance;
+  return SelfTestKind::Abort;
+}
+
+// The SMART data sector, or nothing when it cannot be read.
+bool ReadSmartData(TIDE_SMART& drive, std::array<std::uint8_t, 512>* sector) {
+  SENDCMDOUTPARAMS512 out;
+  std::uint32_t returned = 0;
+  if (!drive.ReadAttributes(&out, &returned)) return false;
+  std::copy(out.bBuffer, out.bBuffer + 512, sector->begin());
+  return true;
+}
+
+std::string StatusReadError(const TIDE_SMART& drive) {
+  return "the self-test status could not be read (SMART READ DATA: " +
+         DriverErrorText(drive.DriverError) + "," + SystemErrorText(drive.LastError) + ")";
+}
+
+int RunSelfTest(std::ostream& out, std::ostream& err) {
+  const int n = PhysicalDriveNumber(g_args.device);
+  if (n < 0) {
+    err << "disktest-cli: " << g_args.device
+        << " is not a physical disk of the list (see disktest-cli list)\n";
+    return kExitUsage;
+  }
+  const std::string path = Sys().PhysicalDrivePath(n);
+  const SelfTestKind kind = KindOf(g_args.kind);
+  const std::string name = g_args.kind == "long" ? "extended" : g_args.kind;
+  const std::string abortHint = "disktest-cli selftest " + std::to_string(n) + " abort stops it";
+
+  TIDE_SMART drive;
+  if (!drive.OpenDrive(n)) {
+    err << "disktest-cli: " << (path.empty() ? g_args.device : path)
+        << " cannot be opened:" << SystemErrorText(drive.LastError) << "\n";
+    return kExitFailure;
+  }
+  std::array<std::uint8_t, 512> data{};
+  const bool haveData = ReadSmartData(drive, &data);
+  int minutes = 0;
+  if (kind != SelfTestKind::Abort && haveData) {
+    const SelfTestProgress p = DecodeSelfTestProgress(data[kSelfTestStatusOffset]);
+    if (p.running) {
+      err << "disktest-cli: a self-test is already running on " << path << " ("
+          << p.remainingPercent << "% remaining); " << abortHint << "\n";
+      return kExitFailure;
+    }
+    const SelfTestCapabilities c = DecodeSelfTestCapabilities(data);
+    const bool offered = kind == SelfTestKind::Conveyance ? c.conveyance : c.selfTest;
+    if (!offered) {
+      err << "disktest-cli: " << path << " does not offer the " << name
+          << " self-test (its SMART data says so)\n";
+      return kExitFailure;
+    }
+    minutes = kind == SelfTestKind::Short      ? c.shortMinutes
+              : kind == SelfTestKind::Extended ? c.extendedMinutes
+                                               : c.conveyanceMinutes;
+  }
+  std::string error;
+  if (!ExecuteSelfTest(drive, kind, &error)) {
+    err << "disktest-cli: " << path << ": " << error << "\n";
+    return kExitFailure;
+  }
+  if (kind == SelfTestKind::Abort) {
+    out << "Asked " << path << " to abort its self-test\n";
+  } else {
+    out << "Started the " << name << " self-test on " << path;
+    if (minutes > 0)
+      out << " (the drive expects about " << minutes << (minutes == 1 ? " minute" : " minutes")
+          << ")";
+    out << "\n";
+  }
+  if (!g_args.wait) {
+    if (kind != SelfTestKind::Abort)
+      out << "The test runs in the drive; disktest-cli smart " << n
+          << " --logs shows its progress and result\n";
+    return kExitOk;
+  }
+  out.flush();
+
+  const InterruptGuard interrupt;
+  const std::uint32_t started = Sys().TickCount();
+  bool seenRunning = false;
+  int shown = -1;
+  SelfTestProgress p{};
+  for (;;) {
+    if (!ReadSmartData(drive, &data)) {
+      err << "disktest-cli: " << path << ": " << StatusReadError(drive) << "\n";
+      return kExitFailure;
+    }
+    p = DecodeSelfTestProgress(data[kSelfTestStatusOffset]);
+    if (p.running) {
+      seenRunning = true;
+      if (p.remainingPercent != shown) {
+        out << "In progress: " << p.remainingPercent << "% remaining\n";
+        out.flush();
+        shown = p.remainingPercent;
+      }
+    } else if (seenRunning || kind == SelfTestKind::Abort ||
+               Sys().TickCount() - started >= kStartGraceMs) {
+      break;
+    }
+    for (std::uint32_t waited = 0; waited < kPollMs && !interrupt.Interrupted(); waited += kStepMs)
+      Sys().Sleep(kStepMs);
+    if (interrupt.Interrupted()) {
+      out << "Stopped waiting; the self-test goes on in the drive (" << abortHint << ")\n";
+      return kExitInterrupted;
+    }
+  }
+
+  out << "Self-test status: " << p.text << "\n";
+  // The newest entry of the log names the first failing sector.
+  std::array<std::uint8_t, 512> sector{};
+  if (p.status >= 3 && p.status <= 8 && ReadSmartLog(drive, kLogSelfTest, &sector, &error)) {
+    const auto log = DecodeSelfTestLog(sector);
+    if (log && !log->entries.empty() && log->entries[0].failingLba)
+      out << "First failing LBA: " << *log->entries[0].failingLba << "\n";
+  }
+  if (p.status == 0) return kExitOk;
+  if (p.status == 1 || p.status == 2)
+    return kind == SelfTestKind::Abort ? kExitOk : kExitNotCompleted;
+  if (p.status >= 3 && p.status <= 8) return kExitTestFailed;
+  return kExitFailure;
+}
+
+}  // namespace
+
+void AddSelfTestCommand(CLI::App& root, std::vector<Command>& commands) {
+  g_args = SelfTestArgs{};
+  CLI::App* app = root.add_subcommand(
+      "selftest", "Start or abort a SMART self-test of a physical disk (ATA pass-through)");
+  app->add_option("DEVICE", g_args.device, "Disk number of `list`, or its device path")->required();
+  app->add_option("TEST", g_args.kind, "short, long (extended), conveyance, or abort")
+      ->required()
+      ->check(CLI::IsMember({"short", "long", "conveyance", "abort"}));
+  app->add_flag("--wait", g_args.wait,
+                "Show the progress until the test ends (Ctrl+C stops waiting, not the test)");
+  commands.push_back({app, &RunSelfTest});
+}
+
+}  // namespace dt::cli
