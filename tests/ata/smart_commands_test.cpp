@@ -186,7 +186,9 @@ std::string DerivedCapture(const std::string& name, const std::string& from, std
     pos += 8 + len;
   }
   for (const auto& [tag, body] : add) AppendSection(file, tag, body);
-  const std::string path = (std::filesystem::temp_directory_path() / ("dt_" + name)).string();
+  // Forward slashes: the path goes into a JSON text.
+  const std::string path =
+      (std::filesystem::temp_directory_path() / ("dt_" + name)).generic_string();
   std::ofstream(path, std::ios::binary)
       .write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
   return path;
@@ -354,6 +356,8 @@ TEST(SimSelfTest, LogsAndVerdictFromTheCapture) {
   ASSERT_TRUE(drive.OpenDrive(3));
   EXPECT_EQ(ReturnSmartStatus(drive), SmartStatus::Unknown);
   EXPECT_FALSE(ExecuteSelfTest(drive, SelfTestKind::Short, &error));
+  std::error_code ec;
+  std::filesystem::remove(bad, ec);
 }
 
 TEST(SimSelfTest, ACaptureTakenDuringATestGoesOnWithIt) {
