@@ -360,22 +360,5 @@ TEST(SimSelfTest, LogsAndVerdictFromTheCapture) {
   std::filesystem::remove(bad, ec);
 }
 
-TEST(SimSelfTest, ACaptureTakenDuringATestGoesOnWithIt) {
-  // SAMSUNG MMCQE28G8MUP was captured with 70% of a self-test left; its
-  // extended test takes 36 minutes.
-  SimMachine m(Machine(R"({"disks": [{"capture": "SAMSUNG_MMCQE28G8MUP--0VA_VAM08L1Q.cap"}]})"));
-  TIDE_SMART drive;
-  ASSERT_TRUE(drive.OpenDrive(0));
-  EXPECT_EQ(SmartData(drive)[363], 0xF7);
-  m.sim->Sleep(4 * kMinute);
-  EXPECT_EQ(SmartData(drive)[363], 0xF6);
-  std::string error;
-  ASSERT_TRUE(ExecuteSelfTest(drive, SelfTestKind::Abort, &error));
-  EXPECT_EQ(SmartData(drive)[363], 0x16);
-  const SelfTestLog log = ReadSelfTestLog(drive);
-  ASSERT_EQ(log.entries.size(), 1u);
-  EXPECT_EQ(log.entries[0].status, 1);
-}
-
 }  // namespace
 }  // namespace dt

@@ -259,36 +259,5 @@ TEST(SelfTestStatusByte, ProgressAndOutcome) {
   EXPECT_FALSE(DecodeSelfTestCapabilities(data).selfTest);
 }
 
-TEST(SmartLogReport, TablesOfBothLogs) {
-  Sector s{};
-  Put16(s, 0, 1);
-  PutSelfTest(s, 1, 1, 0x00, 4998, 0xFFFFFFFFu);
-  PutSelfTest(s, 2, 2, 0x74, 5000, 123456);
-  s[508] = 2;
-  std::vector<std::string> lines;
-  const auto add = [&](const std::string& l) { lines.push_back(l); };
-  ReportSelfTestLog(*DecodeSelfTestLog(s), add);
-  ASSERT_EQ(lines.size(), 5u);
-  EXPECT_EQ(lines[0], "SMART self-test log (revision 1)");
-  EXPECT_EQ(lines[1], "Warning: the log's checksum is wrong");
-  EXPECT_EQ(lines[3],
-            "  1  Extended offline      Failed: read element                      40%   5000  "
-            "123456");
-  EXPECT_EQ(lines[4],
-            "  2  Short offline         Completed without error                    0%   4998  -");
-
-  Sector e{};
-  e[0] = 1;
-  e[1] = 1;
-  Put16(e, 452, 3);
-  PutError(e, 1, {0xC8, 0, 0x40, 0x51, 0xE0, 0x03, 5, 12});
-  Checksum(e);
-  lines.clear();
-  ReportErrorLog(*DecodeSummaryErrorLog(e), add);
-  ASSERT_EQ(lines.size(), 4u);
-  EXPECT_EQ(lines[1], "Errors logged: 3");
-  EXPECT_EQ(lines[3], "    3     12  C8h      00h       51h     40h            5  Active or idle");
-}
-
 }  // namespace
 }  // namespace dt
