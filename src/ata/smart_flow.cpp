@@ -1,5 +1,8 @@
 #include "ata/smart_flow.h"
 
+#include <algorithm>
+
+#include "ata/health.h"
 #include "ata/identify_report.h"
 #include "ata/smart_report.h"
 
@@ -38,6 +41,10 @@ std::string BuildSmartReport(int driveNumber, const SmartOptions& options,
   const std::string title = CleanText(smart.GetModel()) + " " + CleanText(smart.GetFirmware()) +
                             " " + CleanText(smart.GetSerial()) + " ";
   smart.CloseDrive();
+  if (options.health) {
+    counted("");
+    ReportHealth(ReadHealth(driveNumber), counted);
+  }
   return title;
 }
 
@@ -49,6 +56,26 @@ std::vector<std::string> FailureLines(const std::vector<std::string>& lines) {
     for (const char* p : kStarts)
       if (l.rfind(p, 0) == 0) out.push_back(l);
     if (l.find("THRESHOLD read Error") != std::string::npos) out.push_back("THRESHOLD read Error");
+  }
+  return out;
+}
+
+std::vector<SmartAttribute> DecodeSmartAttributes(const std::uint8_t* data,
+                                                  const std::uint8_t* thresholds) {
+  std::vector<SmartAttribute> out;
+  for (int i = 0; i < kSmartSlots; ++i) {
+    const std::uint8_t* e = data + 2 + i * kSmartEntrySize;
+    if (e[0] == 0) continue;
+    SmartAttribute a;
+    a.slot = i;
+    a.id = e[0];
+    a.name = Trim(AttributeName(e[0]));
+    a.flags = static_cast<std::uint16_t>(e[1] | (e[2] << 8));
+    a.value = e[3];
+    a.worst = e[4];
+    for (int b = 5; b >= 0; --b) a.raw = (a.raw << 8) | e[5 + b];
+    if (thresholds) a.threshold = thresholds[2 + i * kSmartEntrySize + 1];
+    out.push_back(a);
   }
   return out;
 }
@@ -74,21 +101,11 @@ SmartSummary ReadSmartSummary(int driveNumber) {
   SENDCMDOUTPARAMS512 data{}, thresholds{};
   std::uint32_t n = 0;
   if (smart.EnableSmart() && smart.ReadAttributes(&data, &n)) {
+    s.dataSector.emplace();
+    std::copy(data.bBuffer, data.bBuffer + 512, s.dataSector->begin());
     const bool haveThresholds = smart.ReadThresholds(&thresholds, &n);
-    for (int i = 0; i < kSmartSlots; ++i) {
-      const std::uint8_t* e = data.bBuffer + 2 + i * kSmartEntrySize;
-      if (e[0] == 0) continue;
-      SmartAttribute a;
-      a.slot = i;
-      a.id = e[0];
-      a.name = Trim(AttributeName(e[0]));
-      a.flags = static_cast<std::uint16_t>(e[1] | (e[2] << 8));
-      a.value = e[3];
-      a.worst = e[4];
-      for (int b = 5; b >= 0; --b) a.raw = (a.raw << 8) | e[5 + b];
-      if (haveThresholds) a.threshold = thresholds.bBuffer[2 + i * kSmartEntrySize + 1];
-      s.attributes.push_back(a);
-    }
+    s.attributes =
+        DecodeSmartAttributes(data.bBuffer, haveThresholds ? thresholds.bBuffer : nullptr);
   }
   smart.CloseDrive();
   return s;

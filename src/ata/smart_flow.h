@@ -3,6 +3,7 @@
 // that the SMART window shows and prints. The CLI prints the same lines.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -17,9 +18,11 @@ struct SmartOptions {
   bool help = false;      // "Print help": help level 7
   bool identify = false;  // "Include Identyfy Block Report"
   bool english = true;    // "Englesh Identify block report"
+  bool health = false;    // the "Health" section at the end (see ata/health.h)
 };
 
-// The report lines go to `line`; returns the drive title
+// The report lines go to `line` (with `health`, the "Health" section of
+// ata/health.h follows everything else); returns the drive title
 // (model + " " + firmware + " " + serial + " ", three blanks when IDENTIFY
 // fails). The drive is closed before the function returns.
 std::string BuildSmartReport(int driveNumber, const SmartOptions& options,
@@ -48,10 +51,16 @@ struct SmartSummary {
   std::uint32_t sectors28 = 0;
   std::uint64_t sectors48 = 0;
   std::vector<SmartAttribute> attributes;  // slots with a non-zero ID
-  std::vector<std::string> errors;         // the report's failure lines
+  // The SMART data sector as read; none when it could not be read.
+  std::optional<std::array<std::uint8_t, 512>> dataSector;
+  std::vector<std::string> errors;  // the report's failure lines
 };
 
 SmartSummary ReadSmartSummary(int driveNumber);
+// The attribute slots with a non-zero ID of a SMART data sector, each with
+// the threshold of the same slot of `thresholds` (none when it is null).
+std::vector<SmartAttribute> DecodeSmartAttributes(const std::uint8_t* data,
+                                                  const std::uint8_t* thresholds);
 // The failure lines among report lines.
 std::vector<std::string> FailureLines(const std::vector<std::string>& lines);
 

@@ -1,0 +1,283 @@
+#include "ata/health.h"
+
+#include <algorithm>
+#include <span>
+
+#include "ata/smart_report.h"
+#include "device/text.h"
+
+namespace dt {
+
+namespace {
+
+// Offsets in the SMART data sector.
+constexpr std::size_t kOfflineCapability = 367;   // bit 4: self-tests
+constexpr std::size_t kErrorLogCapability = 370;  // bit 0: error logging
+
+constexpr std::size_t kLabelWidth = 37;
+
+std::string Num(std::uint64_t v) {
+  return std::to_string(v);
+}
+
+bool ValidValue(std::uint8_t v) {
+  return v >= 1 && v <= 253;
+}
+
+const SmartAttribute* Find(const std::vector<SmartAttribute>& attributes, std::uint8_t id) {
+  for (const SmartAttribute& a : attributes)
+    if (a.id == id) return &a;
+  return nullptr;
+}
+
+std::string Label(const std::string& text) {
+  return PadRight(text, kLabelWidth) + ": ";
+}
+
+std::string AttributeTitle(const SmartAttribute& a) {
+  return "attribute " + Num(a.id) + " " + PlainAttributeName(a.id);
+}
+
+// A failing self-test: from the newest finished entry of the log when the
+// log was read, else from the self-test execution status byte.
+std::optional<std::string> FailedSelfTest(const AtaHealthData& d) {
+  if (d.selfTestLog) {
+    for (const SelfTestEntry& e : d.selfTestLog->entries) {
+      if (e.status == 15) continue;  // still running
+      if (!e.failed) return std::nullopt;
+      std::string text = "the last self-test failed: " + e.typeText + ", " + e.statusText;
+      if (e.failingLba) text += ", first failing LBA " + Num(*e.failingLba);
+      return text + " (self-test log, at " + Num(e.powerOnHours) + " power-on hours)";
+    }
+    return std::nullopt;
+  }
+  if (d.selfTestByte) {
+    const SelfTestProgress p = DecodeSelfTestProgress(*d.selfTestByte);
+    if (p.status >= 3 && p.status <= 8)
+      return "the last self-test failed: " + p.text + " (self-test execution status " +
+             Num(p.status) + ")";
+  }
+  return std::nullopt;
+}
+
+// One sector of a log that the drive says it keeps.
+std::optional<std::array<std::uint8_t, 512>> ReadLog(TIDE_SMART& smart, bool kept,
+                                                     std::uint8_t address, const std::string& name,
+                                                     std::string* error) {
+  if (!kept) {
+    *error = "the drive keeps no " + name;
+    return std::nullopt;
+  }
+  std::array<std::uint8_t, 512> sector{};
+  if (!ReadSmartLog(smart, address, &sector, error)) return std::nullopt;
+  return sector;
+}
+
+const char* StatusText(SmartStatus s) {
+  switch (s) {
+    case SmartStatus::Good:
+      return "good";
+    case SmartStatus::ThresholdExceeded:
+      return "threshold exceeded";
+    case SmartStatus::Unknown:
+      break;
+  }
+  return "unknown";
+}
+
+}  // namespace
+
+const char* VerdictName(Verdict v) {
+  switch (v) {
+    case Verdict::Good:
+      return "GOOD";
+    case Verdict::Caution:
+      return "CAUTION";
+    case Verdict::Bad:
+      return "BAD";
+  }
+  return "GOOD";
+}
+
+std::string PlainAttributeName(std::uint8_t id) {
+  // The report's name: a three-character marker column, the name, a blank.
+  const std::string name = AttributeName(id);
+  if (name.size() < 4) return std::string();
+  std::string plain = name.substr(3);
+  while (!plain.empty() && plain.back() == ' ') plain.pop_back();
+  return plain;
+}
+
+std::uint64_t AtaCount(const SmartAttribute& a) {
+  return a.raw & 0xFFFF;
+}
+
+std::optional<int> AtaTemperature(const std::vector<SmartAttribute>& attributes) {
+  for (const std::uint8_t id : {std::uint8_t{194}, std::uint8_t{190}}) {
+    const SmartAttribute* a = Find(attributes, id);
+    if (!a) continue;
+    const int t = static_cast<int>(a->raw & 0xFF);
+    if (t >= 1 && t <= 127) return t;
+  }
+  return std::nullopt;
+}
+
+std::optional<std::uint64_t> AtaPowerOnHours(const std::vector<SmartAttribute>& attributes) {
+  const SmartAttribute* a = Find(attributes, 9);
+  if (!a) return std::nullopt;
+  return a->raw & 0xFFFFFF;
+}
+
+VerdictResult AtaVerdict(const AtaHealthData& d) {
+  std::vector<std::string> bad, caution;
+  if (d.status == SmartStatus::ThresholdExceeded)
+    bad.push_back("the drive's SMART status says a threshold is exceeded");
+
+  for (const SmartAttribute& a : d.attributes) {
+    if (!a.threshold || *a.threshold == 0) continue;
+    const std::uint8_t t = *a.threshold;
+    const bool prefailure = (a.flags & 1) != 0;
+    if (ValidValue(a.value) && a.value <= t) {
+      const std::string text = AttributeTitle(a) + ": value " + Num(a.value) +
+                               " is at or below its threshold " + Num(t) +
+                               (prefailure ? " (pre-failure)" : " (old-age)");
+      (prefailure ? bad : caution).push_back(text);
+    } else if (ValidValue(a.worst) && a.worst <= t) {
+      caution.push_back(AttributeTitle(a) + ": worst value " + Num(a.worst) +
+                        " was at or below its threshold " + Num(t));
+    }
+  }
+
+  static constexpr struct {
+    std::uint8_t id;
+    const char* what;
+  } kCounts[] = {{5, "reallocated sectors"},
+                 {196, "reallocation events"},
+                 {197, "pending sectors"},
+                 {198, "off-line uncorrectable sectors"}};
+  for (const auto& c : kCounts) {
+    const SmartAttribute* a = Find(d.attributes, c.id);
+    if (!a) continue;
+    const std::uint64_t n = AtaCount(*a);
+    if (n > 0) caution.push_back(Num(n) + " " + c.what + " (" + AttributeTitle(*a) + ")");
+  }
+
+  if (const auto failed = FailedSelfTest(d)) caution.push_back(*failed);
+
+  VerdictResult r;
+  r.verdict = !bad.empty() ? Verdict::Bad : !caution.empty() ? Verdict::Caution : Verdict::Good;
+  r.reasons = std::move(bad);
+  r.reasons.insert(r.reasons.end(), caution.begin(), caution.end());
+  return r;
+}
+
+DriveHealth AtaHealth(const SmartSummary& summary, AtaHealthData data) {
+  DriveHealth h;
+  h.protocol = "ata";
+  h.errors = summary.errors;
+  if (summary.identified) {
+    h.model = summary.model;
+    h.serial = summary.serial;
+    h.firmware = summary.firmware;
+  }
+  if (data.attributes.empty()) {
+    if (h.errors.empty()) h.errors.push_back("the drive reports no SMART attributes");
+    return h;
+  }
+  h.read = true;
+  const VerdictResult v = AtaVerdict(data);
+  h.verdict = v.verdict;
+  h.reasons = v.reasons;
+  if (data.status == SmartStatus::Unknown)
+    h.notes.push_back("the drive's own SMART status (RETURN STATUS) could not be read");
+  if (std::none_of(data.attributes.begin(), data.attributes.end(),
+                   [](const SmartAttribute& a) { return a.threshold.has_value(); }))
+    h.notes.push_back("the thresholds could not be read: no attribute was compared with one");
+  h.temperatureC = AtaTemperature(data.attributes);
+  h.powerOnHours = AtaPowerOnHours(data.attributes);
+  h.ata = std::move(data);
+  return h;
+}
+
+DriveHealth ReadHealth(int driveNumber) {
+  const SmartSummary summary = ReadSmartSummary(driveNumber);
+  AtaHealthData data;
+  data.attributes = summary.attributes;
+  if (!summary.attributes.empty()) {
+    TIDE_SMART smart;
+    if (smart.OpenDrive(driveNumber)) {
+      data.status = ReturnSmartStatus(smart);
+      const std::array<std::uint8_t, 512>* sector =
+          summary.dataSector ? &*summary.dataSector : nullptr;
+      if (sector) data.selfTestByte = (*sector)[kSelfTestStatusOffset];
+      const bool selfTests = sector && ((*sector)[kOfflineCapability] & 0x10) != 0;
+      const bool errorLogging = sector && ((*sector)[kErrorLogCapability] & 0x01) != 0;
+      if (const auto log =
+              ReadLog(smart, selfTests, kLogSelfTest, "self-test log", &data.selfTestLogError)) {
+        data.selfTestLog = DecodeSelfTestLog(*log);
+        if (!data.selfTestLog) data.selfTestLogError = "the self-test log sector holds no log";
+      }
+      if (const auto log =
+              ReadLog(smart, errorLogging, kLogSummaryError, "error log", &data.errorLogError)) {
+        data.errorLog = DecodeSummaryErrorLog(*log);
+        if (!data.errorLog) data.errorLogError = "the error log sector holds no log";
+      }
+      smart.CloseDrive();
+    }
+  }
+  return AtaHealth(summary, std::move(data));
+}
+
+void ReportHealth(const DriveHealth& h, const TReportLineProc& line) {
+  line("Health");
+  if (!h.read) {
+    line(Label("Verdict") + "the health could not be read");
+    for (const std::string& e : h.errors) line(Label("Error") + e);
+    return;
+  }
+  line(Label("Verdict") + VerdictName(h.verdict));
+  for (const std::string& r : h.reasons) line(Label("Reason") + r);
+  for (const std::string& n : h.notes) line(Label("Note") + n);
+  line(Label("Temperature") +
+       (h.temperatureC ? Num(static_cast<std::uint64_t>(*h.temperatureC)) + " C" : "unknown"));
+  line(Label("Power-on hours") + (h.powerOnHours ? Num(*h.powerOnHours) : "unknown"));
+  if (!h.ata) return;
+  const AtaHealthData& d = *h.ata;
+  line(Label("SMART status") + StatusText(d.status));
+
+  line(" ");
+  if (!d.selfTestLog) {
+    line(Label("Self-test log") + "not read: " + d.selfTestLogError);
+  } else {
+    line(Label("Self-test log") + "revision " +
+         Num(static_cast<std::uint64_t>(std::max(d.selfTestLog->revision, 0))) + ", " +
+         Num(d.selfTestLog->entries.size()) + " entries");
+    if (!d.selfTestLog->entries.empty())
+      line("  No. " + PadRight("Type", 20) + PadRight("Status", 50) + "Remaining  Hours  " +
+           "First failing LBA");
+    for (const SelfTestEntry& e : d.selfTestLog->entries)
+      line(PadLeft(Num(static_cast<std::uint64_t>(std::max(e.number, 0))), 5) + " " +
+           PadRight(e.typeText, 20) + PadRight(e.statusText, 50) +
+           PadLeft(Num(static_cast<std::uint64_t>(std::max(e.remainingPercent, 0))) + "%", 9) +
+           PadLeft(Num(e.powerOnHours), 7) + "  " + (e.failingLba ? Num(*e.failingLba) : "-"));
+  }
+
+  line(" ");
+  if (!d.errorLog) {
+    line(Label("Error log") + "not read: " + d.errorLogError);
+  } else {
+    line(Label("Error log") + "revision " +
+         Num(static_cast<std::uint64_t>(std::max(d.errorLog->revision, 0))) + ", " +
+         Num(static_cast<std::uint64_t>(std::max(d.errorLog->errorCount, 0))) +
+         " errors in the drive's life");
+    if (!d.errorLog->entries.empty())
+      line("  No.  Hours  Command  Status  Error  LBA        State");
+    for (const ErrorLogEntry& e : d.errorLog->entries)
+      line(PadLeft(Num(static_cast<std::uint64_t>(std::max(e.number, 0))), 5) +
+           PadLeft(Num(e.powerOnHours), 7) + "  " + PadRight(HexText(e.command, 2) + "h", 9) +
+           PadRight(HexText(e.status, 2) + "h", 8) + PadRight(HexText(e.error, 2) + "h", 7) +
+           PadRight(Num(e.lba), 11) + e.stateText);
+  }
+}
+
+}  // namespace dt

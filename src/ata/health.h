@@ -1,0 +1,103 @@
+// The health of a drive past the report: a verdict (GOOD, CAUTION, BAD) with
+// the findings that led to it, the temperature, the power-on hours and the
+// protocol's own data. The model is the same for every protocol; "ata" fills
+// `ata`, a second protocol adds its own part beside it.
+//
+// The verdict of an ATA drive:
+//   BAD      the drive's own SMART status (RETURN STATUS) says a threshold
+//            is exceeded, or a pre-failure attribute (flag bit 0) has a
+//            current value at or below its non-zero threshold;
+//   CAUTION  otherwise, reallocated sectors (5), reallocation events (196),
+//            pending sectors (197) or off-line uncorrectable sectors (198)
+//            above zero, any attribute whose worst value was at or below its
+//            non-zero threshold, or a last self-test that failed;
+//   GOOD     otherwise.
+// Normalised values outside 1-253 mean "no value" and are never compared;
+// a threshold of 0 never fails.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ata/smart_commands.h"
+#include "ata/smart_flow.h"
+#include "ata/smart_logs.h"
+#include "ata/tide_smart.h"
+
+namespace dt {
+
+enum class Verdict { Good, Caution, Bad };
+
+// "GOOD", "CAUTION" or "BAD".
+const char* VerdictName(Verdict v);
+
+// What was read from an ATA drive for its verdict.
+struct AtaHealthData {
+  std::vector<SmartAttribute> attributes;  // with thresholds where they could be read
+  SmartStatus status = SmartStatus::Unknown;
+  std::optional<std::uint8_t> selfTestByte;  // byte 363 of the SMART data sector
+  std::optional<SelfTestLog> selfTestLog;
+  std::string selfTestLogError;  // why there is no self-test log
+  std::optional<ErrorLogSummary> errorLog;
+  std::string errorLogError;  // why there is no error log summary
+};
+
+struct VerdictResult {
+  Verdict verdict = Verdict::Good;
+  std::vector<std::string> reasons;  // one per finding, the worst first
+};
+
+// The verdict rules above over what was read; no command is sent.
+VerdictResult AtaVerdict(const AtaHealthData& data);
+
+// The counter of attributes 5, 196, 197 and 198: the low 16-bit word of the
+// raw value. Drives keep other data in the upper words (some Fujitsu models
+// a second count in bytes 2-3 of 196 or in bytes 4-5 of 5, some Seagate
+// models vendor data in bytes 4-5 of 196), which is no sector count.
+std::uint64_t AtaCount(const SmartAttribute& a);
+// The temperature in °C: byte 0 of the raw value of attribute 194, else of
+// 190 (the other bytes hold the lowest and highest temperature, or nothing);
+// none without either or when that byte is 0 or above 127.
+std::optional<int> AtaTemperature(const std::vector<SmartAttribute>& attributes);
+// The power-on hours: bytes 0-2 of the raw value of attribute 9 read as
+// hours, the unit of most drives (the upper bytes hold vendor data on some);
+// the few models that count minutes or half-minutes there are not told
+// apart. None without attribute 9.
+std::optional<std::uint64_t> AtaPowerOnHours(const std::vector<SmartAttribute>& attributes);
+
+// The health of one drive, for every protocol.
+struct DriveHealth {
+  bool read = false;                // false: the health could not be read
+  std::vector<std::string> errors;  // why not, or what went wrong on the way
+  std::string protocol = "ata";
+  std::string model, serial, firmware;  // trimmed; empty when IDENTIFY failed
+  Verdict verdict = Verdict::Good;
+  std::vector<std::string> reasons;
+  std::vector<std::string> notes;  // what the verdict could not take into account
+  std::optional<int> temperatureC;
+  std::optional<std::uint64_t> powerOnHours;
+  std::optional<AtaHealthData> ata;
+};
+
+// The health of an ATA drive from what was read: verdict, reasons, notes,
+// temperature and power-on hours.
+DriveHealth AtaHealth(const SmartSummary& summary, AtaHealthData data);
+
+// Reads the health of physical drive `driveNumber`: identity, attributes
+// and thresholds (ReadSmartSummary), the drive's SMART status, and the
+// self-test log and the summary error log where the drive says it keeps
+// them. The drive is closed before the function returns.
+DriveHealth ReadHealth(int driveNumber);
+
+// The name of an attribute without the report's marker column: "Reallocated
+// Sector Count", "Unknown attribute".
+std::string PlainAttributeName(std::uint8_t id);
+
+// The "Health" section of the SMART report: verdict, reasons, SMART status,
+// temperature, power-on hours, the self-test log and the error log summary.
+void ReportHealth(const DriveHealth& health, const TReportLineProc& line);
+
+}  // namespace dt
