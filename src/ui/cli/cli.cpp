@@ -62,6 +62,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   AddSpeedCommand(app, commands);
   AddSmartCommand(app, commands);
   AddSelfTestCommand(app, commands);
+  AddHealthCommand(app, commands);
 
   std::vector<std::string> rev(args.rbegin(), args.rend());
   if (!rev.empty()) rev.pop_back();  // the program name

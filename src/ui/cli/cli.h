@@ -51,5 +51,6 @@ void AddSpeedCommand(CLI::App& root, std::vector<Command>& commands);
 void AddSmartCommand(CLI::App& root, std::vector<Command>& commands);
 void AddSurfaceCommand(CLI::App& root, std::vector<Command>& commands);
 void AddSelfTestCommand(CLI::App& root, std::vector<Command>& commands);
+void AddHealthCommand(CLI::App& root, std::vector<Command>& commands);
 
 }  // namespace dt::cli
