@@ -145,6 +145,11 @@ TEST(HealthCli, ExitCodesOfBadUnreadableAndUsage) {
   EXPECT_NE(r.out.find("Verdict                              : BAD\n"), std::string::npos);
   std::filesystem::remove_all(dir);
 
+  // The demo's failing disk, after its three others.
+  const Result demo = RunCli({"--demo", "health", "3"});
+  EXPECT_EQ(demo.code, 3);
+  EXPECT_NE(demo.out.find(": 529 pending sectors"), std::string::npos) << demo.out;
+
   // The demo's flash drive has no ATA pass-through.
   const Result none = RunCli({"--demo", "health", "2", "--json"});
   EXPECT_EQ(none.code, 1);
