@@ -62,6 +62,12 @@ constexpr std::array kControls = {
       264, 80, 153, 17, 126, true, false),
     C(Kind::CheckBox, "EnglishFlg", "Englesh Identify block report", "", 264, 96, 161, 15, 127,
       true, false, true),
+    // Off by default; on, the SMART report ends with the "Health" section.
+    // It sits in the free space of the bottom row, under the status labels
+    // and left of the "Errors" button.
+    C(Kind::CheckBox, "HealthFlg", "Print health verdict",
+      "Add the health verdict, its reasons and the self-test and error logs to the SMART report",
+      430, 96, 137, 15, 145, true, false),
     C(Kind::CentredLabel, "Label9", "Time", "", 345, 0, 73, 13, 128),
     C(Kind::Button, "Button5", "Printer setup", "", 345, 16, 75, 17, 129),
     C(Kind::Button, "Button6", "Preview", "", 345, 32, 75, 17, 130),
@@ -89,8 +95,8 @@ constexpr form::FormSpec kForm{"Form1",
                                8,
                                kControls};
 
-constexpr const char* kSmartControls[] = {"Button9", "HelpFlg", "SmartReserv", "IdentFlg",
-                                          "EnglishFlg"};
+constexpr const char* kSmartControls[] = {"Button9",  "HelpFlg",    "SmartReserv",
+                                          "IdentFlg", "EnglishFlg", "HealthFlg"};
 
 }  // namespace
 

@@ -16,7 +16,7 @@ TEST(MainWindowForm, IsSoundAndListsTheControlsInTheirOrder) {
   EXPECT_EQ(std::string(f.title).rfind("Disk read speed (", 0), 0u);
   EXPECT_EQ(f.clientWidth, 635);
   EXPECT_EQ(f.clientHeight, 465);
-  ASSERT_EQ(f.controls.size(), 44u);
+  ASSERT_EQ(f.controls.size(), 45u);
   EXPECT_STREQ(f.controls.front().name, "DriveComboBox1");
   EXPECT_STREQ(f.controls[5].name, "Button1");
   EXPECT_STREQ(f.controls.back().name, "Timer1");
@@ -51,13 +51,16 @@ TEST(MainWindowForm, PhysicalSwitchRunningStateAndResize) {
   main_window::PhysicalClick(s, true);
   EXPECT_FALSE(s["ComboBox2"].visible);
   EXPECT_TRUE(s["ComboBox1"].visible);
-  for (const char* n : {"Button9", "HelpFlg", "SmartReserv", "IdentFlg", "EnglishFlg"})
+  for (const char* n :
+       {"Button9", "HelpFlg", "SmartReserv", "IdentFlg", "EnglishFlg", "HealthFlg"})
     EXPECT_TRUE(s[n].enabled) << n;
   main_window::PhysicalClick(s, false);
   EXPECT_TRUE(s["ComboBox2"].visible);
   EXPECT_FALSE(s["ComboBox1"].visible);
   EXPECT_FALSE(s["Button9"].enabled);
+  EXPECT_FALSE(s["HealthFlg"].enabled);
   EXPECT_TRUE(s["EnglishFlg"].checked);
+  EXPECT_FALSE(s["HealthFlg"].checked);
 
   main_window::SetRunning(s, true);
   EXPECT_EQ(s["Button1"].text, "Stop");

@@ -24,6 +24,7 @@ void GetSmartClicked(const Forms& forms) {
   options.help = main.HelpFlg->isChecked();
   options.identify = main.IdentFlg->isChecked();
   options.english = main.EnglishFlg->isChecked();
+  options.health = main.HealthFlg->isChecked();
 
   forms.SMARTinfo->SMARTinfoTEXT->clear();
   forms.DataModule1->RxMemoryData2.clear();

@@ -56,6 +56,7 @@ TForm1::TForm1(MainThread& mainThread, QWidget* parent)
   Edit2 = b.Get<QLineEdit>("Edit2");
   SmartReserv = b.Get<QCheckBox>("SmartReserv");
   EnglishFlg = b.Get<QCheckBox>("EnglishFlg");
+  HealthFlg = b.Get<QCheckBox>("HealthFlg");
   Label9 = b.Get<QLabel>("Label9");
   Button5 = b.Get<QPushButton>("Button5");
   Button6 = b.Get<QPushButton>("Button6");

@@ -68,6 +68,7 @@ class TForm1 : public QWidget, private SpeedView {
   QLineEdit* Edit2;
   QCheckBox* SmartReserv;
   QCheckBox* EnglishFlg;
+  QCheckBox* HealthFlg;
   QLabel* Label9;
   QPushButton* Button5;
   QPushButton* Button6;

@@ -20,6 +20,7 @@ SmartOptions SmartOptionsOf(const TForm1& main) {
   options.help = main.HelpFlg->Checked();
   options.identify = main.IdentFlg->Checked();
   options.english = main.EnglishFlg->Checked();
+  options.health = main.HealthFlg->Checked();
   return options;
 }
 

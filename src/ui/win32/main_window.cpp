@@ -47,6 +47,7 @@ TForm1::TForm1(MainThread& mainThread)
   Edit2 = Get<Edit>("Edit2");
   SmartReserv = Get<CheckBox>("SmartReserv");
   EnglishFlg = Get<CheckBox>("EnglishFlg");
+  HealthFlg = Get<CheckBox>("HealthFlg");
   Label9 = Get<Label>("Label9");
   Button5 = Get<Button>("Button5");
   Button6 = Get<Button>("Button6");

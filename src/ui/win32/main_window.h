@@ -59,6 +59,7 @@ class TForm1 : public Form, private SpeedView {
   Edit* Edit2;
   CheckBox* SmartReserv;
   CheckBox* EnglishFlg;
+  CheckBox* HealthFlg;
   Label* Label9;
   Button* Button5;
   Button* Button6;

@@ -379,6 +379,24 @@ class SmartWindowTest : public QObject {
     }
   }
 
+  // "Print health verdict" adds the section of `disktest-cli health` (less
+  // its first line, the drive) after a blank line at the very end; off, the
+  // report is as it was.
+  void healthOptionEndsTheReportWithTheHealthSection() {
+    const Options o{false, false, true, true};
+    QVERIFY(!f_->HealthFlg->isChecked());
+    QCOMPARE(GetSmart(kSamsung, o).memo, Cli(kSamsung, o));
+    QStringList health = Run(DT_CLI_EXE, {"--sim", machineFile_, "health", "0"}).split('\n');
+    if (!health.isEmpty() && health.back().isEmpty()) health.pop_back();
+    QVERIFY(health.size() > 5);
+    QCOMPARE(health[1], QString("Health"));
+    health[0] = "";
+    f_->HealthFlg->setChecked(true);
+    const QStringList memo = GetSmart(kSamsung, o).memo;
+    QCOMPARE(memo, Cli(kSamsung, o) + health);
+    QCOMPARE(Records(), memo);
+  }
+
   void drivesThatFailStillShowTheirReport() {
     const Options all{true, true, true, true};
     // IDENTIFY fails: the title is three blanks on both forms.

@@ -74,6 +74,7 @@ class WindowsTest : public QObject {
         {"Edit2", "10", {328, 64, 17, 17}, true, false},
         {"SmartReserv", "Print SMART reserved bytes", {264, 80, 153, 17}, false, true},
         {"EnglishFlg", "Englesh Identify block report", {264, 96, 161, 15}, false, true},
+        {"HealthFlg", "Print health verdict", {430, 96, 137, 15}, false, true},
         {"Label9", "Time", {345, 0, 73, 0}, true, true},
         {"Button5", "Printer setup", {345, 16, 75, 17}, true, true},
         {"Button6", "Preview", {345, 32, 75, 17}, true, true},
@@ -111,6 +112,7 @@ class WindowsTest : public QObject {
     QVERIFY(f_->CheckBox1->isChecked());
     QVERIFY(f_->CheckBox2->isChecked());
     QVERIFY(f_->EnglishFlg->isChecked());
+    QVERIFY(!f_->HealthFlg->isChecked());
     QVERIFY(!f_->CheckBox3->isChecked() && !f_->CheckBox4->isChecked());
     QCOMPARE(f_->Edit1->toolTip(), QString("Blok count or block size"));
     QCOMPARE(f_->CheckBox3->toolTip(),
@@ -140,7 +142,8 @@ class WindowsTest : public QObject {
   }
 
   void physicalSwitchRebuildsTheListAndTheSmartControls() {
-    QWidget* smart[] = {f_->Button9, f_->HelpFlg, f_->SmartReserv, f_->IdentFlg, f_->EnglishFlg};
+    QWidget* smart[] = {f_->Button9,  f_->HelpFlg,    f_->SmartReserv,
+                        f_->IdentFlg, f_->EnglishFlg, f_->HealthFlg};
     f_->ComboBox2->setCurrentIndex(1);
     QTest::mouseClick(f_->Physical, Qt::LeftButton);
     QVERIFY(f_->Physical->isChecked());
