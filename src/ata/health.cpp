@@ -10,10 +10,6 @@ namespace dt {
 
 namespace {
 
-// Offsets in the SMART data sector.
-constexpr std::size_t kOfflineCapability = 367;   // bit 4: self-tests
-constexpr std::size_t kErrorLogCapability = 370;  // bit 0: error logging
-
 constexpr std::size_t kLabelWidth = 37;
 
 std::string Num(std::uint64_t v) {
@@ -151,15 +147,16 @@ VerdictResult AtaVerdict(const AtaHealthData& d) {
   static constexpr struct {
     std::uint8_t id;
     const char* what;
-  } kCounts[] = {{5, "reallocated sectors"},
-                 {196, "reallocation events"},
-                 {197, "pending sectors"},
-                 {198, "off-line uncorrectable sectors"}};
+  } kCounts[] = {{5, "reallocated sector"},
+                 {196, "reallocation event"},
+                 {197, "pending sector"},
+                 {198, "off-line uncorrectable sector"}};
   for (const auto& c : kCounts) {
     const SmartAttribute* a = Find(d.attributes, c.id);
     if (!a) continue;
     const std::uint64_t n = AtaCount(*a);
-    if (n > 0) caution.push_back(Num(n) + " " + c.what + " (" + AttributeTitle(*a) + ")");
+    if (n > 0)
+      caution.push_back(Num(n) + " " + c.what + (n == 1 ? " (" : "s (") + AttributeTitle(*a) + ")");
   }
 
   if (const auto failed = FailedSelfTest(d)) caution.push_back(*failed);
@@ -210,8 +207,10 @@ DriveHealth ReadHealth(int driveNumber) {
       const std::array<std::uint8_t, 512>* sector =
           summary.dataSector ? &*summary.dataSector : nullptr;
       if (sector) data.selfTestByte = (*sector)[kSelfTestStatusOffset];
-      const bool selfTests = sector && ((*sector)[kOfflineCapability] & 0x10) != 0;
-      const bool errorLogging = sector && ((*sector)[kErrorLogCapability] & 0x01) != 0;
+      const SelfTestCapabilities kept =
+          sector ? DecodeSelfTestCapabilities(*sector) : SelfTestCapabilities{};
+      const bool selfTests = kept.selfTest;
+      const bool errorLogging = kept.errorLog;
       if (const auto log =
               ReadLog(smart, selfTests, kLogSelfTest, "self-test log", &data.selfTestLogError)) {
         data.selfTestLog = DecodeSelfTestLog(*log);
@@ -245,38 +244,24 @@ void ReportHealth(const DriveHealth& h, const TReportLineProc& line) {
   const AtaHealthData& d = *h.ata;
   line(Label("SMART status") + StatusText(d.status));
 
-  line(" ");
-  if (!d.selfTestLog) {
-    line(Label("Self-test log") + "not read: " + d.selfTestLogError);
-  } else {
-    line(Label("Self-test log") + "revision " +
-         Num(static_cast<std::uint64_t>(std::max(d.selfTestLog->revision, 0))) + ", " +
-         Num(d.selfTestLog->entries.size()) + " entries");
-    if (!d.selfTestLog->entries.empty())
-      line("  No. " + PadRight("Type", 20) + PadRight("Status", 50) + "Remaining  Hours  " +
-           "First failing LBA");
-    for (const SelfTestEntry& e : d.selfTestLog->entries)
-      line(PadLeft(Num(static_cast<std::uint64_t>(std::max(e.number, 0))), 5) + " " +
-           PadRight(e.typeText, 20) + PadRight(e.statusText, 50) +
-           PadLeft(Num(static_cast<std::uint64_t>(std::max(e.remainingPercent, 0))) + "%", 9) +
-           PadLeft(Num(e.powerOnHours), 7) + "  " + (e.failingLba ? Num(*e.failingLba) : "-"));
+  if (d.selfTestByte) {
+    const SelfTestProgress p = DecodeSelfTestProgress(*d.selfTestByte);
+    line(Label("Self-test execution status") + p.text +
+         (p.running ? ", " + Num(static_cast<std::uint64_t>(p.remainingPercent)) + "% remaining"
+                    : std::string()));
   }
-
+  // The logs as `smart --logs` shows them.
   line(" ");
-  if (!d.errorLog) {
-    line(Label("Error log") + "not read: " + d.errorLogError);
+  if (d.selfTestLog) {
+    ReportSelfTestLog(*d.selfTestLog, line);
   } else {
-    line(Label("Error log") + "revision " +
-         Num(static_cast<std::uint64_t>(std::max(d.errorLog->revision, 0))) + ", " +
-         Num(static_cast<std::uint64_t>(std::max(d.errorLog->errorCount, 0))) +
-         " errors in the drive's life");
-    if (!d.errorLog->entries.empty())
-      line("  No.  Hours  Command  Status  Error  LBA        State");
-    for (const ErrorLogEntry& e : d.errorLog->entries)
-      line(PadLeft(Num(static_cast<std::uint64_t>(std::max(e.number, 0))), 5) +
-           PadLeft(Num(e.powerOnHours), 7) + "  " + PadRight(HexText(e.command, 2) + "h", 9) +
-           PadRight(HexText(e.status, 2) + "h", 8) + PadRight(HexText(e.error, 2) + "h", 7) +
-           PadRight(Num(e.lba), 11) + e.stateText);
+    line("SMART self-test log: not read (" + d.selfTestLogError + ")");
+  }
+  line(" ");
+  if (d.errorLog) {
+    ReportErrorLog(*d.errorLog, line);
+  } else {
+    line("SMART summary error log: not read (" + d.errorLogError + ")");
   }
 }
 

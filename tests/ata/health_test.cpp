@@ -99,8 +99,8 @@ TEST(HealthVerdict, EachRuleAtItsEdge) {
        Verdict::Caution, "2097 reallocation events"},
       {"pending sectors", [](AtaHealthData& d) { At(d, 197).raw = 0x6D4BFD220002; },
        Verdict::Caution, "2 pending sectors (attribute 197"},
-      {"off-line uncorrectable sectors", [](AtaHealthData& d) { At(d, 198).raw = 3; },
-       Verdict::Caution, "3 off-line uncorrectable sectors (attribute 198"},
+      {"one off-line uncorrectable sector", [](AtaHealthData& d) { At(d, 198).raw = 1; },
+       Verdict::Caution, "1 off-line uncorrectable sector (attribute 198"},
       {"last self-test failed, from the status byte",
        [](AtaHealthData& d) { d.selfTestByte = 0x73; }, Verdict::Caution,
        "the last self-test failed"},
@@ -210,11 +210,23 @@ TEST(HealthReport, SectionWithVerdictReasonsAndBothLogs) {
   EXPECT_TRUE(has("Temperature                          : 40 C"));
   EXPECT_TRUE(has("Power-on hours                       : 2379"));
   EXPECT_TRUE(has("SMART status                         : good"));
-  EXPECT_TRUE(has("Self-test log                        : revision 1, 2 entries"));
-  EXPECT_TRUE(has("    1 Extended offline    Read failure"));
-  EXPECT_TRUE(has("1234  4660"));
-  EXPECT_TRUE(has("Error log                            : revision 1, 12 errors"));
-  EXPECT_TRUE(has("   12   5000  25h      51h     40h    4660       Active or idle"));
+  EXPECT_TRUE(has("Self-test execution status           : "));
+  // The logs' own tables follow.
+  EXPECT_TRUE(has("SMART self-test log (revision 1)"));
+  EXPECT_TRUE(has("  1  Extended offline      Read failure"));
+  EXPECT_TRUE(has("SMART summary error log (revision 1)"));
+  EXPECT_TRUE(has("Errors logged: 12"));
+  EXPECT_TRUE(has("Active or idle"));
+
+  // Logs that could not be read say why.
+  d.selfTestLog.reset();
+  d.selfTestLogError = "the drive keeps no self-test log";
+  d.errorLog.reset();
+  d.errorLogError = "aborted";
+  lines.clear();
+  ReportHealth(AtaHealth(SmartSummary{}, d), [&](const std::string& l) { lines.push_back(l); });
+  EXPECT_TRUE(has("SMART self-test log: not read (the drive keeps no self-test log)"));
+  EXPECT_EQ(lines.back(), "SMART summary error log: not read (aborted)");
 
   lines.clear();
   DriveHealth failed;

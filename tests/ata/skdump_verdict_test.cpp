@@ -15,7 +15,9 @@
 #include <string>
 
 #include "ata/health.h"
+#include "platform/platform.h"
 #include "platform/sim/ata_capture.h"
+#include "platform/sim/sim_platform.h"
 #include "support/peers.h"
 
 namespace dt {
@@ -57,7 +59,7 @@ const Expectation kExpected[] = {
      "69 reallocated sectors", false},
     // 1 reallocated sector, 1 reallocation event, 1 pending sector.
     {"SAMSUNG_HD501LJ--CR100-12.cap", "BAD_SECTOR", nullptr, Verdict::Caution,
-     "1 reallocated sectors", false},
+     "1 reallocated sector (attribute 5", false},
     // No sector counters at all; a self-test is running (not a failure).
     {"SAMSUNG_MMCQE28G8MUP--0VA_VAM08L1Q.cap", "GOOD", nullptr, Verdict::Good, nullptr, false},
     // 5 reallocated sectors; also attribute 10 (pre-failure) was at 96
@@ -114,6 +116,8 @@ DriveHealth HealthOf(const AtaCapture& cap) {
              : cap.status != 0 ? SmartStatus::Good
                                : SmartStatus::ThresholdExceeded;
   d.selfTestByte = cap.smartData[kSelfTestStatusOffset];
+  if (cap.hasSelfTestLog) d.selfTestLog = DecodeSelfTestLog(cap.selfTestLog);
+  if (cap.hasErrorLog) d.errorLog = DecodeSummaryErrorLog(cap.errorLog);
   return AtaHealth(SmartSummary{}, d);
 }
 
@@ -142,6 +146,15 @@ TEST(SkdumpVerdictTest, EveryCaptureAgreesWithSkdumpOrTheTableSaysWhy) {
     }
     EXPECT_EQ(cap.hasStatus, x.skdumpWithStatus == nullptr);
     EXPECT_EQ(h.notes.empty(), cap.hasStatus);
+    {
+      // The drive itself, through the commands, says the same.
+      ScopedPlatform machine(MakeCaptureMachine(path, &error));
+      const DriveHealth drive = ReadHealth(0);
+      EXPECT_EQ(drive.model.empty(), false);
+      EXPECT_EQ(drive.verdict, h.verdict);
+      EXPECT_EQ(drive.reasons, h.reasons);
+      EXPECT_EQ(drive.notes, h.notes);
+    }
 
     if (skdump.empty()) continue;
     std::string peer = OverallStatus(skdump, path);
