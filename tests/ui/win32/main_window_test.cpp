@@ -13,6 +13,7 @@
 #include "ui/win32/app.h"
 #include "ui/win32/data_module.h"
 #include "ui/win32/errors_window.h"
+#include "ui/win32/get_smart.h"
 #include "ui/win32/range_dialog.h"
 #include "ui/win32/time_view.h"
 #include "win_test_util.h"
@@ -95,6 +96,17 @@ TEST_F(MainWindowTest, WindowsAreBuiltFromTheirDescriptions) {
   const RECT chart = f_->DBChart1->Place();
   EXPECT_EQ(chart.right - chart.left, want.width);
   EXPECT_EQ(chart.bottom - chart.top, want.height);
+}
+
+TEST_F(MainWindowTest, SmartOptionsFollowTheirCheckBoxes) {
+  Open(kTwoDisks);
+  EXPECT_FALSE(SmartOptionsOf(*f_).health);
+  EXPECT_FALSE(f_->HealthFlg->Enabled());
+  f_->HealthFlg->SetChecked(true);
+  f_->IdentFlg->SetChecked(true);
+  const SmartOptions o = SmartOptionsOf(*f_);
+  EXPECT_TRUE(o.health && o.identify && o.english);
+  EXPECT_FALSE(o.reserved || o.help);
 }
 
 TEST_F(MainWindowTest, FullRunFillsLabelsPointsAndChart) {

@@ -213,6 +213,27 @@ TEST_F(SmartWindowTest, MemoAndLineTableEqualTheCliForEveryCombinationOfOptions)
   EXPECT_EQ(window_.SMARTinfoTEXT->Lines(), Cli(0, SmartOptions{true, true, true, true}));
 }
 
+// With the health option the report ends with a blank line and the section
+// that `disktest-cli health` prints after its first line (the drive).
+TEST_F(SmartWindowTest, HealthOptionEndsTheReportWithTheHealthSection) {
+  SmartOptions o;
+  o.identify = true;
+  o.health = true;
+  const Shown shown = GetSmart(0, o);
+  std::ostringstream out, err;
+  cli::Run({"disktest-cli", "health", "0"}, out, err);
+  std::vector<std::string> want = Cli(0, o);
+  std::istringstream in(out.str());
+  std::string line;
+  std::getline(in, line);
+  want.push_back("");
+  while (std::getline(in, line)) want.push_back(line);
+  ASSERT_GT(want.size(), Cli(0, o).size() + 5);
+  EXPECT_EQ(want[Cli(0, o).size() + 1], "Health");
+  EXPECT_EQ(shown.memo, want);
+  EXPECT_EQ(data_.RxMemoryData2, want);
+}
+
 TEST_F(SmartWindowTest, ADiskWithoutPassThroughShowsItsFailuresAndLongLinesAreCutInTheTable) {
   const SmartOptions all{true, true, true, false};
   const Shown shown = GetSmart(1, all);
