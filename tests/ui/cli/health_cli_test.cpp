@@ -2,6 +2,7 @@
 // Prometheus output read back by a parser of the text format.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +12,7 @@
 #include <set>
 #include <sstream>
 
+#include "ata/smart_logs.h"
 #include "platform/platform.h"
 #include "ui/cli/cli.h"
 
@@ -69,6 +71,11 @@ class CaptureBytes {
       id[54 + i] = static_cast<std::uint8_t>(field[i + 1]);
       id[54 + i + 1] = static_cast<std::uint8_t>(field[i]);
     }
+  }
+  // A section appended at the end.
+  void Append(const char* tag, const std::array<std::uint8_t, 512>& data) {
+    bytes_ += std::string(tag, 4) + std::string("\0\0\x02\0", 4);
+    bytes_.append(reinterpret_cast<const char*>(data.data()), data.size());
   }
   std::string Save(const std::filesystem::path& path) const {
     std::ofstream(path, std::ios::binary) << bytes_;
@@ -164,6 +171,83 @@ TEST(HealthCli, ExitCodesOfBadUnreadableAndUsage) {
   EXPECT_EQ(RunCli({"--demo", "health"}).code, 2);
   EXPECT_EQ(RunCli({"--demo", "health", "/dev/nosuchdisk"}).code, 2);
   EXPECT_EQ(RunCli({"--demo", "health", "0", "--json", "--prometheus"}).code, 2);
+}
+
+// A drive whose logs say that its last self-test failed, with two errors in
+// its error log: the verdict turns on the log, and both logs are in the JSON.
+TEST(HealthCli, LogsOfTheDriveInTheVerdictAndTheJson) {
+  // Self-test log (06h): revision 1; descriptor 1 an extended test (02h)
+  // that failed reading (status 7) with 20% left at 2400 hours, first
+  // failing LBA 123456; descriptor 2 a short test (01h) without error at
+  // 2300 hours; the index names descriptor 2 (the newest).
+  std::array<std::uint8_t, 512> tests{};
+  tests[0] = 1;
+  std::uint8_t* older = tests.data() + 2;
+  older[0] = 0x01;
+  older[2] = 2300 & 0xFF;
+  older[3] = 2300 >> 8;
+  std::uint8_t* newest = tests.data() + 2 + 24;
+  newest[0] = 0x02;
+  newest[1] = 0x72;
+  newest[2] = 2400 & 0xFF;
+  newest[3] = 2400 >> 8;
+  newest[5] = 123456 & 0xFF;
+  newest[6] = (123456 >> 8) & 0xFF;
+  newest[7] = (123456 >> 16) & 0xFF;
+  tests[508] = 2;
+  SetSectorChecksum(tests);
+  // Summary error log (01h): revision 1, 2 errors in all, the newest in
+  // structure 1: READ DMA (C8h) met an uncorrectable error (40h) at LBA
+  // 123456, 2390 hours.
+  std::array<std::uint8_t, 512> errors{};
+  errors[0] = 1;
+  errors[1] = 1;
+  std::uint8_t* e = errors.data() + 2;
+  e[4 * 12 + 7] = 0xC8;
+  e[60 + 1] = 0x40;
+  e[60 + 3] = 123456 & 0xFF;
+  e[60 + 4] = (123456 >> 8) & 0xFF;
+  e[60 + 5] = (123456 >> 16) & 0xFF;
+  e[60 + 7] = 0x51;
+  e[60 + 28] = 2390 & 0xFF;
+  e[60 + 29] = 2390 >> 8;
+  errors[452] = 2;
+  SetSectorChecksum(errors);
+
+  const auto dir = std::filesystem::temp_directory_path() /
+                   ("dt_logs_" + std::to_string(std::random_device{}()));
+  std::filesystem::create_directories(dir);
+  // A drive of verdict GOOD that keeps both logs.
+  CaptureBytes cap(DT_TESTDATA_DIR "/ata-captures/SAMSUNG_MMCQE28G8MUP--0VA_VAM08L1Q.cap");
+  cap.Append("SLOG", tests);
+  cap.Append("ELOG", errors);
+  const std::string file = cap.Save(dir / "logs.cap");
+  const Result r = RunCli({"--capture", file, "health", "0", "--json"});
+  std::filesystem::remove_all(dir);
+  EXPECT_EQ(r.code, 3) << r.out;
+  const auto j = nlohmann::json::parse(r.out);
+  ASSERT_EQ(j["reasons"].size(), 1u);
+  EXPECT_EQ(j["reasons"][0].get<std::string>().rfind("the last self-test failed: ", 0), 0u);
+  EXPECT_NE(j["reasons"][0].get<std::string>().find("first failing LBA 123456"), std::string::npos);
+  const auto& log = j["ata"]["self_test_log"];
+  ASSERT_EQ(log["entries"].size(), 2u);
+  EXPECT_EQ(log["revision"], 1);
+  const auto& first = log["entries"][0];
+  EXPECT_EQ(first["number"], 1);
+  EXPECT_EQ(first["type"], 2);
+  EXPECT_EQ(first["status"], 7);
+  EXPECT_EQ(first["remaining_percent"], 20);
+  EXPECT_EQ(first["power_on_hours"], 2400);
+  EXPECT_EQ(first["failing_lba"], 123456);
+  EXPECT_EQ(first["failed"], true);
+  EXPECT_TRUE(log["entries"][1]["failing_lba"].is_null());
+  const auto& err = j["ata"]["error_log"];
+  EXPECT_EQ(err["error_count"], 2);
+  ASSERT_EQ(err["entries"].size(), 1u);
+  EXPECT_EQ(err["entries"][0], nlohmann::json::parse(R"({"number": 2, "power_on_hours": 2390,
+    "command": 200, "status": 81, "error": 64, "lba": 123456,
+    "state": ")" + err["entries"][0]["state"].get<std::string>() +
+                                                     R"("})"));
 }
 
 // ---------------------------------------------------------------------------
