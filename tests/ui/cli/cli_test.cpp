@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "ui/cli/cli.h"
+#include "ui/cli/run_cli.h"
 #include "device/text.h"
 #include "platform/platform.h"
 #include "support/peers.h"
@@ -15,20 +16,8 @@
 namespace dt {
 namespace {
 
-struct Result {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-Result RunCli(std::vector<std::string> args) {
-  args.insert(args.begin(), "disktest-cli");
-  std::ostringstream out, err;
-  // Every run chooses its own machine; the real one is restored afterwards.
-  ScopedPlatform keep(MakeHostPlatform());
-  const int code = cli::Run(args, out, err);
-  return {code, out.str(), err.str()};
-}
+using Result = test::CliResult;
+using test::RunCli;
 
 TEST(Cli, ListShowsTheDemoMachineWithDevicePaths) {
   SetNumberFormat({",", "."});

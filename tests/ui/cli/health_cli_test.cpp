@@ -15,23 +15,13 @@
 #include "ata/smart_logs.h"
 #include "platform/platform.h"
 #include "ui/cli/cli.h"
+#include "ui/cli/run_cli.h"
 
 namespace dt {
 namespace {
 
-struct Result {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-Result RunCli(std::vector<std::string> args) {
-  args.insert(args.begin(), "disktest-cli");
-  std::ostringstream out, err;
-  ScopedPlatform keep(MakeHostPlatform());
-  const int code = cli::Run(args, out, err);
-  return {code, out.str(), err.str()};
-}
+using Result = test::CliResult;
+using test::RunCli;
 
 std::vector<std::string> Captures() {
   std::vector<std::string> out;

@@ -19,26 +19,13 @@
 #include "platform/platform_wrapper.h"
 #include "platform/sim/sim_platform.h"
 #include "ui/cli/cli.h"
+#include "ui/cli/run_cli.h"
 
 namespace dt {
 namespace {
 
-struct Result {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-// Runs the program; without a machine option it runs on the platform in
-// place (the caller's), otherwise the real one is restored afterwards.
-Result RunCli(std::vector<std::string> args, bool keepPlatform = false) {
-  args.insert(args.begin(), "disktest-cli");
-  std::ostringstream out, err;
-  std::optional<ScopedPlatform> keep;
-  if (!keepPlatform) keep.emplace(MakeHostPlatform());
-  const int code = cli::Run(args, out, err);
-  return {code, out.str(), err.str()};
-}
+using Result = test::CliResult;
+using test::RunCli;
 
 const std::string kCaptures = DT_TESTDATA_DIR "/ata-captures/";
 const std::string kSeagate = kCaptures + "ST9100821AS--3.CME.cap";  // short 1, extended 42 min
