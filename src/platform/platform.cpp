@@ -171,6 +171,12 @@ bool Platform::DumpClose(int fd) {
 
 bool Platform::DeviceInUse(const std::string&) { return false; }
 
+bool Platform::NvmePassThrough(Handle, const NvmeCommand&, NvmeResult* result) {
+  if (result) *result = NvmeResult{};
+  SetLastError(kErrNotSupported);
+  return false;
+}
+
 void Platform::Sleep(std::uint32_t milliseconds) {
   std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }

@@ -193,6 +193,48 @@ inline constexpr std::uint32_t kErrIo = 5;                // EIO
 #endif
 
 // ---------------------------------------------------------------------------
+// NVMe admin commands (typed, not a Windows record: the Windows, Linux and
+// simulated transports each carry them their own way).
+
+// NVMe admin opcodes and log pages that disktest sends.
+inline constexpr std::uint8_t kNvmeGetLogPage = 0x02;
+inline constexpr std::uint8_t kNvmeIdentify = 0x06;
+inline constexpr std::uint8_t kNvmeCnsController = 0x01;  // Identify CNS: the controller
+inline constexpr std::uint8_t kNvmeCnsNamespace = 0x00;   // Identify CNS: a namespace
+inline constexpr std::uint8_t kNvmeLogErrorInfo = 0x01;
+inline constexpr std::uint8_t kNvmeLogSmartHealth = 0x02;
+// The namespace id that addresses the controller as a whole.
+inline constexpr std::uint32_t kNvmeNsidAll = 0xFFFFFFFFu;
+
+// One admin command: every command disktest sends moves data from the drive
+// into `data` (Identify, Get Log Page); there are no writing commands.
+struct NvmeCommand {
+  std::uint8_t opcode = 0;
+  std::uint32_t nsid = 0;
+  std::uint32_t cdw10 = 0, cdw11 = 0, cdw12 = 0, cdw13 = 0, cdw14 = 0, cdw15 = 0;
+  void* data = nullptr;
+  std::uint32_t dataLen = 0;
+};
+
+// What the controller answered: dword 0 of the completion entry and the
+// status field (bits 1-15 of completion dword 3: status code in bits 0-7,
+// status code type in bits 8-10, "more" and "do not retry" above). A status
+// of 0 is success; a transport failure leaves it 0 and says so through the
+// call's result and LastError() instead.
+struct NvmeResult {
+  std::uint32_t cdw0 = 0;
+  std::uint16_t status = 0;
+};
+
+// The status code type and status code of a completion status.
+inline constexpr std::uint8_t NvmeStatusCodeType(std::uint16_t status) {
+  return static_cast<std::uint8_t>((status >> 8) & 0x7);
+}
+inline constexpr std::uint8_t NvmeStatusCode(std::uint16_t status) {
+  return static_cast<std::uint8_t>(status & 0xFF);
+}
+
+// ---------------------------------------------------------------------------
 // Volume information (GetVolumeInformationA / GetDiskFreeSpaceExA).
 
 struct VolumeInfo {
@@ -246,6 +288,16 @@ class Platform {
   // DeviceIoControl with the request codes above.
   virtual bool Control(Handle h, std::uint32_t code, const void* in, std::uint32_t inLen,
                        void* out, std::uint32_t outLen, std::uint32_t* returned) = 0;
+
+  // Sends one NVMe admin command to the controller of the NVMe disk or
+  // namespace open on `h` (opened with kFlagDeviceControl). True when the
+  // controller completed it with status 0. On a transport failure it returns
+  // false with the system's code in LastError() and result->status 0; when
+  // the controller answered with an error status it returns false with that
+  // status in result->status and kErrIo in LastError(). Platforms and devices
+  // without NVMe answer false with kErrNotSupported (the default). Windows
+  // carries only what its storage driver passes on (Identify, Get Log Page).
+  virtual bool NvmePassThrough(Handle h, const NvmeCommand& cmd, NvmeResult* result);
 
   // GetLogicalDrives, as the list of drives in order (bit 0 = "A" first).
   virtual std::vector<LogicalDrive> LogicalDrives() = 0;

@@ -42,6 +42,9 @@ class PlatformWrapper : public Platform {
                std::uint32_t outLen, std::uint32_t* returned) override {
     return target_->Control(h, code, in, inLen, out, outLen, returned);
   }
+  bool NvmePassThrough(Handle h, const NvmeCommand& cmd, NvmeResult* result) override {
+    return target_->NvmePassThrough(h, cmd, result);
+  }
   std::vector<LogicalDrive> LogicalDrives() override { return target_->LogicalDrives(); }
   bool VolumeInformation(const std::string& name, VolumeInfo* info) override {
     return target_->VolumeInformation(name, info);
