@@ -429,8 +429,9 @@ void TDiskTest::SpeedRun() {
       if (!sys.ReadAt(h, nearAt, ReadBuffer, chunk, &done))
         ReadError(nearAt, chunk, false, Platform::LastError());
     }
-    const std::uint32_t endTick = sys.TickCount();
+    // The counter is read first: the block's time ends with its last read.
     const std::int64_t endCount = sys.PerfCounter();
+    const std::uint32_t endTick = sys.TickCount();
     const std::int64_t us = frequency ? CountsToMicroseconds(endCount - startCount, frequency) : 0;
     const std::uint32_t ticks = endTick - cycleTick;
     // Without a usable counter, blocks at or under the minimal time are too
