@@ -29,6 +29,7 @@
 #include <mutex>
 #include <sstream>
 
+#include "platform/posix/nvme_passthrough.h"
 #include "platform/posix/sysfs.h"
 
 namespace dt {
@@ -219,8 +220,8 @@ bool PosixPlatform::DeviceInUse(const std::string& path) {
   if (S_ISREG(st.st_mode)) return sysfs::BackingFileInUse(st.st_dev, st.st_ino);
   if (!S_ISBLK(st.st_mode)) return false;
   // The kernel's name of the device, whatever link the path went through.
-  const std::string link =
-      "/sys/dev/block/" + std::to_string(major(st.st_rdev)) + ":" + std::to_string(minor(st.st_rdev));
+  const std::string link = sysfs::Path("/sys/dev/block/" + std::to_string(major(st.st_rdev)) + ":" +
+                                       std::to_string(minor(st.st_rdev)));
   char real[PATH_MAX];
   if (!::realpath(link.c_str(), real)) return false;
   std::string name = real;
@@ -482,6 +483,33 @@ bool PosixPlatform::Control(Handle h, std::uint32_t code, const void* in, std::u
       Fail(ENOTTY);
       return false;
   }
+}
+
+bool PosixPlatform::NvmePassThrough(Handle h, const NvmeCommand& cmd, NvmeResult* result) {
+  if (result) *result = NvmeResult{};
+  OpenFile f;
+  if (!impl_->Lookup(h, &f)) {
+    Fail(EBADF);
+    return false;
+  }
+  // Whether the node is NVMe shows also on a handle opened without
+  // permission on the device.
+  struct stat st{};
+  if (::fstat(f.fd, &st) != 0) {
+    Fail(errno);
+    return false;
+  }
+  const bool block = S_ISBLK(st.st_mode);
+  if ((!block && !S_ISCHR(st.st_mode)) ||
+      !IsNvmeNode(block, major(st.st_rdev), minor(st.st_rdev))) {
+    Fail(EOPNOTSUPP);
+    return false;
+  }
+  if (f.openErrno != 0) {
+    Fail(f.openErrno);
+    return false;
+  }
+  return NvmeAdminCommand(f.fd, cmd, result);
 }
 
 std::vector<LogicalDrive> PosixPlatform::LogicalDrives() {

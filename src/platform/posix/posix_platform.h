@@ -25,6 +25,11 @@ class PosixPlatform : public Platform {
                std::uint32_t* done) override;
   bool Control(Handle h, std::uint32_t code, const void* in, std::uint32_t inLen, void* out,
                std::uint32_t outLen, std::uint32_t* returned) override;
+  // NVME_IOCTL_ADMIN_CMD on the open node (nvme_passthrough.cpp). Regular
+  // files and devices of other drivers (loop, SCSI, device-mapper) answer
+  // EOPNOTSUPP without a request being sent; a handle that could be opened
+  // only without permission on the device fails with the refused open's error.
+  bool NvmePassThrough(Handle h, const NvmeCommand& cmd, NvmeResult* result) override;
   std::vector<LogicalDrive> LogicalDrives() override;
   bool VolumeInformation(const std::string& name, VolumeInfo* info) override;
   bool VolumeTotalBytes(const std::string& name, std::uint64_t* total) override;

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cctype>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 #include <tuple>
 
@@ -16,9 +17,12 @@ namespace dt::sysfs {
 
 namespace {
 
+std::mutex g_rootMutex;
+std::string g_root;
+
 std::vector<std::string> ListDir(const std::string& dir) {
   std::vector<std::string> out;
-  DIR* d = ::opendir(dir.c_str());
+  DIR* d = ::opendir(Path(dir).c_str());
   if (!d) return out;
   while (dirent* e = ::readdir(d)) {
     const std::string n = e->d_name;
@@ -30,7 +34,7 @@ std::vector<std::string> ListDir(const std::string& dir) {
 
 bool Exists(const std::string& path) {
   struct stat st{};
-  return ::stat(path.c_str(), &st) == 0;
+  return ::stat(Path(path).c_str(), &st) == 0;
 }
 
 bool StartsWith(const std::string& s, const char* p) { return s.rfind(p, 0) == 0; }
@@ -50,6 +54,51 @@ std::string Prefix(const std::string& n) {
   return n.substr(0, i);
 }
 
+// Orders NVMe namespaces by controller, then namespace number ("nvme0n2" <
+// "nvme0n10" < "nvme1n1"): every run of digits compares as a number.
+bool NaturalLess(const std::string& a, const std::string& b) {
+  std::size_t i = 0;
+  std::size_t j = 0;
+  while (i < a.size() && j < b.size()) {
+    const bool da = std::isdigit(static_cast<unsigned char>(a[i])) != 0;
+    const bool db = std::isdigit(static_cast<unsigned char>(b[j])) != 0;
+    if (da && db) {
+      std::size_t ei = i;
+      std::size_t ej = j;
+      while (ei < a.size() && std::isdigit(static_cast<unsigned char>(a[ei]))) ++ei;
+      while (ej < b.size() && std::isdigit(static_cast<unsigned char>(b[ej]))) ++ej;
+      // Leading zeros do not occur in kernel names; a longer run is larger.
+      const std::string na = a.substr(i, ei - i);
+      const std::string nb = b.substr(j, ej - j);
+      if (na.size() != nb.size()) return na.size() < nb.size();
+      if (na != nb) return na < nb;
+      i = ei;
+      j = ej;
+    } else {
+      if (a[i] != b[j]) return a[i] < b[j];
+      ++i;
+      ++j;
+    }
+  }
+  return a.size() - i < b.size() - j;
+}
+
+// The driver's part of a disk name: the letters before the number
+// ("nvme", "mmcblk"), or for disks named by letters ("sdb", "vdaa") the
+// letters before the index, so that "sdz" < "sdaa" by length.
+std::string Family(const std::string& n) {
+  for (const char* f : {"xvd", "sd", "vd", "hd"})
+    if (StartsWith(n, f)) return f;
+  return Prefix(n);
+}
+
+bool DiskLess(const std::string& a, const std::string& b) {
+  const std::string pa = Family(a);
+  const std::string pb = Family(b);
+  if (pa == "nvme" && pb == "nvme") return NaturalLess(a, b);
+  return std::make_tuple(pa, a.size(), a) < std::make_tuple(pb, b.size(), b);
+}
+
 int TrailingNumber(const std::string& n) {
   std::size_t i = n.size();
   while (i > 0 && std::isdigit(static_cast<unsigned char>(n[i - 1]))) --i;
@@ -63,7 +112,7 @@ std::string DevDir(unsigned major, unsigned minor) {
 // Every "major:minor" that is mounted, with its mount point.
 std::vector<std::pair<std::string, std::string>> Mounts() {
   std::vector<std::pair<std::string, std::string>> out;
-  std::ifstream in("/proc/self/mountinfo");
+  std::ifstream in(Path("/proc/self/mountinfo"));
   std::string line;
   while (std::getline(in, line)) {
     std::istringstream ls(line);
@@ -91,8 +140,18 @@ std::string MajMinOfName(const std::string& name) {
 
 }  // namespace
 
+std::string Path(const std::string& path) {
+  std::lock_guard<std::mutex> lock(g_rootMutex);
+  return g_root.empty() ? path : g_root + path;
+}
+
+void SetRootForTests(const std::string& dir) {
+  std::lock_guard<std::mutex> lock(g_rootMutex);
+  g_root = dir;
+}
+
 std::string ReadLine(const std::string& path) {
-  std::ifstream in(path);
+  std::ifstream in(Path(path));
   std::string line;
   std::getline(in, line);
   return line;
@@ -102,15 +161,14 @@ std::vector<std::string> WholeDisks() {
   std::vector<std::string> real;
   std::vector<std::string> loops;
   for (const std::string& n : ListDir("/sys/block")) {
+    if (ReadLine("/sys/block/" + n + "/hidden") == "1") continue;
     if (StartsWith(n, "loop")) {
       if (Exists("/sys/block/" + n + "/loop/backing_file")) loops.push_back(n);
     } else if (!IsVirtual(n)) {
       real.push_back(n);
     }
   }
-  std::sort(real.begin(), real.end(), [](const std::string& a, const std::string& b) {
-    return std::make_tuple(Prefix(a), a.size(), a) < std::make_tuple(Prefix(b), b.size(), b);
-  });
+  std::sort(real.begin(), real.end(), DiskLess);
   std::sort(loops.begin(), loops.end(), [](const std::string& a, const std::string& b) {
     return TrailingNumber(a) < TrailingNumber(b);
   });
@@ -187,7 +245,7 @@ std::string MountPointOf(const std::string& devPath) {
 std::string DiskOf(const std::string& name) {
   if (ReadLine("/sys/class/block/" + name + "/partition").empty()) return name;
   char buf[PATH_MAX];
-  const std::string link = "/sys/class/block/" + name;
+  const std::string link = Path("/sys/class/block/" + name);
   if (!::realpath(link.c_str(), buf)) return name;
   std::string p = buf;
   p = p.substr(0, p.rfind('/'));

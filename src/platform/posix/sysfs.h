@@ -11,8 +11,10 @@
 namespace dt::sysfs {
 
 // Whole-disk block devices in the order of the physical list: real disks by
-// name ("sda" < "sdb" < "sdaa", "nvme0n1", "vda"), then loop devices that
-// have a backing file, by number.
+// name ("nvme0n1" < "nvme0n2" < "nvme1n1" < "nvme10n1", "sda" < "sdb" <
+// "sdaa", "vda"), then loop devices that have a backing file, by number.
+// Hidden disks (the per-path nodes of a multipath NVMe namespace,
+// "nvme0c0n1") have no device node and are left out.
 std::vector<std::string> WholeDisks();
 // Partitions of those disks in the same order, and the whole disks that have
 // no partitions (they are volumes when they carry a file system themselves).
@@ -37,7 +39,15 @@ bool BackingFileInUse(dev_t dev, ino_t ino);
 // for a whole disk.
 std::string DiskOf(const std::string& name);
 
-// Reads the first line of a file; empty when it cannot be read.
+// Reads the first line of a file under /sys or /proc; empty when it cannot
+// be read.
 std::string ReadLine(const std::string& path);
+
+// Where an absolute /sys or /proc path is read from: the path itself, or the
+// same path under the directory set for tests.
+std::string Path(const std::string& path);
+// Reads /sys and /proc under `dir` from now on (a fake tree built by a
+// test); an empty `dir` reads the real ones again.
+void SetRootForTests(const std::string& dir);
 
 }  // namespace dt::sysfs
