@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/win32/nvme_passthrough.h"
 
 namespace dt {
 
@@ -106,6 +107,14 @@ class Win32Platform : public Platform {
     }
     if (returned) *returned = n;
     return ok != FALSE;
+  }
+
+  // Identify and Get Log Page through IOCTL_STORAGE_QUERY_PROPERTY with the
+  // NVMe protocol-specific property (nvme_passthrough.cpp); every other
+  // command fails with ERROR_NOT_SUPPORTED, and a command the drive fails
+  // comes back as a failing request with status 0.
+  bool NvmePassThrough(Handle h, const NvmeCommand& cmd, NvmeResult* result) override {
+    return Win32NvmePassThrough(h, cmd, result);
   }
 
   std::vector<LogicalDrive> LogicalDrives() override {
