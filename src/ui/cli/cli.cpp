@@ -6,6 +6,7 @@
 #include <ostream>
 
 #include "device/text.h"
+#include "device/version.h"
 #include "platform/platform.h"
 #include "platform/sim/sim_platform.h"
 
@@ -54,6 +55,8 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
                      "Use a simulated machine whose disk 0 answers from the ATA capture FILE")
           ->option_text("FILE");
   demoOpt->excludes(simOpt)->excludes(capOpt);
+  app.set_version_flag("--version", std::string("disktest-cli ") + VersionText(),
+                       "Print the version and the git commit of the build");
   simOpt->excludes(capOpt);
 
   std::vector<Command> commands;
@@ -68,6 +71,9 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   if (!rev.empty()) rev.pop_back();  // the program name
   try {
     app.parse(rev);
+  } catch (const CLI::CallForVersion& e) {
+    out << e.what() << "\n";
+    return kExitOk;
   } catch (const CLI::CallForHelp&) {
     out << app.help();
     return kExitOk;
