@@ -2,7 +2,8 @@
 # Installs every Debian package that building, running and testing disktest needs.
 # Usage: scripts/install-deps.sh [run|test]
 #   run  - what the program needs to build and run (Linux)
-#   test - everything: Linux build, Qt 5 compile check, MinGW cross build, Wine, peers
+#   test - everything: Linux build, Qt 5 compile check, MinGW cross build, Wine, peers,
+#          the package tests (dpkg-shlibdeps, man, desktop-file-validate, unzip)
 set -euo pipefail
 what=${1:-test}
 export DEBIAN_FRONTEND=noninteractive
@@ -20,7 +21,8 @@ test_pkgs=(googletest libgtest-dev libgmock-dev
   clang libclang-rt-14-dev
   g++-mingw-w64-i686-posix mingw-w64-i686-dev
   g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
-  wine wine32:i386 wine64)
+  wine wine32:i386 wine64
+  dpkg-dev man-db desktop-file-utils unzip)
 
 if [ "$what" = test ]; then
   $SUDO dpkg --add-architecture i386

@@ -17,6 +17,8 @@ cmake --preset default >/dev/null
 cmake --build --preset default
 step "Linux tests"
 ctest --preset default
+step "Debian package: build, install, run, remove"
+bash scripts/package-test.sh deb
 
 step "ThreadSanitizer build and tests"
 cmake --preset tsan >/dev/null
@@ -46,6 +48,8 @@ else
   cmake --build --preset win64
   ctest --preset win64
 fi
+step "Windows zip"
+bash scripts/package-test.sh win32
 
 if [ -f src/ui/qt/CMakeLists.txt ]; then
   step "GUI compile check against Qt 5.15"
