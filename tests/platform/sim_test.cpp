@@ -62,7 +62,7 @@ TEST(SimDescriptor, LoadingAMissingFileSaysSo) {
 TEST(SimDescriptor, DemoMachineAndCaptureMachineLoad) {
   auto demo = MakeDemoMachine();
   ASSERT_TRUE(demo);
-  EXPECT_EQ(demo->DiskCount(), 4);
+  EXPECT_EQ(demo->DiskCount(), 5);
   EXPECT_TRUE(demo->Realtime());
   std::string error;
   auto cap = MakeCaptureMachine(DT_TESTDATA_DIR "/ata-captures/SAMSUNG_HD501LJ--CR100-12.cap", &error);

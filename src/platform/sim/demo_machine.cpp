@@ -5,10 +5,11 @@ namespace dt {
 
 namespace {
 
-// Four disks: a healthy one, one with bad sectors whose SMART data shows
+// Five disks: a healthy one, one with bad sectors whose SMART data shows
 // reallocated and pending sectors, a small flash drive without ATA
-// pass-through, and a failing disk whose SMART data shows 63 reallocated and
-// 529 pending sectors (the ATA disks answer from captures of real drives).
+// pass-through, a failing disk whose SMART data shows 63 reallocated and
+// 529 pending sectors (the ATA disks answer from captures of real drives),
+// and a healthy NVMe SSD a few percent into its rated endurance.
 // Four volumes: two on the disks, a CD and a card reader without a medium.
 constexpr const char* kDemo = R"json({
   "realtime": true,
@@ -23,7 +24,16 @@ constexpr const char* kDemo = R"json({
     {"size": 3221225472, "capture": "builtin:wd5000aaks",
      "speed": {"start_mbps": 70, "end_mbps": 35, "latency_ms": 0.4},
      "unreadable": [[400000, 400127], [1200000, 1200007], [1200100, 1200100],
-                    [2000000, 2000255], [5000000, 5000015]]}
+                    [2000000, 2000255], [5000000, 5000015]]},
+    {"size": 4294967296, "speed": {"start_mbps": 1800, "end_mbps": 1650, "latency_ms": 0.03},
+     "nvme": {"model": "Corvale CV3 NVMe 4GB", "serial": "CV3A21K0774193", "firmware": "3B2QGXA7",
+              "temperature_c": 38, "temperature_sensors_c": [38, 46],
+              "available_spare": 100, "available_spare_threshold": 10, "percentage_used": 3,
+              "data_units_read": 31478112, "data_units_written": 24905361,
+              "host_read_commands": 412337905, "host_write_commands": 298114562,
+              "controller_busy_time": 1482, "power_cycles": 1214, "power_on_hours": 4127,
+              "unsafe_shutdowns": 47, "media_errors": 0, "num_err_log_entries": 3,
+              "error_log_entries": 3}}
   ],
   "volumes": [
     {"name": "C", "label": "SYSTEM", "fs": "NTFS", "disk": 0, "offset": 1048576, "size": 4294967296},

@@ -42,6 +42,14 @@ struct SimSelfTest {
   std::uint64_t failLba = 0;
 };
 
+// The pages an NVMe disk answers, built from the descriptor's "nvme" object.
+struct SimNvme {
+  std::array<std::uint8_t, 4096> controller{};
+  std::array<std::uint8_t, 4096> ns{};  // namespace 1
+  std::array<std::uint8_t, 512> smartLog{};
+  std::vector<std::uint8_t> errorLog;  // 64 bytes per entry
+};
+
 struct SimDisk {
   std::uint64_t size = 0;
   std::uint32_t sectorSize = 512;
@@ -52,6 +60,7 @@ struct SimDisk {
   double latencyMs = 0.1;
   std::optional<DISK_GEOMETRY> geometry;
   std::optional<AtaCapture> capture;
+  std::optional<SimNvme> nvme;
   std::string imagePath;
   std::unique_ptr<std::ifstream> image;
   std::uint64_t imageSize = 0;
@@ -376,10 +385,145 @@ std::uint64_t IdentifySectors(const AtaCapture& c) {
   return word(1) * word(3) * word(6);
 }
 
+void PutLe(std::uint8_t* at, std::uint64_t v, int bytes) {
+  for (int i = 0; i < bytes; ++i) at[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+// An ASCII field of Identify data: left-aligned, padded with blanks.
+void PutAscii(std::uint8_t* at, const std::string& s, std::size_t n) {
+  for (std::size_t i = 0; i < n; ++i) at[i] = i < s.size() ? static_cast<std::uint8_t>(s[i]) : ' ';
+}
+
+// A temperature in °C as kelvin; the lowest the log can hold is 0 K.
+std::uint16_t Kelvin(const json& v, const std::string& key) {
+  if (!v.is_number_integer() || v.get<std::int64_t>() < -273 || v.get<std::int64_t>() > 65262)
+    Bad(key, "expected a temperature in degrees Celsius (an integer from -273 on)");
+  return static_cast<std::uint16_t>(v.get<std::int64_t>() + 273);
+}
+
+// The NVMe controller of a disk: Identify Controller, Identify Namespace 1,
+// the SMART / Health Information log and an error information log of 64
+// entries, built to their byte layouts from the descriptor's values.
+SimNvme ParseNvme(const json& n, const std::string& key, const SimDisk& disk) {
+  static constexpr const char* kCounters[][2] = {
+      {"data_units_read", "32"},     {"data_units_written", "48"},   {"host_read_commands", "64"},
+      {"host_write_commands", "80"}, {"controller_busy_time", "96"}, {"power_cycles", "112"},
+      {"power_on_hours", "128"},     {"unsafe_shutdowns", "144"},    {"media_errors", "160"},
+      {"num_err_log_entries", "176"}};
+  static constexpr const char* kBytes[][2] = {{"critical_warning", "0"},
+                                              {"available_spare", "3"},
+                                              {"available_spare_threshold", "4"},
+                                              {"percentage_used", "5"},
+                                              {"endurance_group_critical_warning", "6"}};
+  static constexpr const char* kDwords[][2] = {{"warning_temp_time", "192"},
+                                               {"critical_comp_time", "196"},
+                                               {"thermal_temp1_transition_count", "216"},
+                                               {"thermal_temp2_transition_count", "220"},
+                                               {"thermal_temp1_total_time", "224"},
+                                               {"thermal_temp2_total_time", "228"}};
+  CheckKeys(n, key,
+            {"model",
+             "serial",
+             "firmware",
+             "pci_vendor_id",
+             "temperature_c",
+             "temperature_sensors_c",
+             "error_log_entries",
+             "data_units_read",
+             "data_units_written",
+             "host_read_commands",
+             "host_write_commands",
+             "controller_busy_time",
+             "power_cycles",
+             "power_on_hours",
+             "unsafe_shutdowns",
+             "media_errors",
+             "num_err_log_entries",
+             "critical_warning",
+             "available_spare",
+             "available_spare_threshold",
+             "percentage_used",
+             "endurance_group_critical_warning",
+             "warning_temp_time",
+             "critical_comp_time",
+             "thermal_temp1_transition_count",
+             "thermal_temp2_transition_count",
+             "thermal_temp1_total_time",
+             "thermal_temp2_total_time"});
+  auto text = [&](const char* k, const char* fallback) {
+    return n.contains(k) ? Text(n[k], key + "." + k) : std::string(fallback);
+  };
+  auto limited = [&](const char* k, std::uint64_t max, std::uint64_t fallback) {
+    if (!n.contains(k)) return fallback;
+    const std::uint64_t v = UInt(n[k], key + "." + k, false);
+    if (v > max) Bad(key + "." + k, "expected at most " + std::to_string(max));
+    return v;
+  };
+  SimNvme s;
+  constexpr std::uint32_t kErrorEntries = 64;
+  std::uint8_t* c = s.controller.data();
+  const std::uint64_t vendor = limited("pci_vendor_id", 0xFFFF, 0x1F2A);
+  PutLe(c + 0, vendor, 2);
+  PutLe(c + 2, vendor, 2);
+  PutAscii(c + 4, text("serial", "SIM0000000001"), 20);
+  PutAscii(c + 24, text("model", "SIM NVMe SSD"), 40);
+  PutAscii(c + 64, text("firmware", "1.0"), 8);
+  PutLe(c + 73, 0x5CD2E4, 3);    // IEEE OUI
+  PutLe(c + 78, 1, 2);           // controller id
+  PutLe(c + 80, 0x00010400, 4);  // version 1.4
+  c[261] = 0x02;                 // the command effects log is kept
+  c[262] = kErrorEntries - 1;    // zero-based
+  PutLe(c + 266, 273 + 70, 2);   // warning composite temperature threshold
+  PutLe(c + 268, 273 + 80, 2);   // critical composite temperature threshold
+  PutLe(c + 280, disk.size, 8);  // total NVM capacity; all of it allocated
+  PutLe(c + 516, 1, 4);          // one namespace
+
+  std::uint8_t* ns = s.ns.data();
+  const std::uint64_t blocks = disk.size / disk.sectorSize;
+  PutLe(ns + 0, blocks, 8);
+  PutLe(ns + 8, blocks, 8);
+  PutLe(ns + 16, blocks, 8);
+  int shift = 0;
+  while ((1u << shift) < disk.sectorSize) ++shift;
+  ns[128 + 2] = static_cast<std::uint8_t>(shift);  // LBA format 0, the one in use
+
+  std::uint8_t* log = s.smartLog.data();
+  for (const auto& f : kBytes) PutLe(log + std::stoi(f[1]), limited(f[0], 255, 0), 1);
+  if (!n.contains("available_spare")) log[3] = 100;
+  if (!n.contains("available_spare_threshold")) log[4] = 10;
+  PutLe(log + 1,
+        n.contains("temperature_c") ? Kelvin(n["temperature_c"], key + ".temperature_c") : 273 + 35,
+        2);
+  if (n.contains("temperature_sensors_c")) {
+    const json& t = n["temperature_sensors_c"];
+    const std::string k = key + ".temperature_sensors_c";
+    if (!t.is_array() || t.size() > 8) Bad(k, "expected a list of up to 8 temperatures");
+    for (std::size_t i = 0; i < t.size(); ++i)
+      if (!t[i].is_null())
+        PutLe(log + 200 + 2 * i, Kelvin(t[i], k + "[" + std::to_string(i) + "]"), 2);
+  }
+  for (const auto& f : kCounters)
+    if (n.contains(f[0])) PutLe(log + std::stoi(f[1]), UInt(n[f[0]], key + "." + f[0], false), 8);
+  for (const auto& f : kDwords) PutLe(log + std::stoi(f[1]), limited(f[0], 0xFFFFFFFF, 0), 4);
+
+  // The newest entries first, each with its own error count.
+  s.errorLog.assign(kErrorEntries * 64, 0);
+  const std::uint64_t errors = limited("error_log_entries", kErrorEntries, 0);
+  for (std::uint64_t i = 0; i < errors; ++i) {
+    std::uint8_t* e = s.errorLog.data() + i * 64;
+    PutLe(e + 0, errors - i, 8);    // error count
+    PutLe(e + 8, 0, 2);             // submission queue id: the admin queue
+    PutLe(e + 12, 0x0002 << 1, 2);  // status field: Invalid Field in Command
+  }
+  return s;
+}
+
 std::unique_ptr<SimDisk> ParseDisk(const json& d, const std::string& key, const std::string& baseDir) {
   CheckKeys(d, key, {"size", "sector_size", "unreadable", "unwritable", "speed", "geometry",
-                     "capture", "image", "fail"});
+                     "capture", "image", "fail", "nvme"});
   auto disk = std::make_unique<SimDisk>();
+  if (d.contains("capture") && d.contains("nvme"))
+    Bad(key + ".nvme", "a disk answers either ATA commands from a capture or NVMe, not both");
   if (d.contains("capture")) {
     const std::string c = Text(d["capture"], key + ".capture");
     AtaCapture cap;
@@ -444,6 +588,7 @@ std::unique_ptr<SimDisk> ParseDisk(const json& d, const std::string& key, const 
     disk->image->seekg(0, std::ios::end);
     disk->imageSize = static_cast<std::uint64_t>(disk->image->tellg());
   }
+  if (d.contains("nvme")) disk->nvme = ParseNvme(d["nvme"], key + ".nvme", *disk);
   SimDisk* raw = disk.get();
   disk->written.SetDefault(
       [raw](std::uint64_t at, std::uint8_t* out, std::size_t n) { DefaultContent(raw, at, out, n); });
@@ -923,6 +1068,62 @@ bool SimPlatform::Control(Handle h, std::uint32_t code, const void* in, std::uin
   if (sector) std::memcpy(o + kSendCmdOutHeader, sector, 512);
   if (returned) *returned = answerLen;
   return true;
+}
+
+bool SimPlatform::NvmePassThrough(Handle h, const NvmeCommand& cmd, NvmeResult* result) {
+  std::lock_guard<std::mutex> lock(m_->mu);
+  if (result) *result = NvmeResult{};
+  auto it = m_->open.find(h);
+  if (it == m_->open.end()) {
+    SetLastError(kErrInvalidHandle);
+    return false;
+  }
+  const OpenEntry e = it->second;
+  SimDisk* disk = e.disk >= 0 ? m_->disks[static_cast<std::size_t>(e.disk)].get() : nullptr;
+  if (e.volume >= 0 || !disk || !disk->nvme) {
+    SetLastError(kErrNotSupported);
+    return false;
+  }
+  const SimNvme& n = *disk->nvme;
+  // The controller's answer: a completion status other than 0 fails the call.
+  auto status = [&](std::uint16_t s) {
+    if (result) result->status = s;
+    SetLastError(kErrIo);
+    return false;
+  };
+  auto give = [&](const std::uint8_t* page, std::size_t size, std::uint32_t want) {
+    if (!cmd.data || cmd.dataLen < want) {
+      SetLastError(kErrInvalidParameter);
+      return false;
+    }
+    auto* out = static_cast<std::uint8_t*>(cmd.data);
+    const std::size_t copied = std::min<std::size_t>(size, want);
+    std::memcpy(out, page, copied);
+    std::memset(out + copied, 0, want - copied);
+    return true;
+  };
+  switch (cmd.opcode) {
+    case kNvmeIdentify: {
+      const std::uint8_t cns = cmd.cdw10 & 0xFF;
+      if (cns == kNvmeCnsController) return give(n.controller.data(), n.controller.size(), 4096);
+      if (cns != kNvmeCnsNamespace) return status(0x0002);  // Invalid Field in Command
+      if (cmd.nsid != 1) return status(0x000B);             // Invalid Namespace or Format
+      return give(n.ns.data(), n.ns.size(), 4096);
+    }
+    case kNvmeGetLogPage: {
+      const std::uint32_t numd = ((cmd.cdw11 & 0xFFFF) << 16 | cmd.cdw10 >> 16) + 1;
+      const std::uint64_t want = static_cast<std::uint64_t>(numd) * 4;
+      if (want > 0xFFFFFFFFu) return status(0x0002);
+      const std::uint8_t logId = cmd.cdw10 & 0xFF;
+      if (logId == kNvmeLogSmartHealth)
+        return give(n.smartLog.data(), n.smartLog.size(), static_cast<std::uint32_t>(want));
+      if (logId == kNvmeLogErrorInfo)
+        return give(n.errorLog.data(), n.errorLog.size(), static_cast<std::uint32_t>(want));
+      return status(0x0109);  // command specific: Invalid Log Page
+    }
+    default:
+      return status(0x0001);  // Invalid Command Opcode
+  }
 }
 
 std::vector<LogicalDrive> SimPlatform::LogicalDrives() {

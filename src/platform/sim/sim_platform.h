@@ -37,12 +37,34 @@
 //       "speed": {"start_mbps": 100, "end_mbps": 50, "latency_ms": 0.1},
 //       "geometry": {"cylinders": 16383, "heads": 16, "sectors": 63},
 //       "capture": "file.cap" or "builtin:demo", "image": "disk.img",
+//       "nvme": {"model": "...", "serial": "...", "firmware": "...", "pci_vendor_id": n,
+//                "temperature_c": 38, "temperature_sensors_c": [38, 45],
+//                "critical_warning": n, "available_spare": 100,
+//                "available_spare_threshold": 10, "percentage_used": 3,
+//                "endurance_group_critical_warning": n, "data_units_read": n,
+//                "data_units_written": n, "host_read_commands": n,
+//                "host_write_commands": n, "controller_busy_time": n, "power_cycles": n,
+//                "power_on_hours": n, "unsafe_shutdowns": n, "media_errors": n,
+//                "num_err_log_entries": n, "warning_temp_time": n, "critical_comp_time": n,
+//                "thermal_temp1_transition_count": n, "thermal_temp2_transition_count": n,
+//                "thermal_temp1_total_time": n, "thermal_temp2_total_time": n,
+//                "error_log_entries": n},
 //       "fail": {"open": code, "geometry": code, "version": code, "identify": code,
 //                "enable": code, "data": code, "thresholds": code, "driver_error": n}
 //   } ],
 //   "volumes": [ {"name": "C", "label": "SYSTEM", "fs": "NTFS", "size": 40000000000,
 //                 "disk": 0, "offset": 32256, "mounted_total": 123, "no_medium": false} ]
 // }
+// A disk with "nvme" (never together with "capture") is an NVMe disk: it
+// answers NvmePassThrough with Identify Controller (NVMe 1.4, one namespace,
+// the disk's size as its capacity, 64 error log entries), Identify Namespace
+// 1, the SMART / Health Information log (02h) with the given fields (the
+// keys are those of `health --json`; counters are 64-bit here; a missing key
+// is 0, but a spare of 100 %, a threshold of 10 % and 35 °C) and the error
+// information log (01h) whose first "error_log_entries" entries hold an
+// error. Other commands complete with Invalid Command Opcode (0001h), other
+// logs with Invalid Log Page (0109h). Like a real NVMe disk it answers no
+// ATA command.
 // Sector ranges are inclusive sector numbers. Relative paths are taken from
 // the descriptor's folder.
 #pragma once
@@ -86,6 +108,7 @@ class SimPlatform : public Platform {
                std::uint32_t* done) override;
   bool Control(Handle h, std::uint32_t code, const void* in, std::uint32_t inLen, void* out,
                std::uint32_t outLen, std::uint32_t* returned) override;
+  bool NvmePassThrough(Handle h, const NvmeCommand& cmd, NvmeResult* result) override;
   std::vector<LogicalDrive> LogicalDrives() override;
   bool VolumeInformation(const std::string& name, VolumeInfo* info) override;
   bool VolumeTotalBytes(const std::string& name, std::uint64_t* total) override;
