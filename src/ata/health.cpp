@@ -196,8 +196,70 @@ DriveHealth AtaHealth(const SmartSummary& summary, AtaHealthData data) {
   return h;
 }
 
+VerdictResult NvmeVerdict(const NvmeSmartLog& l) {
+  VerdictResult r;
+  std::vector<std::string> caution;
+  for (int bit = 0; bit < 8; ++bit) {
+    if (!(l.criticalWarning & (1u << bit))) continue;
+    const char* text = NvmeCriticalWarningText(bit);
+    r.reasons.push_back("critical warning bit " + Num(static_cast<std::uint64_t>(bit)) + ": " +
+                        (text ? text : "unknown warning"));
+  }
+  if (l.availableSpare < l.availableSpareThreshold)
+    r.reasons.push_back("available spare " + Num(l.availableSpare) + "% is below its threshold " +
+                        Num(l.availableSpareThreshold) + "%");
+  if (!l.mediaErrors.IsZero())
+    caution.push_back(ToDecimal(l.mediaErrors) + " media and data integrity error" +
+                      (l.mediaErrors == Uint128(1) ? "" : "s"));
+  if (l.percentageUsed >= 90)
+    caution.push_back("percentage used " + Num(l.percentageUsed) +
+                      "%: the drive is near or past its rated endurance");
+  r.verdict = !r.reasons.empty() ? Verdict::Bad
+              : !caution.empty() ? Verdict::Caution
+                                 : Verdict::Good;
+  r.reasons.insert(r.reasons.end(), caution.begin(), caution.end());
+  return r;
+}
+
+DriveHealth NvmeHealth(const NvmeDrive& drive) {
+  DriveHealth h;
+  h.protocol = "nvme";
+  if (!drive.identified) {
+    h.errors.push_back(drive.identifyError);
+    return h;
+  }
+  h.model = drive.controller.model;
+  h.serial = drive.controller.serial;
+  h.firmware = drive.controller.firmware;
+  if (!drive.log) {
+    h.errors.push_back(drive.logError);
+    return h;
+  }
+  h.read = true;
+  const VerdictResult v = NvmeVerdict(*drive.log);
+  h.verdict = v.verdict;
+  h.reasons = v.reasons;
+  h.temperatureC = KelvinToCelsius(drive.log->temperatureK);
+  if (drive.log->powerOnHours.FitsIn64()) h.powerOnHours = drive.log->powerOnHours.lo;
+  NvmeHealthData data;
+  data.controller = drive.controller;
+  data.ns = drive.ns;
+  data.log = *drive.log;
+  data.errorLogEntries = drive.errorLogEntries;
+  data.errorLogError = drive.errorLogError;
+  if (!drive.errorLogEntries)
+    h.notes.push_back("the error information log could not be read: " + drive.errorLogError);
+  h.nvme = std::move(data);
+  return h;
+}
+
 DriveHealth ReadHealth(int driveNumber) {
   const SmartSummary summary = ReadSmartSummary(driveNumber);
+  if (!summary.identified) {
+    // No ATA IDENTIFY: an NVMe drive answers its own Identify.
+    const NvmeDrive nvme = ReadNvmeDrive(driveNumber);
+    if (nvme.identified) return NvmeHealth(nvme);
+  }
   AtaHealthData data;
   data.attributes = summary.attributes;
   if (!summary.attributes.empty()) {
@@ -238,8 +300,20 @@ void ReportHealth(const DriveHealth& h, const TReportLineProc& line) {
   for (const std::string& r : h.reasons) line(Label("Reason") + r);
   for (const std::string& n : h.notes) line(Label("Note") + n);
   line(Label("Temperature") +
-       (h.temperatureC ? Num(static_cast<std::uint64_t>(*h.temperatureC)) + " C" : "unknown"));
+       (h.temperatureC ? std::to_string(*h.temperatureC) + " C" : "unknown"));
   line(Label("Power-on hours") + (h.powerOnHours ? Num(*h.powerOnHours) : "unknown"));
+  if (h.nvme) {
+    const NvmeHealthData& n = *h.nvme;
+    line(Label("Critical warning") + "0x" + HexText(n.log.criticalWarning, 2));
+    line(Label("Available spare") + Num(n.log.availableSpare) + "% (threshold " +
+         Num(n.log.availableSpareThreshold) + "%)");
+    line(Label("Percentage used") + Num(n.log.percentageUsed) + "%");
+    line(Label("Media and data integrity errors") + ToDecimal(n.log.mediaErrors));
+    line(Label("Error information log") +
+         (n.errorLogEntries ? Num(*n.errorLogEntries) + " of " + Num(n.controller.errorLogEntries) +
+                                  " entries hold an error"
+                            : "not read (" + n.errorLogError + ")"));
+  }
   if (!h.ata) return;
   const AtaHealthData& d = *h.ata;
   line(Label("SMART status") + StatusText(d.status));

@@ -14,6 +14,13 @@
 //   GOOD     otherwise.
 // Normalised values outside 1-253 mean "no value" and are never compared;
 // a threshold of 0 never fails.
+//
+// The verdict of an NVMe drive, from its SMART / Health Information log:
+//   BAD      any critical warning bit is set (one reason per bit), or the
+//            available spare is below its threshold;
+//   CAUTION  otherwise, media and data integrity errors above zero, or a
+//            percentage used of 90 or more;
+//   GOOD     otherwise.
 #pragma once
 
 #include <array>
@@ -26,6 +33,7 @@
 #include "ata/smart_flow.h"
 #include "ata/smart_logs.h"
 #include "ata/tide_smart.h"
+#include "nvme/nvme_commands.h"
 
 namespace dt {
 
@@ -68,6 +76,20 @@ std::optional<int> AtaTemperature(const std::vector<SmartAttribute>& attributes)
 // apart. None without attribute 9.
 std::optional<std::uint64_t> AtaPowerOnHours(const std::vector<SmartAttribute>& attributes);
 
+// What was read from an NVMe drive for its verdict.
+struct NvmeHealthData {
+  NvmeController controller;
+  std::optional<NvmeNamespace> ns;
+  NvmeSmartLog log;
+  // The error information log entries that hold an error; none when the
+  // log could not be read (errorLogError says why).
+  std::optional<std::uint32_t> errorLogEntries;
+  std::string errorLogError;
+};
+
+// The NVMe verdict rules above over a health log; no command is sent.
+VerdictResult NvmeVerdict(const NvmeSmartLog& log);
+
 // The health of one drive, for every protocol.
 struct DriveHealth {
   bool read = false;                // false: the health could not be read
@@ -80,16 +102,24 @@ struct DriveHealth {
   std::optional<int> temperatureC;
   std::optional<std::uint64_t> powerOnHours;
   std::optional<AtaHealthData> ata;
+  std::optional<NvmeHealthData> nvme;  // protocol "nvme"
 };
 
 // The health of an ATA drive from what was read: verdict, reasons, notes,
 // temperature and power-on hours.
 DriveHealth AtaHealth(const SmartSummary& summary, AtaHealthData data);
 
+// The health of an NVMe drive from what was read: verdict, reasons, the
+// composite temperature and the power-on hours of its health log. Not read
+// when the drive did not answer Identify Controller or the health log.
+DriveHealth NvmeHealth(const NvmeDrive& drive);
+
 // Reads the health of physical drive `driveNumber`: identity, attributes
 // and thresholds (ReadSmartSummary), the drive's SMART status, and the
 // self-test log and the summary error log where the drive says it keeps
-// them. The drive is closed before the function returns.
+// them. A drive that does not answer ATA IDENTIFY but answers NVMe Identify
+// Controller is read as an NVMe drive (see ReadNvmeDrive). The drive is
+// closed before the function returns.
 DriveHealth ReadHealth(int driveNumber);
 
 // The name of an attribute without the report's marker column: "Reallocated
@@ -97,7 +127,8 @@ DriveHealth ReadHealth(int driveNumber);
 std::string PlainAttributeName(std::uint8_t id);
 
 // The "Health" section of the SMART report: verdict, reasons, SMART status,
-// temperature, power-on hours, the self-test log and the error log summary.
+// temperature, power-on hours, the self-test log and the error log summary;
+// for an NVMe drive the health log's warning, spare, wear and error figures.
 void ReportHealth(const DriveHealth& health, const TReportLineProc& line);
 
 }  // namespace dt

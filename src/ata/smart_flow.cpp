@@ -5,6 +5,7 @@
 #include "ata/health.h"
 #include "ata/identify_report.h"
 #include "ata/smart_report.h"
+#include "nvme/nvme_report.h"
 
 namespace dt {
 
@@ -33,7 +34,31 @@ std::string BuildSmartReport(int driveNumber, const SmartOptions& options,
     ++count;
     line(s);
   };
-  ReportSmart(smart, driveNumber, options.reserved, counted, options.help ? kHelpFull : kHelpNone);
+  // The report is held back until it is known whether the drive answered
+  // ATA IDENTIFY: where it did not but answers NVMe Identify, the NVMe
+  // report takes the place of the failure lines.
+  std::vector<std::string> report;
+  ReportSmart(
+      smart, driveNumber, options.reserved, [&](const std::string& s) { report.push_back(s); },
+      options.help ? kHelpFull : kHelpNone);
+  if (smart.IsOpen && !smart.IdentifyValid) {
+    const NvmeDrive nvme = ReadNvmeDrive(driveNumber);
+    if (nvme.identified) {
+      smart.CloseDrive();
+      const auto failed = std::find_if(report.begin(), report.end(), [](const std::string& l) {
+        return l.rfind("ID error : System ", 0) == 0;
+      });
+      std::for_each(report.begin(), failed, counted);
+      ReportNvme(nvme, counted);
+      if (options.health) {
+        counted("");
+        ReportHealth(NvmeHealth(nvme), counted);
+      }
+      const NvmeController& c = nvme.controller;
+      return c.model + " " + c.firmware + " " + c.serial + " ";
+    }
+  }
+  std::for_each(report.begin(), report.end(), counted);
   if (options.identify) {
     for (int i = IdentifyPadding(count); i > 0; --i) counted("");
     ReportIdentify(smart, counted, options.english ? kIdentifyEnglish : kIdentifyRussian);

@@ -24,7 +24,11 @@ struct SmartOptions {
 // The report lines go to `line` (with `health`, the "Health" section of
 // ata/health.h follows everything else); returns the drive title
 // (model + " " + firmware + " " + serial + " ", three blanks when IDENTIFY
-// fails). The drive is closed before the function returns.
+// fails). A drive that fails ATA IDENTIFY but answers NVMe Identify
+// Controller gets the NVMe report (nvme/nvme_report.h) after the version and
+// geometry lines instead of the failure lines, without the IDENTIFY report,
+// and its title from the controller's identity. The drive is closed before
+// the function returns.
 std::string BuildSmartReport(int driveNumber, const SmartOptions& options,
                              const TReportLineProc& line);
 
