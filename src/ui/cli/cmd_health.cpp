@@ -11,6 +11,7 @@
 #include "ata/health.h"
 #include "platform/platform.h"
 #include "ui/cli/cli.h"
+#include "ui/cli/nvme_json.h"
 
 namespace dt::cli {
 
@@ -146,6 +147,7 @@ void PrintJson(std::ostream& out, int drive, const std::string& device, const Dr
   j["temperature_c"] = OrNull(h.temperatureC);
   j["power_on_hours"] = OrNull(h.powerOnHours);
   j["ata"] = h.ata ? AtaJson(*h.ata) : Json(nullptr);
+  if (h.protocol == "nvme") j["nvme"] = h.nvme ? NvmeJson(*h.nvme) : Json(nullptr);
   j["errors"] = h.errors;
   out << j.dump(2) << "\n";
 }
@@ -177,6 +179,11 @@ class Exposition {
     out_ << "# HELP " << name << " " << help << "\n# TYPE " << name << " gauge\n";
   }
   void Sample(const std::string& name, std::uint64_t value, const std::string& extra = {}) {
+    Sample(name, std::to_string(value), extra);
+  }
+  // A value already written out (a negative one, or a 128-bit counter's
+  // exact digits).
+  void Sample(const std::string& name, const std::string& value, const std::string& extra = {}) {
     out_ << name << "{" << labels_ << extra << "} " << value << "\n";
   }
 
@@ -184,6 +191,72 @@ class Exposition {
   std::ostream& out_;
   std::string labels_;
 };
+
+// The NVMe health log as gauges: one per field (the composite temperature
+// and the power-on hours are the drive's gauges above).
+void PrintNvmeGauges(Exposition& e, const NvmeHealthData& d) {
+  const NvmeSmartLog& l = d.log;
+  auto gauge = [&](const std::string& name, const std::string& help, const std::string& value) {
+    e.Gauge("disktest_nvme_" + name, help);
+    e.Sample("disktest_nvme_" + name, value);
+  };
+  auto counter = [&](const std::string& name, const std::string& help, Uint128 v) {
+    gauge(name, help, ToDecimal(v));
+  };
+  gauge("critical_warning", "Critical warning byte of the NVMe health log (0: no warning).",
+        std::to_string(l.criticalWarning));
+  e.Gauge("disktest_nvme_critical_warning_bit", "One bit of the NVMe critical warning (1: set).");
+  for (int bit = 0; bit < kNvmeCriticalWarningBits; ++bit)
+    e.Sample("disktest_nvme_critical_warning_bit", (l.criticalWarning >> bit) & 1u,
+             ",bit=\"" + std::to_string(bit) + "\",name=\"" + NvmeCriticalWarningKey(bit) + "\"");
+  gauge("available_spare_percent", "Available spare capacity of the NVMe drive in percent.",
+        std::to_string(l.availableSpare));
+  gauge("available_spare_threshold_percent",
+        "Available spare below which the NVMe drive warns, in percent.",
+        std::to_string(l.availableSpareThreshold));
+  gauge("percentage_used", "Estimate of the rated endurance used, in percent (may exceed 100).",
+        std::to_string(l.percentageUsed));
+  gauge("endurance_group_critical_warning", "Endurance group critical warning summary byte.",
+        std::to_string(l.enduranceGroupWarning));
+  counter("data_units_read", "Data units read (1 unit = 512,000 bytes).", l.dataUnitsRead);
+  counter("data_units_written", "Data units written (1 unit = 512,000 bytes).", l.dataUnitsWritten);
+  counter("host_read_commands", "Read commands completed by the controller.", l.hostReadCommands);
+  counter("host_write_commands", "Write commands completed by the controller.",
+          l.hostWriteCommands);
+  counter("controller_busy_time_minutes", "Time the controller was busy with I/O, in minutes.",
+          l.controllerBusyTime);
+  counter("power_cycles", "Power cycles of the NVMe drive.", l.powerCycles);
+  counter("unsafe_shutdowns", "Unsafe shutdowns of the NVMe drive.", l.unsafeShutdowns);
+  counter("media_errors", "Unrecovered data integrity errors of the NVMe drive.", l.mediaErrors);
+  counter("num_err_log_entries", "Error information log entries over the drive's life.",
+          l.errorLogEntries);
+  gauge("warning_temp_time_minutes", "Minutes above the warning composite temperature threshold.",
+        std::to_string(l.warningTempTime));
+  gauge("critical_comp_time_minutes", "Minutes above the critical composite temperature threshold.",
+        std::to_string(l.criticalTempTime));
+  bool sensors = false;
+  for (std::size_t i = 0; i < l.sensorK.size(); ++i) {
+    const auto c = KelvinToCelsius(l.sensorK[i]);
+    if (!c) continue;
+    if (!sensors)
+      e.Gauge("disktest_nvme_temperature_sensor_celsius",
+              "Temperature sensor of the NVMe drive in degrees Celsius.");
+    sensors = true;
+    e.Sample("disktest_nvme_temperature_sensor_celsius", std::to_string(*c),
+             ",sensor=\"" + std::to_string(i + 1) + "\"");
+  }
+  e.Gauge("disktest_nvme_thermal_transitions",
+          "Transitions to a thermal management temperature (1: light, 2: heavy throttling).");
+  e.Sample("disktest_nvme_thermal_transitions", l.thermal1Transitions, ",temp=\"1\"");
+  e.Sample("disktest_nvme_thermal_transitions", l.thermal2Transitions, ",temp=\"2\"");
+  e.Gauge("disktest_nvme_thermal_time_seconds",
+          "Seconds spent at a thermal management temperature.");
+  e.Sample("disktest_nvme_thermal_time_seconds", l.thermal1Time, ",temp=\"1\"");
+  e.Sample("disktest_nvme_thermal_time_seconds", l.thermal2Time, ",temp=\"2\"");
+  if (d.errorLogEntries)
+    gauge("error_log_entries", "Entries of the error information log that hold an error.",
+          std::to_string(*d.errorLogEntries));
+}
 
 void PrintPrometheus(std::ostream& out, const std::string& device, const DriveHealth& h) {
   Exposition e(out, "device=\"" + LabelValue(device) + "\",model=\"" + LabelValue(h.model) +
@@ -194,12 +267,13 @@ void PrintPrometheus(std::ostream& out, const std::string& device, const DriveHe
                                                                       : 2);
   if (h.temperatureC) {
     e.Gauge("disktest_temperature_celsius", "Temperature of the drive in degrees Celsius.");
-    e.Sample("disktest_temperature_celsius", static_cast<std::uint64_t>(*h.temperatureC));
+    e.Sample("disktest_temperature_celsius", std::to_string(*h.temperatureC));
   }
   if (h.powerOnHours) {
     e.Gauge("disktest_power_on_hours", "Power-on hours of the drive.");
     e.Sample("disktest_power_on_hours", *h.powerOnHours);
   }
+  if (h.nvme) PrintNvmeGauges(e, *h.nvme);
   if (!h.ata || h.ata->attributes.empty()) return;
   // One series per attribute ID: a second slot with the same ID is left out.
   std::vector<const SmartAttribute*> attributes;

@@ -4,11 +4,13 @@
 #include <nlohmann/json.hpp>
 #include <ostream>
 
+#include "ata/health.h"
 #include "ata/smart_commands.h"
 #include "ata/smart_flow.h"
 #include "device/text.h"
 #include "platform/platform.h"
 #include "ui/cli/cli.h"
+#include "ui/cli/nvme_json.h"
 
 namespace dt::cli {
 
@@ -33,6 +35,23 @@ int RunSmart(std::ostream& out, std::ostream& err) {
   }
   if (g_args.json) {
     const SmartSummary s = ReadSmartSummary(n);
+    if (!s.identified) {
+      // No ATA IDENTIFY: an NVMe drive says what its controller answers.
+      const NvmeDrive nvme = ReadNvmeDrive(n);
+      if (nvme.identified) {
+        const DriveHealth h = NvmeHealth(nvme);
+        nlohmann::ordered_json j;
+        j["drive"] = n;
+        j["protocol"] = "nvme";
+        j["model"] = h.model;
+        j["serial"] = h.serial;
+        j["firmware"] = h.firmware;
+        j["nvme"] = h.nvme ? NvmeJson(*h.nvme) : nullptr;
+        j["errors"] = h.errors;
+        out << j.dump(2) << "\n";
+        return h.errors.empty() ? kExitOk : kExitFailure;
+      }
+    }
     nlohmann::ordered_json j;
     j["drive"] = n;
     j["model"] = s.identified ? nlohmann::ordered_json(s.model) : nullptr;
