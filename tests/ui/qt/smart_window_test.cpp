@@ -425,6 +425,30 @@ class SmartWindowTest : public QObject {
     QVERIFY2(shown.memo[0].startsWith("Open Error "), qPrintable(shown.memo[0]));
   }
 
+  void nvmeDiskShowsTheNvmeReportAndTitle() {
+    // A machine of one NVMe disk, its report the same in the window and the CLI.
+    const QString json = R"({"disks": [{"size": 8388608, "nvme": {"model": "Sim NVMe",
+        "serial": "S1", "firmware": "F1", "percentage_used": 95}}]})";
+    cleanup();
+    Open(json.toStdString());
+    const QString file = Temp("nvme.json");
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(json.toUtf8());
+    f.close();
+    const Options all{true, true, true, true};
+    const Shown shown = GetSmart(0, all);
+    QVERIFY(shown.memo.contains("Model number                         : Sim NVMe"));
+    QVERIFY(shown.memo.contains("Percentage used                      : 95%"));
+    QVERIFY(!shown.memo.contains("No support SMART"));
+    QStringList cli = Run(DT_CLI_EXE, {"--sim", file, "smart", "0", "--reserved", "--help-texts",
+                                       "--identify", "en"})
+                          .split('\n');
+    if (!cli.isEmpty() && cli.back().isEmpty()) cli.pop_back();
+    QCOMPARE(shown.memo, cli);
+    QCOMPARE(F().SmartRep->QRLabel1.Caption, QString("Sim NVMe F1 S1 "));
+  }
+
   void copyPutsTheWholeTextOnTheClipboard() {
     const Options o{true, false, true, false};  // with the Russian IDENTIFY report
     QString copied;
