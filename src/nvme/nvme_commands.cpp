@@ -1,5 +1,6 @@
 #include "nvme/nvme_commands.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "device/text.h"

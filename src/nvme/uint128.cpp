@@ -1,6 +1,7 @@
 #include "nvme/uint128.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "device/text.h"
 
