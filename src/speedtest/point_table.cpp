@@ -8,11 +8,24 @@ namespace dt {
 void PointTable::Clear() {
   std::lock_guard<std::mutex> lock(mu_);
   points_.clear();
+  positions_.clear();
 }
 
-void PointTable::Append(const SpeedPoint& p) {
+void PointTable::Append(const SpeedPoint& p, std::int64_t bytePosition) {
   std::lock_guard<std::mutex> lock(mu_);
   points_.push_back(p);
+  if (keepPositions_) positions_.push_back(bytePosition);
+}
+
+void PointTable::KeepBytePositions(bool keep) {
+  std::lock_guard<std::mutex> lock(mu_);
+  keepPositions_ = keep;
+  if (!keep) positions_.clear();
+}
+
+std::vector<std::int64_t> PointTable::BytePositions() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return {positions_.begin(), positions_.end()};
 }
 
 std::size_t PointTable::Size() const {

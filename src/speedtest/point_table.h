@@ -23,7 +23,14 @@ static_assert(sizeof(SpeedPoint) <= 24);
 class PointTable {
  public:
   void Clear();
-  void Append(const SpeedPoint& p);
+  // `bytePosition`: the byte position after the block, which Ps shows in
+  // per cent or MiB; kept only after KeepBytePositions(true).
+  void Append(const SpeedPoint& p, std::int64_t bytePosition = 0);
+  // Whether Append keeps the byte positions beside the points (the JSON of
+  // the command line; the charts need only Ps). Stays over Clear.
+  void KeepBytePositions(bool keep);
+  // The kept byte positions, one per point, in the order of the points.
+  std::vector<std::int64_t> BytePositions() const;
   std::size_t Size() const;
   SpeedPoint At(std::size_t i) const;
   // The points from index `from` to the end, appended to `out` (a chart
@@ -42,6 +49,8 @@ class PointTable {
  private:
   mutable std::mutex mu_;
   std::deque<SpeedPoint> points_;
+  bool keepPositions_ = false;
+  std::deque<std::int64_t> positions_;
 };
 
 // The points as CSV: a header line "Tm,Ps,Speed", then one line per point.

@@ -480,7 +480,7 @@ void TDiskTest::SpeedRun() {
     Synchronize([&] {
       o.SetLabel(SpeedLabel::Label10, address);
       o.SetLabel(SpeedLabel::Label2, progress);
-      o.points_.Append(point);
+      o.points_.Append(point, curPos);
       if (realTime) o.SetLabel(SpeedLabel::ElTime, timeText);
     });
     if (realTime) {

@@ -4,6 +4,7 @@
 // the timer's requests.
 #include <CLI/CLI.hpp>
 #include <atomic>
+#include <nlohmann/json.hpp>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -15,7 +16,9 @@
 #include <ostream>
 #include <system_error>
 
+#include "ata/tide_smart.h"
 #include "ui/cli/cli.h"
+#include "ui/cli/output.h"
 #include "device/device.h"
 #include "device/notify.h"
 #include "device/text.h"
@@ -34,6 +37,7 @@ struct SpeedOptions {
   bool noPow2 = false, alternate = false, force0 = false, mib = false;
   std::int32_t minimalTime = 10;
   std::string csv;
+  std::string json;
 };
 
 SpeedOptions g_options;
@@ -155,19 +159,39 @@ class CliView : public SpeedView {
   std::array<std::string, static_cast<std::size_t>(SpeedLabel::kCount)> labels_;
 };
 
+// A read error line of the run, and whether the far read of the block
+// failed (alternating order) rather than the near one.
+struct ReadErrorLine {
+  bool far = false;
+  std::string text;
+};
+
 class CliErrors : public ErrorLines {
  public:
   CliErrors(std::ostream& err, CliView& view) : err_(err), view_(view) {}
-  void Clear() override {}
+  // The run whose lines these are: a line comes right after its counter
+  // went up, so the far count tells which read failed.
+  void Watch(const SpeedTest* test) { test_ = test; }
+  void Clear() override {
+    lines_.clear();
+    far_ = 0;
+  }
   void AppendLine(const std::string& line) override {
     view_.ClearLine();
     err_ << line << "\n";
     err_.flush();
+    const std::int32_t far = test_ ? test_->FarErrors() : 0;
+    lines_.push_back({far != far_, line});
+    far_ = far;
   }
+  const std::vector<ReadErrorLine>& Lines() const { return lines_; }
 
  private:
   std::ostream& err_;
   CliView& view_;
+  const SpeedTest* test_ = nullptr;
+  std::int32_t far_ = 0;
+  std::vector<ReadErrorLine> lines_;
 };
 
 std::string MBps(double bytesPerSecond) {
@@ -176,6 +200,11 @@ std::string MBps(double bytesPerSecond) {
 
 std::string Seconds(std::int64_t us) {
   return NumberText(static_cast<double>(us) / 1e6, 14, 3) + " s";
+}
+
+// The average speed of the timed blocks in bytes per second.
+double AverageSpeed(const SpeedRunStats& st) {
+  return st.blockTimeUs > 0 ? static_cast<double>(st.bytes) * 1e6 / st.blockTimeUs : 0.0;
 }
 
 void PrintSummary(std::ostream& out, const SpeedTest& test) {
@@ -187,9 +216,7 @@ void PrintSummary(std::ostream& out, const SpeedTest& test) {
   out << "  " << test.Label(SpeedLabel::Label4) << "   " << test.Label(SpeedLabel::Label7) << "\n";
   out << "  Blocks timed: " << st.blocks << "\n";
   if (st.blocks > 0) {
-    const double average =
-        st.blockTimeUs > 0 ? static_cast<double>(st.bytes) * 1e6 / st.blockTimeUs : 0.0;
-    out << "  Speed: min " << MBps(st.minSpeed) << ", average " << MBps(average) << ", max "
+    out << "  Speed: min " << MBps(st.minSpeed) << ", average " << MBps(AverageSpeed(st)) << ", max "
         << MBps(st.maxSpeed) << "\n";
   }
   out << "  Errors: near " << st.nearErrors << ", far " << st.farErrors << "\n";
@@ -200,6 +227,146 @@ void PrintSummary(std::ostream& out, const SpeedTest& test) {
     out << " (outside the blocks " << NumberText(overhead, 14, 2) << " %)";
   }
   out << "\n";
+}
+
+// An output file checked before the run: refused when it is a device, a
+// folder or the disk under test, or cannot be opened for writing. One made
+// only for the check is removed again unless Keep is called.
+class PreparedOutput {
+ public:
+  PreparedOutput() = default;
+  PreparedOutput(const PreparedOutput&) = delete;
+  PreparedOutput& operator=(const PreparedOutput&) = delete;
+  ~PreparedOutput() {
+    if (!madeHere_.empty()) {
+      std::error_code ec;
+      std::filesystem::remove(madeHere_, ec);
+    }
+  }
+  void Keep() { madeHere_.clear(); }
+
+ private:
+  friend bool PrepareOutput(const std::string&, const std::string&, const std::string&,
+                            PreparedOutput*, std::ostream&);
+  std::string madeHere_;
+};
+
+bool PrepareOutput(const std::string& what, const std::string& path, const std::string& diskPath,
+                   PreparedOutput* prepared, std::ostream& err) {
+  std::error_code ec;
+  const bool existed = std::filesystem::exists(path, ec);
+  std::string why;
+  if (std::filesystem::is_directory(path, ec)) {
+    why = "it is a folder";
+  } else {
+    why = OutputRefusal(path, diskPath);
+  }
+  if (why.empty()) {
+    errno = 0;
+    std::ofstream probe(path, std::ios::binary | std::ios::app);
+    if (!probe) {
+      const int e = errno;
+      why = e ? std::generic_category().message(e) : "cannot be opened";
+      const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+      if (!parent.empty() && !std::filesystem::exists(parent, ec))
+        why = "there is no folder " + parent.string();
+    }
+  }
+  if (!why.empty()) {
+    err << "disktest-cli: cannot write " << what << " to " << path << ": " << why << "\n";
+    return false;
+  }
+  if (!existed) prepared->madeHere_ = path;
+  return true;
+}
+
+// The drive's identity for the JSON: IDENTIFY's text fields, trimmed.
+struct SpeedIdentity {
+  bool identified = false;
+  std::string model, serial, firmware;
+};
+
+std::string Trimmed(const std::string& text) {
+  const std::string clean = CleanText(text);
+  const auto first = clean.find_first_not_of(' ');
+  if (first == std::string::npos) return {};
+  return clean.substr(first, clean.find_last_not_of(' ') - first + 1);
+}
+
+SpeedIdentity ReadIdentity(int drive) {
+  SpeedIdentity id;
+  TIDE_SMART smart;
+  if (smart.OpenDrive(drive) && smart.LoadIdentify()) {
+    id.identified = true;
+    id.model = Trimmed(smart.GetModel());
+    id.serial = Trimmed(smart.GetSerial());
+    id.firmware = Trimmed(smart.GetFirmware());
+  }
+  smart.CloseDrive();
+  return id;
+}
+
+constexpr int kSpeedJsonSchemaVersion = 1;
+
+// The run as JSON: every figure as the point table, the summary and the
+// error lines hold it (keys in README.md).
+nlohmann::ordered_json SpeedJson(const SpeedTest& test, const SpeedSettings& s,
+                                 const SpeedIdentity& identity, const PointTable& points,
+                                 const std::vector<ReadErrorLine>& errorLines,
+                                 std::chrono::system_clock::time_point startedAt) {
+  using Json = nlohmann::ordered_json;
+  const SpeedRunPlan& plan = test.Plan();
+  const SpeedRunStats& st = test.LastStats();
+  auto identityText = [&](const std::string& v) {
+    return identity.identified ? Json(v) : Json(nullptr);
+  };
+  Json j;
+  j["schema_version"] = kSpeedJsonSchemaVersion;
+  j["drive"] = s.drive.physical && s.devicePath.empty() ? Json(DriveNumberOf(s.drive.physicalText))
+                                                        : Json(nullptr);
+  j["device"] = plan.path;
+  j["model"] = identityText(identity.model);
+  j["serial"] = identityText(identity.serial);
+  j["firmware"] = identityText(identity.firmware);
+  j["report_title"] = test.Label(SpeedLabel::QRLabel9);
+  j["started_at"] = IsoTimeUtc(startedAt);
+  j["duration_seconds"] = static_cast<double>(st.runTimeUs) / 1e6;
+  Json& set = j["settings"];
+  set["disk_bytes"] = plan.diskSize;
+  set["start_bytes"] = plan.startPos;
+  set["end_bytes"] = plan.endPos;
+  set["block_bytes"] = plan.blockBytes;
+  set["block_count"] = plan.count;
+  set["power_of_two"] = s.CheckBox2;
+  set["alternate"] = s.CheckBox3;
+  set["force0"] = s.CheckBox4;
+  set["position_unit"] = s.PercentFlg ? "percent" : "mib";
+  set["minimal_time_ms"] = plan.minimalTime;
+  Json& list = j["points"] = Json::array();
+  const std::vector<SpeedPoint> table = points.Snapshot();
+  const std::vector<std::int64_t> bytes = points.BytePositions();
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    Json p;
+    p["position"] = table[i].Ps;
+    p["position_bytes"] = i < bytes.size() ? Json(bytes[i]) : Json(nullptr);
+    p["time_us"] = table[i].Tm;
+    p["speed_bytes_per_second"] = table[i].Speed;
+    list.push_back(std::move(p));
+  }
+  Json& sum = j["summary"];
+  sum["stopped"] = st.stopped;
+  sum["blocks_timed"] = st.blocks;
+  sum["bytes_timed"] = st.bytes;
+  sum["block_time_us"] = st.blockTimeUs;
+  sum["run_time_us"] = st.runTimeUs;
+  sum["min_bytes_per_second"] = st.blocks > 0 ? Json(st.minSpeed) : Json(nullptr);
+  sum["average_bytes_per_second"] = st.blocks > 0 ? Json(AverageSpeed(st)) : Json(nullptr);
+  sum["max_bytes_per_second"] = st.blocks > 0 ? Json(st.maxSpeed) : Json(nullptr);
+  sum["near_errors"] = st.nearErrors;
+  sum["far_errors"] = st.farErrors;
+  Json& lines = j["read_errors"] = Json::array();
+  for (const ReadErrorLine& e : errorLines) lines.push_back({{"far", e.far}, {"text", e.text}});
+  return j;
 }
 
 int RunSpeed(std::ostream& out, std::ostream& err) {
@@ -235,45 +402,40 @@ int RunSpeed(std::ostream& out, std::ostream& err) {
     s.devicePath = o.device;
   }
 
-  // The points file is made ready before the test: a run of hours must not
-  // end with nowhere to put its points. A file made here only for the check
-  // goes again when no test runs.
-  bool csvMadeHere = false;
-  if (!o.csv.empty()) {
-    std::error_code ec;
-    const bool existed = std::filesystem::exists(o.csv, ec);
-    errno = 0;
-    std::ofstream probe(o.csv, std::ios::binary | std::ios::app);
-    if (!probe) {
-      const int e = errno;
-      std::string why = e ? std::generic_category().message(e) : "cannot be opened";
-      const std::filesystem::path parent = std::filesystem::path(o.csv).parent_path();
-      if (std::filesystem::is_directory(o.csv, ec))
-        why = "it is a folder";
-      else if (!parent.empty() && !std::filesystem::exists(parent, ec))
-        why = "there is no folder " + parent.string();
-      err << "disktest-cli: cannot write the points to " << o.csv << ": " << why << "\n";
-      return kExitUsage;
-    }
-    csvMadeHere = !existed;
-  }
+  // The output files are made ready before the test: a run of hours must
+  // not end with nowhere to put its results. A file made here only for the
+  // check goes again when no test runs.
+  const std::string diskPath = number ? DeviceName(s.drive) : o.device;
+  const bool jsonToStdout = o.json == kStdoutName;
+  PreparedOutput csv, json;
+  if ((!o.csv.empty() && !PrepareOutput("the points", o.csv, diskPath, &csv, err)) ||
+      (!o.json.empty() && !jsonToStdout &&
+       !PrepareOutput("the JSON", o.json, diskPath, &json, err)))
+    return kExitUsage;
+  // With the JSON on standard output, the text goes to standard error.
+  std::ostream& text = jsonToStdout ? err : out;
+  SpeedIdentity identity;
+  if (!o.json.empty() && number) identity = ReadIdentity(DriveNumberOf(s.drive.physicalText));
 
   CliNotifier notifier(err);
   Notifier* previous = &Notify();
   SetNotifier(&notifier);
-  const bool terminal = StdoutIsTerminal(out);
-  CliView view(out, terminal);
+  const bool terminal = StdoutIsTerminal(text);
+  CliView view(text, terminal);
   CliErrors errors(err, view);
   CliRange range;
   // The worker's window steps run on the worker itself, one at a time with
   // the timer's: a hand-over per block then costs no thread switch.
   DirectMainThread main;
   PointTable points;
+  points.KeepBytePositions(!o.json.empty());
 
   int code = kExitOk;
   {
     SpeedTest test(view, errors, range, main, points);
+    errors.Watch(&test);
     const InterruptGuard interrupt;
+    const auto startedAt = std::chrono::system_clock::now();
     const StartResult r = test.Start(s);
     switch (r) {
       case StartResult::Started:
@@ -293,9 +455,9 @@ int RunSpeed(std::ostream& out, std::ostream& err) {
         code = kExitFailure;
         break;
     }
-    if (r != StartResult::Started && csvMadeHere) {
-      std::error_code ec;
-      std::filesystem::remove(o.csv, ec);
+    if (r == StartResult::Started) {
+      csv.Keep();
+      json.Keep();
     }
     if (r == StartResult::Started) {
       using Clock = std::chrono::steady_clock;
@@ -314,7 +476,7 @@ int RunSpeed(std::ostream& out, std::ostream& err) {
       }
       main.Synchronize([&] { test.Timer1Timer(); });
       view.EndLine();
-      PrintSummary(out, test);
+      PrintSummary(text, test);
       const SpeedRunStats& st = test.LastStats();
       if (st.stopped || st.nearErrors + st.farErrors > 0) code = kExitFailure;
       if (!o.csv.empty()) {
@@ -324,6 +486,22 @@ int RunSpeed(std::ostream& out, std::ostream& err) {
         if (!f) {
           err << "disktest-cli: cannot write " << o.csv << "\n";
           code = kExitFailure;
+        }
+      }
+      if (!o.json.empty()) {
+        const std::string doc =
+            SpeedJson(test, s, identity, points, errors.Lines(), startedAt).dump(2) + "\n";
+        if (jsonToStdout) {
+          out << doc;
+          out.flush();
+        } else {
+          std::ofstream f(o.json, std::ios::binary | std::ios::trunc);
+          f << doc;
+          f.flush();
+          if (!f) {
+            err << "disktest-cli: cannot write " << o.json << "\n";
+            code = kExitFailure;
+          }
         }
       }
     }
@@ -375,6 +553,10 @@ void AddSpeedCommand(CLI::App& root, std::vector<Command>& commands) {
                   "timed (10)")
       ->option_text("MS");
   app->add_option("--csv", o.csv, "Write the points (Tm, Ps, Speed) to FILE")->option_text("FILE");
+  app->add_option("--json", o.json,
+                  "Write the settings, the points and the summary as JSON to FILE (keys in "
+                  "README.md); with - to standard output, and the text to standard error")
+      ->option_text("FILE|-");
   commands.push_back({app, &RunSpeed});
 }
 

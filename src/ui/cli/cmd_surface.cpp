@@ -25,6 +25,7 @@
 #endif
 
 #include "ui/cli/cli.h"
+#include "ui/cli/output.h"
 #include "device/device.h"
 #include "device/notify.h"
 #include "device/text.h"
@@ -296,46 +297,6 @@ bool WritePng(std::FILE* f, const std::string& path, const surface::MapImage& im
   *error = "this build has no PNG support; " + path + " was not written";
   return false;
 #endif
-}
-
-// An output file of the command, opened before the test starts so that a
-// path that cannot be written ends the command before any disk work.
-struct OutputFile {
-  std::string path;
-  std::FILE* f = nullptr;
-  ~OutputFile() {
-    if (f) std::fclose(f);
-  }
-};
-
-// Why an output path may not be written: a block device or a directory, or
-// the disk under test. Pipes and terminals (/dev/stdout) are allowed.
-std::string OutputRefusal(const std::string& path, const std::string& diskPath) {
-  std::error_code ec;
-  const auto type = std::filesystem::status(path, ec).type();
-  if (type == std::filesystem::file_type::block) return path + " is a block device";
-  if (type == std::filesystem::file_type::directory) return path + " is a directory";
-  if (!diskPath.empty() && std::filesystem::equivalent(path, diskPath, ec))
-    return path + " is the disk under test";
-  return {};
-}
-
-bool OpenOutput(const std::string& option, const std::string& path, const std::string& diskPath,
-                OutputFile* out, std::ostream& err) {
-  out->path = path;
-  const std::string refusal = OutputRefusal(path, diskPath);
-  if (!refusal.empty()) {
-    err << "disktest-cli: " << option << " " << path << ": " << refusal
-        << "; no test was run\n";
-    return false;
-  }
-  out->f = std::fopen(path.c_str(), "wb");
-  if (!out->f) {
-    err << "disktest-cli: " << option << " " << path << ": cannot create the file ("
-        << std::strerror(errno) << "); no test was run\n";
-    return false;
-  }
-  return true;
 }
 
 // The --dump target: a regular file that can be created, never a device, a
