@@ -1,11 +1,12 @@
 // disktest-cli list: the physical and the logical list as the main window
 // shows them, each item with the device path it maps to.
 #include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
 #include <ostream>
 
-#include "ui/cli/cli.h"
 #include "device/device.h"
 #include "device/text.h"
+#include "ui/cli/cli.h"
 
 namespace dt::cli {
 
@@ -16,10 +17,32 @@ void PrintItems(std::ostream& out, const char* heading, const std::vector<DriveI
   if (items.empty()) out << "  (none)\n";
   std::size_t width = 0;
   for (const DriveItem& i : items) width = std::max(width, CharCount(i.text));
-  for (const DriveItem& i : items) out << "  " << PadRight(i.text, width) << "   " << i.path << "\n";
+  for (const DriveItem& i : items)
+    out << "  " << PadRight(i.text, width) << "   " << i.path << "\n";
+}
+
+constexpr int kListJsonSchemaVersion = 1;
+bool g_json = false;
+
+void PrintJson(std::ostream& out) {
+  using Json = nlohmann::ordered_json;
+  Json j;
+  j["schema_version"] = kListJsonSchemaVersion;
+  Json& physical = j["physical"] = Json::array();
+  const std::vector<DriveItem> disks = FillPhysicalList();
+  for (std::size_t n = 0; n < disks.size(); ++n)
+    physical.push_back({{"drive", n}, {"text", disks[n].text}, {"device", disks[n].path}});
+  Json& logical = j["logical"] = Json::array();
+  for (const DriveItem& i : FillLogicalList())
+    logical.push_back({{"name", LogicalNameOf(i.text)}, {"text", i.text}, {"device", i.path}});
+  out << j.dump(2) << "\n";
 }
 
 int RunList(std::ostream& out, std::ostream&) {
+  if (g_json) {
+    PrintJson(out);
+    return kExitOk;
+  }
   PrintItems(out, "Physical disks:", FillPhysicalList());
   PrintItems(out, "Logical drives:", FillLogicalList());
   return kExitOk;
@@ -30,6 +53,8 @@ int RunList(std::ostream& out, std::ostream&) {
 void AddListCommand(CLI::App& root, std::vector<Command>& commands) {
   CLI::App* app = root.add_subcommand(
       "list", "List the physical disks and logical drives with the device paths they map to");
+  g_json = false;
+  app->add_flag("--json", g_json, "Print the lists as JSON (keys in README.md)");
   commands.push_back({app, &RunList});
 }
 

@@ -53,7 +53,9 @@ int RunSmart(std::ostream& out, std::ostream& err) {
       }
     }
     nlohmann::ordered_json j;
+    j["schema_version"] = 1;
     j["drive"] = n;
+    j["device"] = Sys().PhysicalDrivePath(n);
     j["model"] = s.identified ? nlohmann::ordered_json(s.model) : nullptr;
     j["serial"] = s.identified ? nlohmann::ordered_json(s.serial) : nullptr;
     j["firmware"] = s.identified ? nlohmann::ordered_json(s.firmware) : nullptr;

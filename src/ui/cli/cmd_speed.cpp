@@ -4,7 +4,6 @@
 // the timer's requests.
 #include <CLI/CLI.hpp>
 #include <atomic>
-#include <nlohmann/json.hpp>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -12,18 +11,19 @@
 #include <fstream>
 #include <iostream>
 #include <mutex>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <ostream>
 #include <system_error>
 
 #include "ata/tide_smart.h"
-#include "ui/cli/cli.h"
-#include "ui/cli/output.h"
 #include "device/device.h"
 #include "device/notify.h"
 #include "device/text.h"
 #include "device/worker.h"
 #include "speedtest/read_speed_run.h"
+#include "ui/cli/cli.h"
+#include "ui/cli/output.h"
 
 namespace dt::cli {
 
@@ -44,7 +44,9 @@ SpeedOptions g_options;
 
 // Whether standard output is a terminal; elsewhere the progress is written
 // as plain lines.
-bool StdoutIsTerminal(std::ostream& out) { return out.rdbuf() == std::cout.rdbuf() && IsTerminal(1); }
+bool StdoutIsTerminal(std::ostream& out) {
+  return out.rdbuf() == std::cout.rdbuf() && IsTerminal(1);
+}
 
 class CliNotifier : public Notifier {
  public:
@@ -216,8 +218,8 @@ void PrintSummary(std::ostream& out, const SpeedTest& test) {
   out << "  " << test.Label(SpeedLabel::Label4) << "   " << test.Label(SpeedLabel::Label7) << "\n";
   out << "  Blocks timed: " << st.blocks << "\n";
   if (st.blocks > 0) {
-    out << "  Speed: min " << MBps(st.minSpeed) << ", average " << MBps(AverageSpeed(st)) << ", max "
-        << MBps(st.maxSpeed) << "\n";
+    out << "  Speed: min " << MBps(st.minSpeed) << ", average " << MBps(AverageSpeed(st))
+        << ", max " << MBps(st.maxSpeed) << "\n";
   }
   out << "  Errors: near " << st.nearErrors << ", far " << st.farErrors << "\n";
   out << "  Time: blocks " << Seconds(st.blockTimeUs) << " of run " << Seconds(st.runTimeUs);

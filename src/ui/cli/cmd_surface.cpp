@@ -7,30 +7,31 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
-#include <optional>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <system_error>
 #include <iostream>
 #include <mutex>
+#include <nlohmann/json.hpp>
+#include <optional>
 #include <ostream>
+#include <system_error>
 #include <thread>
 
 #ifdef DT_HAVE_PNG
 #include <png.h>
 #endif
 
-#include "ui/cli/cli.h"
-#include "ui/cli/output.h"
 #include "device/device.h"
 #include "device/notify.h"
 #include "device/text.h"
 #include "device/worker.h"
 #include "surface/surface_logic.h"
+#include "ui/cli/cli.h"
+#include "ui/cli/output.h"
 
 namespace dt::cli {
 
@@ -49,6 +50,7 @@ struct SurfaceOptions {
   std::int32_t listBlockSize = 512;
   std::string mapPng;
   std::string mapSize;
+  std::string json;
   bool yes = false;
   bool yesSystemDisk = false;
 };
@@ -352,6 +354,67 @@ std::vector<std::int64_t> BadUnits(const std::vector<std::int64_t>& blocks,
   return out;
 }
 
+constexpr int kSurfaceJsonSchemaVersion = 1;
+
+// What the JSON needs beside the engine's state.
+struct SurfaceRun {
+  std::int32_t drive = -1;  // the disk number of the physical list, or -1
+  const surface::TestedDisk* disk = nullptr;
+  std::string mode;
+  std::int32_t passes = 0;
+  std::int32_t columns = 0, rows = 0;
+  std::chrono::system_clock::time_point startedAt;
+  bool stopped = false;
+};
+
+// The run as JSON (keys in README.md): the failing blocks as ranges of
+// consecutive block numbers of the engine's list.
+nlohmann::ordered_json SurfaceJson(const SurfaceRun& run, surface::SurfaceState& s,
+                                   const std::vector<std::int64_t>& bad) {
+  using Json = nlohmann::ordered_json;
+  const surface::TestedDisk& disk = *run.disk;
+  std::string model = disk.model;
+  model.erase(model.find_last_not_of(' ') + 1);
+  model.erase(0, model.find_first_not_of(' '));
+  Json j;
+  j["schema_version"] = kSurfaceJsonSchemaVersion;
+  j["drive"] = run.drive >= 0 ? Json(run.drive) : Json(nullptr);
+  j["device"] = disk.path;
+  j["model"] = model.empty() ? Json(nullptr) : Json(model);
+  j["started_at"] = IsoTimeUtc(run.startedAt);
+  j["duration_seconds"] =
+      static_cast<double>(static_cast<std::uint32_t>(Sys().TickCount() - s.StartTick.load())) /
+      1000.0;
+  Json& set = j["settings"];
+  set["mode"] = run.mode;
+  set["passes"] = run.passes;
+  set["read_only"] = disk.readOnly;
+  set["disk_bytes"] = disk.bytes;
+  set["block_bytes"] = disk.sectorsPerBlock * 512;
+  set["block_count"] = disk.blocks;
+  set["map_columns"] = run.columns;
+  set["map_rows"] = run.rows;
+  set["cell_count"] = static_cast<std::int64_t>(run.columns) * run.rows;
+  set["blocks_per_cell"] = s.BlocksPerCell.load();
+  Json& res = j["result"];
+  res["stopped"] = run.stopped;
+  res["blocks_read"] = s.ReadDone.load();
+  res["blocks_written"] = s.WriteDone.load();
+  res["blocks_compared"] = s.CompareDone.load();
+  res["bad_read"] = s.ReadErrors.load();
+  res["bad_write"] = s.WriteErrors.load();
+  res["bad_compare"] = s.CompareErrors.load();
+  res["bad_block_count"] = static_cast<std::int64_t>(bad.size());
+  Json& ranges = j["bad_ranges"] = Json::array();
+  for (std::size_t i = 0; i < bad.size();) {
+    std::size_t k = i;
+    while (k + 1 < bad.size() && bad[k + 1] == bad[k] + 1) ++k;
+    ranges.push_back({{"first_block", bad[i]}, {"last_block", bad[k]}});
+    i = k + 1;
+  }
+  return j;
+}
+
 const char* ModeName(std::uint8_t mode) {
   switch (mode) {
     case surface::kModeWrite:
@@ -390,8 +453,8 @@ int RunSurface(std::ostream& out, std::ostream& err) {
   if (!SelectDevice(o.device, &sel)) {
     std::error_code ec;
     const std::filesystem::path real = std::filesystem::canonical(o.device, ec);
-    const auto type = ec ? std::filesystem::file_type::not_found
-                         : std::filesystem::status(real, ec).type();
+    const auto type =
+        ec ? std::filesystem::file_type::not_found : std::filesystem::status(real, ec).type();
     const bool listed = !ec && SelectDevice(real.string(), &sel);
     if (!listed && (type == std::filesystem::file_type::block ||
                     type == std::filesystem::file_type::regular)) {
@@ -409,16 +472,20 @@ int RunSurface(std::ostream& out, std::ostream& err) {
   const bool dump = g_dumpOption && g_dumpOption->count() > 0;
   const std::string dumpName = o.dump.empty() ? "rd.dat" : o.dump;
   DumpCheck dumpCheck;
-  OutputFile badList, png;
+  OutputFile badList, png, json;
+  const bool jsonToStdout = o.json == kStdoutName;
   if ((dump && !CheckDumpTarget(dumpName, diskPath, &dumpCheck, err)) ||
       (!o.badBlocks.empty() && !OpenOutput("--bad-blocks", o.badBlocks, diskPath, &badList, err)) ||
-      (!o.mapPng.empty() && !OpenOutput("--map-png", o.mapPng, diskPath, &png, err)))
+      (!o.mapPng.empty() && !OpenOutput("--map-png", o.mapPng, diskPath, &png, err)) ||
+      (!o.json.empty() && !jsonToStdout && !OpenOutput("--json", o.json, diskPath, &json, err)))
     return kExitUsage;
+  // With the JSON on standard output, the text goes to standard error.
+  std::ostream& text = jsonToStdout ? err : out;
 
   TerminalNotifier notifier(err, o.yes, o.yesSystemDisk);
   Notifier* previous = &Notify();
   SetNotifier(&notifier);
-  CliSurfaceView view(out, err, IsTerminal(1) && out.rdbuf() == std::cout.rdbuf());
+  CliSurfaceView view(text, err, IsTerminal(1) && text.rdbuf() == std::cout.rdbuf());
   DirectMainThread main;
 
   int code = kExitOk;
@@ -428,8 +495,7 @@ int RunSurface(std::ostream& out, std::ostream& err) {
       path.empty() ? surface::OpenTestedDisk(sel, &disk) : surface::OpenTestedPath(path, &disk);
   notifier.HoldWriteOpenFailure(false);
   if (!opened) {
-    if (!notifier.HeldWriteOpenFailure().empty())
-      err << notifier.HeldWriteOpenFailure() << "\n";
+    if (!notifier.HeldWriteOpenFailure().empty()) err << notifier.HeldWriteOpenFailure() << "\n";
     SetNotifier(previous);
     return kExitFailure;
   }
@@ -472,19 +538,20 @@ int RunSurface(std::ostream& out, std::ostream& err) {
     w.FormShow(cw, ch);
 
     const surface::SurfaceControls& c = w.Controls();
-    out << "Disk: " << c.TestedDiskName.text << (disk.readOnly ? " (read only)" : "") << "\n";
+    text << "Disk: " << c.TestedDiskName.text << (disk.readOnly ? " (read only)" : "") << "\n";
     std::string model = c.DiskModel.text;
     model.erase(model.find_last_not_of(' ') + 1);
-    out << "Model: " << model << "\n";
-    out << "Disk size: " << c.DiskSize.text << "\n";
-    out << "Blocks per element: " << c.BlocksPerElement.text << " on " << columns << " x " << rows
-        << " elements, " << disk.sectorsPerBlock * 512 << " bytes a block\n";
-    out << "Test: " << ModeName(mode) << ", " << o.passes << (o.passes == 1 ? " pass" : " passes")
-        << (dump ? ", data to " + w.State().DumpName : std::string()) << "\n";
-    out.flush();
+    text << "Model: " << model << "\n";
+    text << "Disk size: " << c.DiskSize.text << "\n";
+    text << "Blocks per element: " << c.BlocksPerElement.text << " on " << columns << " x " << rows
+         << " elements, " << disk.sectorsPerBlock * 512 << " bytes a block\n";
+    text << "Test: " << ModeName(mode) << ", " << o.passes << (o.passes == 1 ? " pass" : " passes")
+         << (dump ? ", data to " + w.State().DumpName : std::string()) << "\n";
+    text.flush();
 
     std::optional<InterruptGuard> interrupt;
     interrupt.emplace();
+    const auto startedAt = std::chrono::system_clock::now();
     w.StartButtonClick();
     if (!w.Running()) {
       err << "disktest-cli: the test was not started; nothing was written\n";
@@ -502,11 +569,11 @@ int RunSurface(std::ostream& out, std::ostream& err) {
       view.ClearLine();
       surface::SurfaceState& s = w.State();
       const surface::StatusTexts t = surface::ComputeStatus(s, Sys().TickCount());
-      out << (stopAsked ? "Stopped" : "Finished") << "\n";
-      out << "Bad blocks read: " << t.BadBlocksRead << "\n";
-      out << "Bad blocks write: " << t.BadBlocksWrite << "\n";
-      out << "Bad blocks compare: " << t.BadBlocksCompare << "\n";
-      out << t.WorkTime << "\n";
+      text << (stopAsked ? "Stopped" : "Finished") << "\n";
+      text << "Bad blocks read: " << t.BadBlocksRead << "\n";
+      text << "Bad blocks write: " << t.BadBlocksWrite << "\n";
+      text << "Bad blocks compare: " << t.BadBlocksCompare << "\n";
+      text << t.WorkTime << "\n";
       const std::vector<std::int64_t> bad = s.BadBlockList();
       if (stopAsked || !bad.empty()) code = kExitFailure;
       if (s.DumpFailed.load()) {
@@ -515,6 +582,25 @@ int RunSurface(std::ostream& out, std::ostream& err) {
         code = kExitFailure;
       }
       if (stopAsked) code = 130;
+      if (!o.json.empty()) {
+        SurfaceRun run;
+        run.drive = sel.physical && path.empty() ? DriveNumberOf(sel.physicalText) : -1;
+        run.disk = &disk;
+        run.mode = o.mode;
+        run.passes = o.passes;
+        run.columns = columns;
+        run.rows = rows;
+        run.startedAt = startedAt;
+        run.stopped = stopAsked;
+        const std::string doc = SurfaceJson(run, s, bad).dump(2) + "\n";
+        if (jsonToStdout) {
+          out << doc;
+          out.flush();
+        } else if (!WriteAndClose(&json, doc)) {
+          err << "disktest-cli: cannot write " << o.json << "\n";
+          code = kExitFailure;
+        }
+      }
       if (badList.f) {
         for (std::int64_t b : BadUnits(bad, disk.sectorsPerBlock, disk.bytes, o.listBlockSize))
           std::fprintf(badList.f, "%lld\n", static_cast<long long>(b));
@@ -595,6 +681,10 @@ void AddSurfaceCommand(CLI::App& root, std::vector<Command>& commands) {
                   "requests). A request never spans two "
                   "cells: many small cells split the requests and slow the test down")
       ->option_text("COLSxROWS");
+  app->add_option("--json", o.json,
+                  "Write the settings, the counts and the bad blocks as JSON to FILE (keys in "
+                  "README.md); with - to standard output, and the text to standard error")
+      ->option_text("FILE|-");
   app->add_flag("--yes", o.yes, "Answer Yes to the two questions before a writing test");
   app->add_flag("--yes-system-disk", o.yesSystemDisk,
                 "Answer Yes to the question before writing to a disk that may be the system's");

@@ -23,8 +23,7 @@ bool OpenOutput(const std::string& option, const std::string& path, const std::s
   out->path = path;
   const std::string refusal = OutputRefusal(path, diskPath);
   if (!refusal.empty()) {
-    err << "disktest-cli: " << option << " " << path << ": " << refusal
-        << "; no test was run\n";
+    err << "disktest-cli: " << option << " " << path << ": " << refusal << "; no test was run\n";
     return false;
   }
   out->f = std::fopen(path.c_str(), "wb");
