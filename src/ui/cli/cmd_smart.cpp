@@ -35,27 +35,24 @@ int RunSmart(std::ostream& out, std::ostream& err) {
   }
   if (g_args.json) {
     const SmartSummary s = ReadSmartSummary(n);
-    if (!s.identified) {
-      // No ATA IDENTIFY: an NVMe drive says what its controller answers.
-      const NvmeDrive nvme = ReadNvmeDrive(n);
-      if (nvme.identified) {
-        const DriveHealth h = NvmeHealth(nvme);
-        nlohmann::ordered_json j;
-        j["drive"] = n;
-        j["protocol"] = "nvme";
-        j["model"] = h.model;
-        j["serial"] = h.serial;
-        j["firmware"] = h.firmware;
-        j["nvme"] = h.nvme ? NvmeJson(*h.nvme) : nullptr;
-        j["errors"] = h.errors;
-        out << j.dump(2) << "\n";
-        return h.errors.empty() ? kExitOk : kExitFailure;
-      }
-    }
+    // No ATA IDENTIFY: an NVMe drive says what its controller answers.
+    const NvmeDrive nvme = s.identified ? NvmeDrive{} : ReadNvmeDrive(n);
     nlohmann::ordered_json j;
     j["schema_version"] = 1;
     j["drive"] = n;
     j["device"] = Sys().PhysicalDrivePath(n);
+    if (nvme.identified) {
+      const DriveHealth h = NvmeHealth(nvme);
+      j["protocol"] = "nvme";
+      j["model"] = h.model;
+      j["serial"] = h.serial;
+      j["firmware"] = h.firmware;
+      j["nvme"] = h.nvme ? NvmeJson(*h.nvme) : nullptr;
+      j["errors"] = h.errors;
+      out << j.dump(2) << "\n";
+      return h.errors.empty() ? kExitOk : kExitFailure;
+    }
+    j["protocol"] = "ata";
     j["model"] = s.identified ? nlohmann::ordered_json(s.model) : nullptr;
     j["serial"] = s.identified ? nlohmann::ordered_json(s.serial) : nullptr;
     j["firmware"] = s.identified ? nlohmann::ordered_json(s.firmware) : nullptr;

@@ -30,7 +30,8 @@ struct DocumentedKey {
 using KeyTables = std::map<std::string, std::map<std::string, DocumentedKey>>;
 
 // The tables under "### JSON output": a heading "#### `COMMAND ...`" and
-// rows "| `key` [mark] | type [or null] | meaning |".
+// rows "| `key` [mark] | type [or null] | meaning |"; the heading
+// "#### `nvme` object" has the keys of that object of smart and health.
 KeyTables ReadKeyTables(std::string* problems) {
   std::ifstream in(DT_SOURCE_DIR "/README.md");
   KeyTables tables;
@@ -70,6 +71,14 @@ KeyTables ReadKeyTables(std::string* problems) {
                                              "object",  "array",  "null"};
     for (const std::string& t : d.types)
       if (!known.count(t)) *problems += command + " " + key + ": no type " + t + "\n";
+  }
+  // The table of the "nvme" object serves smart and health, whose own
+  // tables hold the object's row.
+  const auto nvme = tables.find("nvme");
+  if (nvme != tables.end()) {
+    for (const char* command : {"smart", "health"})
+      for (const auto& [key, d] : nvme->second) tables[command]["nvme." + key] = d;
+    tables.erase(nvme);
   }
   return tables;
 }
@@ -137,7 +146,7 @@ const Runs& SharedRuns() {
   static Runs* runs = [] {
     auto* r = new Runs;
     r->byCommand["list"].push_back(RunCli({"--demo", "list", "--json"}));
-    for (const char* d : {"0", "1", "2", "3"}) {
+    for (const char* d : {"0", "1", "2", "3", "4"}) {
       r->byCommand["smart"].push_back(RunCli({"--demo", "smart", d, "--json"}));
       r->byCommand["health"].push_back(RunCli({"--demo", "health", d, "--json"}));
     }

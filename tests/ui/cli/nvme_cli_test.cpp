@@ -92,7 +92,8 @@ TEST(NvmeCli, SmartOfTheDemoNvmeDisk) {
   EXPECT_EQ(j["nvme"]["power_on_hours"], 4127);
   EXPECT_TRUE(j["errors"].empty());
   const auto ata = nlohmann::json::parse(RunCli({"--demo", "smart", "0", "--json"}).out);
-  EXPECT_FALSE(ata.contains("protocol"));
+  EXPECT_EQ(ata["protocol"], "ata");
+  EXPECT_FALSE(ata.contains("nvme"));
 }
 
 }  // namespace
