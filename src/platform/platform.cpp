@@ -181,6 +181,8 @@ void Platform::Sleep(std::uint32_t milliseconds) {
   std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
+bool Platform::KeepThreadOnProcessor(bool) { return false; }
+
 bool Platform::PerfCounterIsCpuClock() {
   return PerfFrequency() > 70000000;
 }

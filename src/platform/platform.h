@@ -323,6 +323,13 @@ class Platform {
   // QueryPerformanceCounter are timer chips of a few MHz (1.19, 3.58, 10,
   // 14.3 MHz). A platform whose counter is a clock in fixed units says no.
   virtual bool PerfCounterIsCpuClock();
+  // Keeps the calling thread on the processor it runs on now (`keep`), or
+  // lets it run on the processors it was allowed before (`!keep`). A thread
+  // that times its reads holds its processor so that every read completes
+  // where it was issued: a wake-up on another processor costs more than a
+  // small read takes. False where the platform cannot (the default), which
+  // changes nothing.
+  virtual bool KeepThreadOnProcessor(bool keep);
   // Sleep: waits the given time. A simulated machine with a virtual clock
   // advances its clock instead, so that waits on it take no real time.
   virtual void Sleep(std::uint32_t milliseconds);
@@ -340,6 +347,19 @@ class Platform {
   // The error code of the last failing call of this thread (GetLastError).
   static std::uint32_t LastError();
   static void SetLastError(std::uint32_t code);
+};
+
+// Keeps the calling thread on its processor while the guard lives (see
+// Platform::KeepThreadOnProcessor): around a run of timed or bulk reads.
+class ProcessorHold {
+ public:
+  explicit ProcessorHold(Platform& p) : p_(p) { p_.KeepThreadOnProcessor(true); }
+  ~ProcessorHold() { p_.KeepThreadOnProcessor(false); }
+  ProcessorHold(const ProcessorHold&) = delete;
+  ProcessorHold& operator=(const ProcessorHold&) = delete;
+
+ private:
+  Platform& p_;
 };
 
 // Why `name` may not be written as a dump file, or empty when it may: it

@@ -57,6 +57,7 @@ class PlatformWrapper : public Platform {
   std::int64_t PerfCounter() override { return target_->PerfCounter(); }
   std::uint32_t TickCount() override { return target_->TickCount(); }
   bool PerfCounterIsCpuClock() override { return target_->PerfCounterIsCpuClock(); }
+  bool KeepThreadOnProcessor(bool keep) override { return target_->KeepThreadOnProcessor(keep); }
   void Sleep(std::uint32_t milliseconds) override { target_->Sleep(milliseconds); }
   int DumpCreate(const std::string& name) override { return target_->DumpCreate(name); }
   bool DumpWrite(int fd, const void* data, std::uint32_t len) override {

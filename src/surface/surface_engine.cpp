@@ -244,7 +244,11 @@ void TDiskTest::PerformRun() {
       s_.DumpHandle.store(fd);
     }
   }
-  RunCycles();
+  {
+    // The reads and writes complete on the processor that issues them.
+    const ProcessorHold hold(Sys());
+    RunCycles();
+  }
   const int fd = s_.DumpHandle.exchange(-1);
   if (fd != -1 && !Sys().DumpClose(fd))
     DumpError("Dump file " + s_.DumpName + " was not written in full" +

@@ -9,6 +9,7 @@
 #include "platform/posix/posix_platform.h"
 
 #include <blkid/blkid.h>
+#include <sched.h>
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
@@ -582,6 +583,30 @@ std::int64_t PosixPlatform::PerfCounter() {
 // the processor's clock.
 bool PosixPlatform::PerfCounterIsCpuClock() {
   return false;
+}
+
+namespace {
+// The processors a thread was allowed before it kept its own.
+thread_local cpu_set_t t_allowed;
+thread_local bool t_kept = false;
+}  // namespace
+
+bool PosixPlatform::KeepThreadOnProcessor(bool keep) {
+  if (!keep) {
+    if (!t_kept) return false;
+    t_kept = false;
+    return ::sched_setaffinity(0, sizeof t_allowed, &t_allowed) == 0;
+  }
+  if (t_kept) return true;
+  const int cpu = ::sched_getcpu();
+  if (cpu < 0 || cpu >= CPU_SETSIZE || ::sched_getaffinity(0, sizeof t_allowed, &t_allowed) != 0)
+    return false;
+  cpu_set_t one;
+  CPU_ZERO(&one);
+  CPU_SET(cpu, &one);
+  if (::sched_setaffinity(0, sizeof one, &one) != 0) return false;
+  t_kept = true;
+  return true;
 }
 
 std::uint32_t PosixPlatform::TickCount() {

@@ -38,6 +38,8 @@ class PosixPlatform : public Platform {
   std::int64_t PerfCounter() override;
   std::uint32_t TickCount() override;
   bool PerfCounterIsCpuClock() override;
+  // sched_setaffinity of the calling thread to the processor of sched_getcpu.
+  bool KeepThreadOnProcessor(bool keep) override;
 
  private:
   class Impl;

@@ -168,6 +168,21 @@ class Win32Platform : public Platform {
   }
 
   std::uint32_t TickCount() override { return ::GetTickCount(); }
+  // SetThreadAffinityMask to the processor of GetCurrentProcessorNumber.
+  bool KeepThreadOnProcessor(bool keep) override {
+    static thread_local DWORD_PTR allowed = 0;
+    if (!keep) {
+      if (!allowed) return false;
+      const bool ok = ::SetThreadAffinityMask(::GetCurrentThread(), allowed) != 0;
+      allowed = 0;
+      return ok;
+    }
+    if (allowed) return true;
+    const DWORD cpu = ::GetCurrentProcessorNumber();
+    if (cpu >= sizeof(DWORD_PTR) * 8) return false;
+    allowed = ::SetThreadAffinityMask(::GetCurrentThread(), DWORD_PTR(1) << cpu);
+    return allowed != 0;
+  }
 };
 
 }  // namespace

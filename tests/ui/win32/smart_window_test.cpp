@@ -21,10 +21,14 @@ namespace dt::win::test {
 namespace {
 
 // Disk 0: a SAMSUNG HD501LJ from its capture; disk 1 answers no ATA command,
-// as a loop device or an NVMe disk.
+// as a loop device; disk 2 is an NVMe disk.
 constexpr const char* kMachine = R"json({"disks": [
   {"capture": "SAMSUNG_HD501LJ--CR100-12.cap"},
-  {"size": 8388608}
+  {"size": 8388608},
+  {"size": 8388608,
+   "nvme": {"model": "Corvale CV3 NVMe 4GB", "serial": "CV3A21K0774193", "firmware": "3B2QGXA7",
+            "temperature_c": 38, "percentage_used": 3, "data_units_read": 31478112,
+            "power_on_hours": 4127}}
 ]})json";
 
 // The font dialog's face and size lists.
@@ -249,6 +253,19 @@ TEST_F(SmartWindowTest, ADiskWithoutPassThroughShowsItsFailuresAndLongLinesAreCu
   EXPECT_EQ(window_.SMARTinfoTEXT->Lines().back(), cyrillic);
   EXPECT_EQ(data_.RxMemoryData2.back(), cyrillic.substr(0, 2 * kSmartRecordChars));
   EXPECT_EQ(data_.RxMemoryData2.size(), shown.memo.size() + 1);
+}
+
+// An NVMe disk shows the controller's report, as the CLI prints it, and
+// the printed pages are titled with the controller's identity.
+TEST_F(SmartWindowTest, AnNvmeDiskShowsTheNvmeReport) {
+  const Shown shown = GetSmart(2, SmartOptions{});
+  EXPECT_EQ(shown.memo, Cli(2, SmartOptions{}));
+  for (const char* l : {"NVMe controller (Identify Controller)",
+                        "Data units read                      : 31,478,112 [16.1 TB]",
+                        "Power-on hours                       : 4,127"})
+    EXPECT_NE(std::find(shown.memo.begin(), shown.memo.end(), l), shown.memo.end()) << l;
+  EXPECT_EQ(std::find(shown.memo.begin(), shown.memo.end(), "No support SMART"), shown.memo.end());
+  EXPECT_EQ(portrait_.QRLabel1.Caption, "Corvale CV3 NVMe 4GB 3B2QGXA7 CV3A21K0774193 ");
 }
 
 TEST_F(SmartWindowTest, CopyPutsTheWholeTextOnTheClipboard) {
