@@ -24,9 +24,7 @@ std::uint8_t* TDiskTest::TransferBuffer() {
 // ---------------------------------------------------------------------------
 // The shared state.
 
-SurfaceState::SurfaceState()
-    : cells_(std::make_unique<TMapCell[]>(static_cast<std::size_t>(kMaxMapRows) * kMaxMapColumns)) {
-}
+SurfaceState::SurfaceState() = default;
 
 void SurfaceState::DivideDisk(std::int32_t n) {
   const std::int64_t blocks = DiskBlocks.load();

@@ -10,6 +10,7 @@
 // Everything either thread may read while the other writes is atomic.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -117,14 +118,20 @@ class SurfaceState {
   std::atomic<std::int32_t> LastDiskRow{-1};
   std::atomic<std::int32_t> LastDiskColumn{-1};
 
-  // Cell [row][column] of the fixed 300 x 400 array.
+  // Cell [row][column] of the 300 x 400 array. A row's 400 cells are made
+  // when one of them is first asked for (DivideDisk makes the rows of the
+  // layout before a run, on the thread that lays out the map): a program
+  // that shows a small map never spends time or memory on the 6.7 MB of
+  // the whole array. Until then the cells of a row read as a new cell.
   TMapCell& Cell(std::int32_t row, std::int32_t column) {
-    return cells_[static_cast<std::size_t>(row) * kMaxMapColumns +
-                  static_cast<std::size_t>(column)];
+    std::unique_ptr<TMapCell[]>& r = rows_[static_cast<std::size_t>(row)];
+    if (!r) r = std::make_unique<TMapCell[]>(kMaxMapColumns);
+    return r[static_cast<std::size_t>(column)];
   }
   const TMapCell& Cell(std::int32_t row, std::int32_t column) const {
-    return cells_[static_cast<std::size_t>(row) * kMaxMapColumns +
-                  static_cast<std::size_t>(column)];
+    static const TMapCell kNew;
+    const std::unique_ptr<TMapCell[]>& r = rows_[static_cast<std::size_t>(row)];
+    return r ? r[static_cast<std::size_t>(column)] : kNew;
   }
 
   // Divides the disk into the n = MapRows x MapColumns cells of the map, in
@@ -148,7 +155,7 @@ class SurfaceState {
   std::vector<std::int64_t> BadBlockList() const;
 
  private:
-  std::unique_ptr<TMapCell[]> cells_;
+  std::array<std::unique_ptr<TMapCell[]>, kMaxMapRows> rows_;
 };
 
 // Why the dump file `dumpName` may not be written while `diskPath` is under
