@@ -9,11 +9,11 @@
 #include "platform/posix/posix_platform.h"
 
 #include <blkid/blkid.h>
-#include <sched.h>
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
 #include <linux/fs.h>
+#include <sched.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
