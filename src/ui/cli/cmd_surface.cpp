@@ -132,6 +132,10 @@ class CliSurfaceView : public surface::SurfaceView, public surface::ErrorLog {
       cv_.notify_all();
     }
   }
+  // The run was started: set on this thread before the worker is woken, so
+  // it reads safely while the worker runs (the button's text does not: a
+  // short run may already have turned it back to "Start" on the worker).
+  bool Started() const { return started_; }
   // Waits up to `ms` for the end of the run; true when it has ended.
   bool WaitFinished(int ms) {
     std::unique_lock<std::mutex> lock(mu_);
@@ -553,7 +557,7 @@ int RunSurface(std::ostream& out, std::ostream& err) {
     interrupt.emplace();
     const auto startedAt = std::chrono::system_clock::now();
     w.StartButtonClick();
-    if (!w.Running()) {
+    if (!view.Started()) {
       err << "disktest-cli: the test was not started; nothing was written\n";
       code = kExitFailure;
     } else {
