@@ -16,9 +16,9 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
   "times every block of a chosen range and draws speed and time against the"
   "position on the disk, a surface scan (read, write, or read and write back)"
   "with a live map of the disk and a list of the failing blocks, the drive's"
-  "ATA SMART and IDENTIFY report, SMART self-tests and a health verdict."
-  "It comes as a Qt desktop program (disktest) and a command-line program"
-  "(disktest-cli).")
+  "ATA SMART and IDENTIFY report (an NVMe drive's identity and health log),"
+  "SMART self-tests and a health verdict. It comes as a Qt desktop program"
+  "(disktest) and a command-line program (disktest-cli).")
 set(CPACK_STRIP_FILES ON)
 
 if(WIN32)
