@@ -74,8 +74,9 @@ std::string BuildSmartReport(int driveNumber, const SmartOptions& options,
 }
 
 std::vector<std::string> FailureLines(const std::vector<std::string>& lines) {
-  static const char* const kStarts[] = {"Open Error ", "No support SMART", "ATTR read error : ",
-                                        "Get disk geometry error ", "ID error : System "};
+  static const char* const kStarts[] = {"Open Error ", "No support SMART",
+                                        "ATTR read error : ", "Get disk geometry error ",
+                                        "ID error : System "};
   std::vector<std::string> out;
   for (const std::string& l : lines) {
     for (const char* p : kStarts)
@@ -105,20 +106,30 @@ std::vector<SmartAttribute> DecodeSmartAttributes(const std::uint8_t* data,
   return out;
 }
 
+DriveIdentity IdentityOf(TIDE_SMART& smart) {
+  return {Trim(CleanText(smart.GetModel())), Trim(CleanText(smart.GetSerial())),
+          Trim(CleanText(smart.GetFirmware()))};
+}
+
 SmartSummary ReadSmartSummary(int driveNumber) {
   SmartSummary s;
+  // The failure lines of the ATA report itself: where an NVMe drive answers
+  // instead, the callers read it on their own, as BuildSmartReport would.
   std::vector<std::string> lines;
-  BuildSmartReport(driveNumber, SmartOptions{},
-                   [&](const std::string& l) { lines.push_back(l); });
+  TIDE_SMART report;
+  ReportSmart(
+      report, driveNumber, false, [&](const std::string& l) { lines.push_back(l); }, kHelpNone);
+  report.CloseDrive();
   s.errors = FailureLines(lines);
 
   TIDE_SMART smart;
   if (!smart.OpenDrive(driveNumber)) return s;
   if (smart.LoadIdentify()) {
     s.identified = true;
-    s.model = Trim(CleanText(smart.GetModel()));
-    s.serial = Trim(CleanText(smart.GetSerial()));
-    s.firmware = Trim(CleanText(smart.GetFirmware()));
+    const DriveIdentity id = IdentityOf(smart);
+    s.model = id.model;
+    s.serial = id.serial;
+    s.firmware = id.firmware;
     s.sectors28 = static_cast<std::uint32_t>(smart.Word(60)) |
                   (static_cast<std::uint32_t>(smart.Word(61)) << 16);
     for (int i = 3; i >= 0; --i) s.sectors48 = (s.sectors48 << 16) | smart.Word(100 + i);

@@ -61,6 +61,13 @@ struct SmartSummary {
 };
 
 SmartSummary ReadSmartSummary(int driveNumber);
+
+// A drive's model, serial and firmware from its loaded IDENTIFY data,
+// cleaned of unprintable characters and trimmed.
+struct DriveIdentity {
+  std::string model, serial, firmware;
+};
+DriveIdentity IdentityOf(TIDE_SMART& smart);
 // The attribute slots with a non-zero ID of a SMART data sector, each with
 // the threshold of the same slot of `thresholds` (none when it is null).
 std::vector<SmartAttribute> DecodeSmartAttributes(const std::uint8_t* data,

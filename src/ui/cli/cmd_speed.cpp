@@ -16,6 +16,7 @@
 #include <ostream>
 #include <system_error>
 
+#include "ata/smart_flow.h"
 #include "ata/tide_smart.h"
 #include "device/device.h"
 #include "device/notify.h"
@@ -285,24 +286,15 @@ bool PrepareOutput(const std::string& what, const std::string& path, const std::
 // The drive's identity for the JSON: IDENTIFY's text fields, trimmed.
 struct SpeedIdentity {
   bool identified = false;
-  std::string model, serial, firmware;
+  DriveIdentity fields;
 };
-
-std::string Trimmed(const std::string& text) {
-  const std::string clean = CleanText(text);
-  const auto first = clean.find_first_not_of(' ');
-  if (first == std::string::npos) return {};
-  return clean.substr(first, clean.find_last_not_of(' ') - first + 1);
-}
 
 SpeedIdentity ReadIdentity(int drive) {
   SpeedIdentity id;
   TIDE_SMART smart;
   if (smart.OpenDrive(drive) && smart.LoadIdentify()) {
     id.identified = true;
-    id.model = Trimmed(smart.GetModel());
-    id.serial = Trimmed(smart.GetSerial());
-    id.firmware = Trimmed(smart.GetFirmware());
+    id.fields = IdentityOf(smart);
   }
   smart.CloseDrive();
   return id;
@@ -327,9 +319,9 @@ nlohmann::ordered_json SpeedJson(const SpeedTest& test, const SpeedSettings& s,
   j["drive"] = s.drive.physical && s.devicePath.empty() ? Json(DriveNumberOf(s.drive.physicalText))
                                                         : Json(nullptr);
   j["device"] = plan.path;
-  j["model"] = identityText(identity.model);
-  j["serial"] = identityText(identity.serial);
-  j["firmware"] = identityText(identity.firmware);
+  j["model"] = identityText(identity.fields.model);
+  j["serial"] = identityText(identity.fields.serial);
+  j["firmware"] = identityText(identity.fields.firmware);
   j["report_title"] = test.Label(SpeedLabel::QRLabel9);
   j["started_at"] = IsoTimeUtc(startedAt);
   j["duration_seconds"] = static_cast<double>(st.runTimeUs) / 1e6;
