@@ -3,7 +3,8 @@
 # Usage: scripts/install-deps.sh [run|test]
 #   run  - what the program needs to build and run (Linux)
 #   test - everything: Linux build, Qt 5 compile check, MinGW cross build, Wine, peers,
-#          the package tests (dpkg-shlibdeps, man, desktop-file-validate, unzip)
+#          the package tests (dpkg-shlibdeps and the file utility it needs, man,
+#          desktop-file-validate, unzip)
 set -euo pipefail
 what=${1:-test}
 export DEBIAN_FRONTEND=noninteractive
@@ -16,13 +17,13 @@ run_pkgs=(build-essential cmake ninja-build pkg-config
   xvfb xauth)
 test_pkgs=(googletest libgtest-dev libgmock-dev
   libfuse3-dev fuse3 util-linux fdisk e2fsprogs
-  poppler-utils fio hdparm libatasmart-bin
+  poppler-utils fio hdparm libatasmart-bin strace
   qtbase5-dev libqt5charts5-dev
   clang libclang-rt-14-dev
   g++-mingw-w64-i686-posix mingw-w64-i686-dev
   g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
   wine wine32:i386 wine64
-  dpkg-dev man-db desktop-file-utils unzip)
+  dpkg-dev file man-db desktop-file-utils unzip)
 
 if [ "$what" = test ]; then
   $SUDO dpkg --add-architecture i386
