@@ -151,24 +151,29 @@ std::int64_t SelectedDiskSize(const DriveSelection& sel) {
   return LogicalDiskSize(LogicalNameOf(sel.logicalText));
 }
 
-namespace {
-bool OpenInto(const std::string& path, std::uint32_t access, const char* what) {
+Handle OpenDisk(const std::string& path, bool forWriting) {
+  const std::uint32_t access = forWriting ? kGenericRead | kGenericWrite : kGenericRead;
   const Handle h =
       Sys().OpenDevice(path, access, kShareRead | kShareWrite, kOpenExisting, kAttributeNormal);
-  DiskHandle.store(h);
-  if (h == kInvalidHandle) {
-    ErrorMessage("Cannot open " + path + what, Platform::LastError());
-    return false;
-  }
-  return true;
+  if (h == kInvalidHandle)
+    ErrorMessage("Cannot open " + path + (forWriting ? " for write" : " for read"),
+                 Platform::LastError());
+  return h;
+}
+
+namespace {
+// A handle still held is closed before its place is taken.
+bool OpenInto(const std::string& path, bool forWriting) {
+  const Handle h = OpenDisk(path, forWriting);
+  const Handle old = DiskHandle.exchange(h);
+  if (old != kInvalidHandle && old != h) Sys().Close(old);
+  return h != kInvalidHandle;
 }
 }  // namespace
 
-bool OpenForRead(const std::string& path) { return OpenInto(path, kGenericRead, " for read"); }
+bool OpenForRead(const std::string& path) { return OpenInto(path, false); }
 
-bool OpenForWrite(const std::string& path) {
-  return OpenInto(path, kGenericRead | kGenericWrite, " for write");
-}
+bool OpenForWrite(const std::string& path) { return OpenInto(path, true); }
 
 void CloseDiskHandle() {
   const Handle h = DiskHandle.exchange(kInvalidHandle);

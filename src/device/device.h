@@ -77,6 +77,9 @@ std::int64_t SelectedDiskSize(const DriveSelection& sel);
 // system error and return false.
 bool OpenForRead(const std::string& path);
 bool OpenForWrite(const std::string& path);
+// The same open, leaving DiskHandle alone: the new handle, or an invalid one
+// once the failure has been shown.
+Handle OpenDisk(const std::string& path, bool forWriting);
 // Closes DiskHandle if it is open.
 void CloseDiskHandle();
 

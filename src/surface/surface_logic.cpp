@@ -67,6 +67,7 @@ void SurfaceTestLogic::SetTestedDisk(const std::string& path, const std::string&
   state_.DiskBytes.store(bytes);
   state_.DiskPath = path;
   state_.DiskHandleRef.store(handle);
+  writeHandle_ = !readOnly;
   controls_.TestedDiskName.text = path;
   controls_.DiskModel.text = model;
   if (readOnly) {
@@ -238,6 +239,7 @@ void SurfaceTestLogic::StartButtonClick() {
         !n.Confirm(kWarningCaption, kSystemDiskQuestion))
       return;
   }
+  if (!HoldHandleFor(mode != kModeRead)) return;
   SetRunControls(false);
   StartCounters(state_);
   errors_.Clear();
@@ -246,6 +248,27 @@ void SurfaceTestLogic::StartButtonClick() {
   controls_.StartButton.text = "Stop";
   Changed();
   StartRunning(state_, worker_, controls_.WriteToFile.checked);
+}
+
+// A writing run needs the disk open for writing, which is asked for only
+// now, after the questions; a reading run goes back to a handle for reading
+// only. When the open for writing fails (the failure has been shown) the
+// disk is read-only from then on and the run does not start.
+bool SurfaceTestLogic::HoldHandleFor(bool writing) {
+  std::atomic<Handle>* ref = state_.DiskHandleRef.load();
+  if (writing == writeHandle_ || ref == nullptr || state_.DiskPath.empty()) return true;
+  const Handle h = OpenDisk(state_.DiskPath, writing);
+  if (h == kInvalidHandle) {
+    if (!writing) return true;  // the handle for writing reads as well
+    state_.ReadOnlyDisk.store(true);
+    SetRunControls(true);
+    Changed();
+    return false;
+  }
+  const Handle old = ref->exchange(h);
+  if (old != kInvalidHandle) Sys().Close(old);
+  writeHandle_ = writing;
+  return true;
 }
 
 void SurfaceTestLogic::Image1MouseMove(int x, int y) {
@@ -293,13 +316,23 @@ void SurfaceTestLogic::TestFinished() {
 
 namespace {
 
-// The hand-over's open: reading and writing, or else reading only.
-bool OpenReadWriteOrRead(TestedDisk* disk) {
+// The hand-over's open. For writing: reading and writing, or else reading
+// only. For reading: reading only, the writing modes offered unless the disk
+// is in use.
+bool OpenForTest(TestedDisk* disk, bool forWriting) {
   disk->readOnly = false;
+  disk->writeHandle = false;
+  if (!forWriting) {
+    if (!OpenForRead(disk->path)) return false;
+    disk->readOnly = Sys().DeviceInUse(disk->path);
+    return true;
+  }
   if (!OpenForWrite(disk->path)) {
     if (!OpenForRead(disk->path)) return false;
     disk->readOnly = true;
+    return true;
   }
+  disk->writeHandle = true;
   return true;
 }
 
@@ -314,7 +347,7 @@ void SetLength(std::int64_t bytes, std::int32_t sectorsPerBlock, TestedDisk* dis
 
 }  // namespace
 
-bool OpenTestedDisk(const DriveSelection& sel, TestedDisk* disk) {
+bool OpenTestedDisk(const DriveSelection& sel, TestedDisk* disk, bool forWriting) {
   disk->path = DeviceName(sel);
   // The model is read before the disk is opened for the test: on Linux the
   // test's handle holds the disk exclusively, and the ATA object's own open
@@ -329,7 +362,7 @@ bool OpenTestedDisk(const DriveSelection& sel, TestedDisk* disk) {
   } else {
     disk->model = LabelPartOf(sel.logicalText);
   }
-  if (!OpenReadWriteOrRead(disk)) return false;
+  if (!OpenForTest(disk, forWriting)) return false;
   std::int64_t size = DeviceLength(DiskHandle.load());
   if (size < 0) size = SelectedDiskSize(sel);
   const bool cd = !sel.physical && FileSystemOf(sel.logicalText) == "CDFS";
@@ -337,10 +370,10 @@ bool OpenTestedDisk(const DriveSelection& sel, TestedDisk* disk) {
   return true;
 }
 
-bool OpenTestedPath(const std::string& path, TestedDisk* disk) {
+bool OpenTestedPath(const std::string& path, TestedDisk* disk, bool forWriting) {
   disk->path = path;
   disk->model = "Unknown";
-  if (!OpenReadWriteOrRead(disk)) return false;
+  if (!OpenForTest(disk, forWriting)) return false;
   SetLength(DeviceLength(DiskHandle.load()), 1, disk);
   return true;
 }
@@ -351,9 +384,12 @@ void SurfaceHandOver(const DriveSelection& sel, SurfaceTestLogic& window,
   if (!OpenTestedDisk(sel, &disk)) return;
   window.SetTestedDisk(disk.path, disk.model, disk.readOnly, disk.sectorsPerBlock, disk.blocks,
                        &DiskHandle, disk.bytes);
+  window.SetHandleWritable(disk.writeHandle);
   showModal();
+  // A run still under way stops; the disk is closed, and the window may be
+  // shown again, only once its end-of-run step has been served.
   window.FormHide();
-  window.WaitIdle(pump);
+  while (window.Busy() || window.Running()) pump();
   CloseDiskHandle();
 }
 

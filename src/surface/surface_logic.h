@@ -118,6 +118,10 @@ class SurfaceTestLogic : private SurfaceSteps {
   void SetTestedDisk(const std::string& path, const std::string& model, bool readOnly,
                      std::int32_t sectorsPerBlock, std::int64_t blocks,
                      std::atomic<Handle>* handle, std::int64_t bytes = -1);
+  // Whether the handle given to SetTestedDisk is open for writing (it is
+  // taken to be unless the disk is read-only). A writing run opens the disk
+  // for writing when it starts; a reading run, for reading only.
+  void SetHandleWritable(bool writable) { writeHandle_ = writable; }
 
   // FormShow with the window's client size: the map layout, the disk size
   // and blocks-per-element labels, the errors window and counters cleared,
@@ -162,6 +166,7 @@ class SurfaceTestLogic : private SurfaceSteps {
   void TestFinished() override;
 
   void SetMode(std::uint8_t mode);
+  bool HoldHandleFor(bool writing);
   void SetRunControls(bool enabled);
   void ApplyOptionRules();
   void Changed();
@@ -171,6 +176,7 @@ class SurfaceTestLogic : private SurfaceSteps {
   SurfaceControls controls_;
   ErrorLog& errors_;
   SurfaceView* view_;
+  bool writeHandle_ = true;
   TDiskTest worker_;
 };
 
@@ -178,21 +184,26 @@ class SurfaceTestLogic : private SurfaceSteps {
 struct TestedDisk {
   std::string path;
   std::string model;
-  bool readOnly = false;
+  bool readOnly = false;     // the writing modes are not offered
+  bool writeHandle = false;  // DiskHandle is open for writing
   std::int32_t sectorsPerBlock = 1;
   std::int64_t blocks = 0;  // every block, a last partial one included
   std::int64_t bytes = 0;   // the full length
 };
 
-// Opens the selected disk into DiskHandle for reading and writing, or for
-// reading only, and finds its model, sectors per block and block count. The
-// test covers the device's full length (every sector, also past the last
-// whole cylinder); the geometry size serves only where the length request
-// fails. False when it cannot be opened at all (the open has said why).
-bool OpenTestedDisk(const DriveSelection& sel, TestedDisk* disk);
+// Opens the selected disk into DiskHandle and finds its model, sectors per
+// block and block count. The test covers the device's full length (every
+// sector, also past the last whole cylinder); the geometry size serves only
+// where the length request fails. False when it cannot be opened at all (the
+// open has said why).
+// For reading only, unless `forWriting`: a disk that a reading test held open
+// for writing would be seen as written when it is closed (udev probes it
+// again). Without `forWriting` the disk counts as read-only when it is in use;
+// with it, when the open for writing fails and one for reading succeeds.
+bool OpenTestedDisk(const DriveSelection& sel, TestedDisk* disk, bool forWriting = false);
 // The same for a disk given by its path: a device that no list shows, or an
 // image file. The model is "Unknown".
-bool OpenTestedPath(const std::string& path, TestedDisk* disk);
+bool OpenTestedPath(const std::string& path, TestedDisk* disk, bool forWriting = false);
 
 // TForm1.Button11Click, "Surface test": opens the disk, hands it to the
 // window, shows the window (`showModal` returns when it is closed), stops a

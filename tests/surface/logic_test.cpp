@@ -2,6 +2,8 @@
 // numeric edits, confirmations, Start and Stop, and the hand-over.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "surface/surface_logic.h"
 #include "surface_rig.h"
 
@@ -322,7 +324,66 @@ TEST(HandOver, LogicalDrivesTakeTheirLabelAndCdsFourSectorBlocks) {
   CloseDiskHandle();
 }
 
-TEST(HandOver, FallsBackToReadingOnlyAndClosesTheDiskWhenTheWindowCloses) {
+// The hand-over opens the disk for reading only; a writing run opens it for
+// writing when it starts, after the questions, and a reading run after it
+// goes back to reading only. A disk in use offers no writing mode.
+TEST(HandOver, OpensTheDiskForWritingOnlyForAWritingRun) {
+  Machine m(kHandOverMachine);
+  QuestionRecorder q;
+  QueuedMainThread main;
+  MemoLog log;
+  SurfaceTestLogic w(main, log);
+  auto run = [&](void (SurfaceTestLogic::*mode)()) {
+    (w.*mode)();
+    w.StartButtonClick();
+    while (w.Running()) main.Pump(5);
+  };
+  SurfaceHandOver(
+      {true, "HDD1  15 MB", ""}, w,
+      [&] {
+        EXPECT_TRUE(w.Controls().WriteTestButton.enabled);
+        int cw = 0, ch = 0;
+        ClientSizeForMap(3, 3, &cw, &ch);
+        w.FormShow(cw, ch);
+        run(&SurfaceTestLogic::ReadTestButtonClick);
+        EXPECT_EQ(m.sys().writeOpens.load(), 0);
+        q.answers = {false};  // "No" to the first question: nothing opens
+        run(&SurfaceTestLogic::WriteTestButtonClick);
+        EXPECT_EQ(m.sys().writeOpens.load(), 0);
+        q.answers.clear();
+        run(&SurfaceTestLogic::WriteTestButtonClick);
+        EXPECT_EQ(m.sys().writeOpens.load(), 1);
+        // Every block written through the handle for writing, none refused.
+        EXPECT_EQ(w.State().WriteErrors.load(), 0);
+        const auto requests = m.sys().Requests();
+        EXPECT_GT(std::count_if(requests.begin(), requests.end(),
+                                [](const auto& r) { return r.write; }),
+                  0);
+        run(&SurfaceTestLogic::ReadTestButtonClick);
+        EXPECT_EQ(m.sim().OpenHandleCount(), 1);
+      },
+      [&] { main.Pump(5); });
+  EXPECT_EQ(m.sys().writeOpens.load(), 1);
+  EXPECT_EQ(m.sim().OpenHandleCount(), 0);
+  EXPECT_TRUE(q.messages.empty());
+
+  m.sys().inUse = "\\\\.\\PHYSICALDRIVE1";
+  SurfaceHandOver(
+      {true, "HDD1  15 MB", ""}, w,
+      [&] {
+        EXPECT_FALSE(w.Controls().WriteTestButton.enabled);
+        EXPECT_FALSE(w.Controls().ReadAndWriteButton.enabled);
+      },
+      [&] { main.Pump(5); });
+  EXPECT_EQ(m.sys().writeOpens.load(), 1);
+  EXPECT_TRUE(q.messages.empty());
+}
+
+// A writing run whose open for writing is refused does not start: the
+// refusal is shown once and the disk is read-only from then on. Closing the
+// window during a reading run stops it; the hand-over returns only once the
+// run has ended, so the window shown again is not a running one.
+TEST(HandOver, ARefusedWriteOpenStartsNothingAndTheWindowClosesOnAnEndedRun) {
   Machine m(kHandOverMachine);
   m.sys().refuseWriteOpen = true;
   QuestionRecorder q;
@@ -335,22 +396,30 @@ TEST(HandOver, FallsBackToReadingOnlyAndClosesTheDiskWhenTheWindowCloses) {
       [&] {
         shown = true;
         EXPECT_NE(DiskHandle.load(), kInvalidHandle);
-        EXPECT_FALSE(w.Controls().WriteTestButton.enabled);
         EXPECT_EQ(w.Controls().TestedDiskName.text, "\\\\.\\PHYSICALDRIVE1");
         int cw = 0, ch = 0;
         ClientSizeForMap(3, 3, &cw, &ch);
         w.FormShow(cw, ch);
+        w.WriteTestButtonClick();
+        w.StartButtonClick();
+        EXPECT_FALSE(w.Running());
+        EXPECT_EQ(q.questions.size(), 2u);
+        EXPECT_FALSE(w.Controls().WriteTestButton.enabled);
+        EXPECT_TRUE(m.sys().Requests().empty());
+        w.ReadTestButtonClick();
         w.StartButtonClick();  // closing the window while the run goes on
+        EXPECT_TRUE(w.Running());
       },
       [&] { main.Pump(5); });
   EXPECT_TRUE(shown);
-  EXPECT_EQ(DiskHandle.load(), kInvalidHandle);
+  EXPECT_FALSE(w.Running());
   EXPECT_FALSE(w.Busy());
+  EXPECT_EQ(w.Controls().StartButton.text, "Start");
+  EXPECT_EQ(DiskHandle.load(), kInvalidHandle);
   EXPECT_EQ(m.sim().OpenHandleCount(), 0);
   ASSERT_EQ(q.messages.size(), 1u);
   EXPECT_EQ(q.messages[0].rfind("System error Cannot open \\\\.\\PHYSICALDRIVE1 for write|", 0),
             0u);
-  while (w.Running()) main.Pump(5);
 }
 
 TEST(HandOver, NothingIsShownWhenTheDiskCannotBeOpened) {
@@ -363,7 +432,7 @@ TEST(HandOver, NothingIsShownWhenTheDiskCannotBeOpened) {
   SurfaceHandOver(
       {true, "HDD0  15 MB", ""}, w, [&] { shown = true; }, [&] { main.Pump(5); });
   EXPECT_FALSE(shown);
-  EXPECT_EQ(q.messages.size(), 2u);  // for write, then for read
+  EXPECT_EQ(q.messages.size(), 1u);  // for read: nothing asks for writing
 }
 
 }  // namespace

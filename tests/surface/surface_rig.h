@@ -40,6 +40,8 @@ class WrapPlatform : public PlatformWrapper {
   std::function<void(const Request&)> onRequest;
   // Opens for writing fail with access denied.
   bool refuseWriteOpen = false;
+  // Opens for writing asked for, refused or not.
+  std::atomic<int> writeOpens{0};
   // The device that DeviceInUse names in use.
   std::string inUse;
 
@@ -55,6 +57,7 @@ class WrapPlatform : public PlatformWrapper {
   std::string Name() const override { return "wrap"; }
   Handle OpenDevice(const std::string& path, std::uint32_t access, std::uint32_t share,
                     std::uint32_t disposition, std::uint32_t flags) override {
+    if ((access & kGenericWrite) && !(flags & kFlagDeviceControl)) ++writeOpens;
     if (refuseWriteOpen && (access & kGenericWrite) && !(flags & kFlagDeviceControl)) {
       SetLastError(kErrAccessDenied);
       return kInvalidHandle;

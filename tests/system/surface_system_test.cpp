@@ -183,33 +183,37 @@ TEST(SurfaceSystem, AWritingTestOfAMountedDeviceIsRefusedAndWritesNothing) {
   EXPECT_TRUE(Sys().DeviceInUse(loop.path()));
   const std::string before = systest::Sha256(loop.path());
 
-  // The hand-over falls back to reading only, with the refusal said.
+  // The hand-over opens it for reading, offering no writing mode; a writing
+  // mode chosen earlier asks its questions, is refused the open for writing
+  // and writes nothing.
   RecordingNotifier yes(true);
   TestedDisk disk;
   const std::string item = PhysicalItemOf(loop.path());
   ASSERT_FALSE(item.empty());
   ASSERT_TRUE(OpenTestedDisk({true, item, ""}, &disk));
   EXPECT_TRUE(disk.readOnly);
+  EXPECT_FALSE(disk.writeHandle);
   EXPECT_EQ(disk.blocks, 128520);
-  ASSERT_EQ(yes.Messages().size(), 1u);
-  EXPECT_NE(yes.Messages()[0].caption.find("Cannot open " + loop.path() + " for write"),
-            std::string::npos);
+  EXPECT_TRUE(yes.Messages().empty());
   {
-    // A writing mode chosen earlier stays selected: its writes all fail.
     QueuedMainThread main;
     NullLog log;
     SurfaceTestLogic w(main, log);
     w.SetTestedDisk(disk.path, disk.model, true, 1, disk.blocks, &DiskHandle);
+    w.SetHandleWritable(false);
     int cw = 0, ch = 0;
     ClientSizeForMap(10, 10, &cw, &ch);
     w.FormShow(cw, ch);
     w.WriteTestButtonClick();
     w.StartButtonClick();
-    while (w.Running()) main.Pump(10);
-    EXPECT_EQ(w.State().WriteErrors.load(), 128520);
+    EXPECT_FALSE(w.Running());
+    EXPECT_EQ(w.State().WriteErrors.load(), 0);
     // The device is in use: the system-disk question came too.
     ASSERT_EQ(yes.Questions().size(), 3u);
     EXPECT_EQ(yes.Questions()[2].text, kSystemDiskQuestion);
+    ASSERT_EQ(yes.Messages().size(), 1u);
+    EXPECT_NE(yes.Messages()[0].caption.find("Cannot open " + loop.path() + " for write"),
+              std::string::npos);
   }
   CloseDiskHandle();
 
@@ -222,6 +226,49 @@ TEST(SurfaceSystem, AWritingTestOfAMountedDeviceIsRefusedAndWritesNothing) {
         << r.output;
   }
   EXPECT_EQ(systest::Sha256(loop.path()), before);
+}
+
+// What the kernel sees: a reading test opens the device for reading only
+// (no write-close for udev to answer with a new probe), a writing test opens
+// it for reading and writing, exclusively.
+TEST(SurfaceSystem, OnlyAWritingTestOpensTheDeviceForWriting) {
+  DT_SYSTEM_TEST_NEEDS(systest::kNeedRoot | systest::kNeedLoop);
+  const std::string cli = systest::CliBinary();
+  const std::string strace = systest::FindProgram("strace");
+  if (cli.empty() || strace.empty()) GTEST_SKIP() << "needs disktest-cli and strace";
+  ImageFile image(kDiskBytes / 8, ImageFile::Content::kZeros);
+  LoopDevice loop(image.path());
+  systest::TempDir dir;
+  struct Case {
+    std::vector<std::string> args;
+    bool readOnly;
+  };
+  for (const Case& c : {Case{{"--mode", "read"}, true},
+                        Case{{"--mode", "write", "--yes", "--yes-system-disk"}, false}}) {
+    const std::string trace = dir.path() + "/trace";
+    std::vector<std::string> argv = {strace, "-f", "-e", "trace=openat", "-o", trace, cli,
+                                     "surface", loop.path(), "--json", "-"};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    const auto r = RunCommand(argv);
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_NE(r.output.find(std::string("\"read_only\": ") + (c.readOnly ? "true" : "false")),
+              std::string::npos)
+        << r.output;
+    std::ifstream in(trace);
+    std::string line;
+    int reads = 0, writes = 0;
+    while (std::getline(in, line)) {
+      if (line.find("\"" + loop.path() + "\"") == std::string::npos) continue;
+      if (line.find("O_RDWR") != std::string::npos || line.find("O_WRONLY") != std::string::npos) {
+        ++writes;
+        EXPECT_NE(line.find("O_EXCL"), std::string::npos) << line;
+      } else if (line.find("O_RDONLY") != std::string::npos) {
+        ++reads;
+      }
+    }
+    EXPECT_EQ(writes, c.readOnly ? 0 : 1) << c.args[1];
+    EXPECT_GE(reads, c.readOnly ? 1 : 0) << c.args[1];
+  }
 }
 
 TEST(SurfaceSystem, AMountedPartitionPutsItsWholeDiskInUse) {

@@ -392,7 +392,7 @@ nlohmann::ordered_json SurfaceJson(const SurfaceRun& run, surface::SurfaceState&
   Json& set = j["settings"];
   set["mode"] = run.mode;
   set["passes"] = run.passes;
-  set["read_only"] = disk.readOnly;
+  set["read_only"] = !disk.writeHandle;
   set["disk_bytes"] = disk.bytes;
   set["block_bytes"] = disk.sectorsPerBlock * 512;
   set["block_count"] = disk.blocks;
@@ -495,31 +495,32 @@ int RunSurface(std::ostream& out, std::ostream& err) {
   int code = kExitOk;
   surface::TestedDisk disk;
   notifier.HoldWriteOpenFailure(true);
-  const bool opened =
-      path.empty() ? surface::OpenTestedDisk(sel, &disk) : surface::OpenTestedPath(path, &disk);
+  // A reading test opens the disk for reading only.
+  const bool writing = mode != surface::kModeRead;
+  const bool opened = path.empty() ? surface::OpenTestedDisk(sel, &disk, writing)
+                                   : surface::OpenTestedPath(path, &disk, writing);
   notifier.HoldWriteOpenFailure(false);
   if (!opened) {
     if (!notifier.HeldWriteOpenFailure().empty()) err << notifier.HeldWriteOpenFailure() << "\n";
     SetNotifier(previous);
     return kExitFailure;
   }
-  if (disk.readOnly) {
+  if (disk.readOnly && !writing) {
+    err << "disktest-cli: " << disk.path
+        << " is in use (mounted or held by the system), and is tested read-only\n";
+  } else if (disk.readOnly) {
     // A disk in use (mounted, or held by the system) opens only for reading.
     std::string why = notifier.HeldWriteOpenFailure();
     const auto at = why.find("Error Code = ");
     why = at == std::string::npos ? std::string("refused") : why.substr(at);
     while (!why.empty() && (why.back() == '\n' || why.back() == '\r' || why.back() == ' '))
       why.pop_back();
-    if (mode != surface::kModeRead) {
-      err << "disktest-cli: " << disk.path << " cannot be opened for writing (" << why
-          << "): it is in use or write-protected; the writing test is refused and nothing was "
-             "written\n";
-      CloseDiskHandle();
-      SetNotifier(previous);
-      return kExitFailure;
-    }
     err << "disktest-cli: " << disk.path << " cannot be opened for writing (" << why
-        << "): it is in use or write-protected, and is tested read-only\n";
+        << "): it is in use or write-protected; the writing test is refused and nothing was "
+           "written\n";
+    CloseDiskHandle();
+    SetNotifier(previous);
+    return kExitFailure;
   }
   if (o.mapSize.empty()) DefaultMapSize(disk.blocks, disk.sectorsPerBlock, &columns, &rows);
   {
@@ -527,6 +528,7 @@ int RunSurface(std::ostream& out, std::ostream& err) {
     view.Attach(&w);
     w.SetTestedDisk(disk.path, disk.model, disk.readOnly, disk.sectorsPerBlock, disk.blocks,
                     &DiskHandle, disk.bytes);
+    w.SetHandleWritable(disk.writeHandle);
     if (mode == surface::kModeWrite) w.WriteTestButtonClick();
     if (mode == surface::kModeReadWrite) w.ReadAndWriteButtonClick();
     w.TestRetryChange(std::to_string(o.passes));
