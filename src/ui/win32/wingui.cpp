@@ -501,6 +501,13 @@ LRESULT CALLBACK Custom::Proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_TIMER:
       if (wp == kCustomTimer) self->Timer();
       return 0;
+    case WM_SIZE:
+      // A control is drawn for its whole size: at a new one all of it is
+      // drawn again, so that no part of the old picture stays beside or
+      // under the new one (the class redraws so too; this holds wherever
+      // the size comes from).
+      InvalidateRect(h, nullptr, FALSE);
+      return 0;
     case WM_NCDESTROY:
       SetWindowLongPtrW(h, GWLP_USERDATA, 0);
       break;
@@ -853,6 +860,7 @@ void InitGui(HINSTANCE instance) {
   RegisterClassExW(&wc);
   wc.lpfnWndProc = &Custom::Proc;
   wc.lpszClassName = kCustomClass;
+  wc.style = CS_HREDRAW | CS_VREDRAW;
   wc.hbrBackground = nullptr;
   RegisterClassExW(&wc);
 }

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <thread>
 
 #include "speedtest/main_window_form.h"
@@ -240,6 +241,70 @@ TEST_F(MainWindowTest, ClosingTheMainWindowDuringARunEndsTheRunAndTheProgram) {
   MSG m;
   EXPECT_TRUE(PeekMessageW(&m, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
   sim_->SetRequestHook(nullptr);
+}
+
+// Whether the screen shows `chart` as it is drawn afresh at its size now.
+bool ShowsChartAtItsSize(const LineChart* chart) {
+  RECT rc;
+  GetClientRect(chart->hwnd(), &rc);
+  POINT at{0, 0};
+  ClientToScreen(chart->hwnd(), &at);
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = rc.right;
+  bi.bmiHeader.biHeight = -rc.bottom;  // top-down
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  HDC screen = GetDC(nullptr);
+  HDC dc[2] = {CreateCompatibleDC(screen), CreateCompatibleDC(screen)};
+  void* bits[2] = {};
+  HBITMAP bmp[2];
+  for (int i = 0; i < 2; ++i) {
+    bmp[i] = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits[i], nullptr, 0);
+    SelectObject(dc[i], bmp[i]);
+  }
+  BitBlt(dc[0], 0, 0, rc.right, rc.bottom, screen, at.x, at.y, SRCCOPY);
+  FillRect(dc[1], &rc, GetSysColorBrush(COLOR_BTNFACE));
+  DrawChart(dc[1], rc, chart->Spec().caption, chart->Shown(), chart->Scales(), ChartLook{});
+  GdiFlush();
+  const bool same =
+      std::memcmp(bits[0], bits[1], static_cast<std::size_t>(rc.right) * rc.bottom * 4) == 0;
+  for (int i = 0; i < 2; ++i) {
+    DeleteDC(dc[i]);
+    DeleteObject(bmp[i]);
+  }
+  ReleaseDC(nullptr, screen);
+  return same;
+}
+
+// A window's chart is drawn again whole at every new size of the window:
+// grown, the old picture would stay beside the new one; shrunk, the part
+// still shown would keep the old scale.
+TEST_F(MainWindowTest, ChartsAreDrawnAgainWholeAtEveryNewSize) {
+  Open(kTwoDisks);
+  StartRun();
+  ASSERT_TRUE(WaitFor([this] { return !f_->Speed().Busy(); }));
+  TForm4& view = *app_->forms().Form4;
+  const std::pair<Form*, LineChart*> windows[] = {{f_, f_->DBChart1}, {&view, view.DBChart1}};
+  for (const auto& [form, chart] : windows) {
+    SCOPED_TRACE(form->Spec().name);
+    form->Show();
+    ASSERT_TRUE(WaitFor([&] { return form->Visible(); }));
+    chart->Refresh();
+    ASSERT_TRUE(WaitFor([&] { return ShowsChartAtItsSize(chart); }));
+    const SIZE start = form->OuterSize();
+    for (const SIZE size :
+         {SIZE{start.cx + 200, start.cy + 150}, SIZE{start.cx - 100, start.cy - 80}, start}) {
+      const RECT before = chart->Place();
+      SetWindowPos(form->hwnd(), nullptr, 0, 0, size.cx, size.cy,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+      const RECT after = chart->Place();
+      ASSERT_FALSE(EqualRect(&before, &after)) << "the chart kept its size";
+      EXPECT_TRUE(WaitFor([&] { return ShowsChartAtItsSize(chart); }, 10000))
+          << "at " << size.cx << "x" << size.cy;
+    }
+  }
+  view.Hide();
 }
 
 TEST_F(MainWindowTest, RangeDialogAlignsLeftFieldsAndRefusesAnInvalidRange) {
