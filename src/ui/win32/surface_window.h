@@ -120,6 +120,9 @@ class TSurfaceTest : public Form, private surface::SurfaceView {
   // An edit's text as the logic holds it, with the caret kept after the
   // characters that stood before it.
   void SetEdit(Edit* edit, const std::string& text);
+  // The values placed after their captions end before the next control of
+  // their row; a longer one ends in an ellipsis.
+  void FitValues();
 
   class ErrorsAdapter;
   TErrListFrm* errorsForm_;
