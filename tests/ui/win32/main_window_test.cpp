@@ -9,6 +9,8 @@
 #include <cstring>
 #include <thread>
 
+#include "device/notify.h"
+#include "device/preview_form.h"
 #include "speedtest/main_window_form.h"
 #include "speedtest/time_view_form.h"
 #include "ui/win32/app.h"
@@ -305,6 +307,48 @@ TEST_F(MainWindowTest, ChartsAreDrawnAgainWholeAtEveryNewSize) {
     }
   }
   view.Hide();
+}
+
+// Takes the icon of a message box's icon control into the HICON at `p`.
+BOOL CALLBACK TakeIcon(HWND h, LPARAM p) {
+  if (IsWindowVisible(h) && (GetWindowLongW(h, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
+    *reinterpret_cast<HICON*>(p) = reinterpret_cast<HICON>(SendMessageW(h, STM_GETICON, 0, 0));
+  return TRUE;
+}
+
+// A notice has OK alone and an icon; the system error box and the range's
+// "Data Error" keep their OK and Cancel without one.
+TEST(MessageBoxes, NoticesHaveOkAndAnIconTheErrorBoxesOkAndCancel) {
+  const ScopedWinNotifier notifier;
+  const HICON warning = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_WARNING));
+  const HICON information = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_INFORMATION));
+  const struct {
+    const char* caption;
+    std::string text;
+    bool cancel;
+    HICON icon;
+  } cases[] = {
+      {kPrintCaption, kNoPrinterText, false, warning},
+      {"Surface test", SpeedTest::BusyText(), false, information},
+      {"Error", "'abc' is not a valid integer value", false, warning},
+      {"Read speed test", "No block size can be formed: the block count is 0", false, warning},
+      {"System error (read error)", " Error Code = 23 Data error", true, nullptr},
+      {"Data Error", "Invalid range", true, nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    bool cancel = false;
+    HICON icon = nullptr;
+    ModalWatcher watcher([&](HWND box) {
+      cancel = IsWindowVisible(GetDlgItem(box, IDCANCEL));
+      EnumChildWindows(box, &TakeIcon, reinterpret_cast<LPARAM>(&icon));
+      Answer(box, IDOK);
+    });
+    Notify().ShowMessage(c.caption, c.text);
+    ASSERT_EQ(watcher.Seen(), 1);
+    EXPECT_EQ(cancel, c.cancel);
+    EXPECT_EQ(icon, c.icon);
+  }
 }
 
 TEST_F(MainWindowTest, RangeDialogAlignsLeftFieldsAndRefusesAnInvalidRange) {
