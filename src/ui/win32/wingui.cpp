@@ -756,7 +756,11 @@ void Form::Command(HWND from, int code) {
 LRESULT Form::Message(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_COMMAND:
-      if (lp) Command(reinterpret_cast<HWND>(lp), HIWORD(wp));
+      if (lp) {
+        Command(reinterpret_cast<HWND>(lp), HIWORD(wp));
+      } else if (LOWORD(wp) == IDCANCEL) {
+        FormEscape();
+      }
       return 0;
     case WM_SHOWWINDOW:
       if (wp && lp == 0) FormShow();

@@ -351,6 +351,27 @@ TEST(MessageBoxes, NoticesHaveOkAndAnIconTheErrorBoxesOkAndCancel) {
   }
 }
 
+// Escape in the range dialog is its Cancel, as Enter is its Ok.
+TEST_F(MainWindowTest, EscapeCancelsTheRangeDialog) {
+  Open(kTwoDisks);
+  TRangeForm& range = *app_->forms().RangeForm;
+  bool closedByEscape = false;
+  ModalWatcher escape(
+      [&](HWND) {
+        PostMessageW(range.Edit1->hwnd(), WM_KEYDOWN, VK_ESCAPE, 0);
+        closedByEscape = WaitFor([&] { return !range.Visible(); }, 10000);
+        if (!closedByEscape) Click(range.Button2);
+      },
+      [this] { return RangeWindow(); });
+  Click(f_->Button1);  // returns when the dialog has closed
+  EXPECT_EQ(escape.Seen(), 1);
+  EXPECT_TRUE(closedByEscape);
+  EXPECT_FALSE(range.Model().RangeAccepted);
+  EXPECT_FALSE(f_->Speed().Busy());
+  EXPECT_EQ(f_->Button1->Text(), "Start");
+  EXPECT_EQ(Points().Size(), 0u);
+}
+
 TEST_F(MainWindowTest, RangeDialogAlignsLeftFieldsAndRefusesAnInvalidRange) {
   Open(kTwoDisks);
   TRangeForm& range = *app_->forms().RangeForm;
