@@ -243,19 +243,25 @@ void TSurfaceTest::ControlsChanged() {
 
 void TSurfaceTest::FitValues() {
   constexpr int kGap = 4;
-  for (const auto& value : Controls()) {
-    if (!*value->Spec().rightOf || value->Spec().kind != form::Kind::Label) continue;
-    const RECT v = value->Place();
-    // The nearest control right of the value's start that shares its row.
-    LONG limit = ClientSize().cx;
-    for (const auto& other : Controls()) {
-      if (other.get() == value.get() || GetParent(other->hwnd()) != GetParent(value->hwnd()) ||
-          !other->Visible())
-        continue;
-      const RECT o = other->Place();
-      if (o.left > v.left && o.top < v.bottom && v.top < o.bottom)
-        limit = std::min<LONG>(limit, o.left - kGap);
+  if (valueLimits_.empty()) {
+    for (const auto& value : Controls()) {
+      if (!*value->Spec().rightOf || value->Spec().kind != form::Kind::Label) continue;
+      const RECT v = value->Place();
+      // The nearest control right of the value's start that shares its row.
+      LONG limit = ClientSize().cx;
+      for (const auto& other : Controls()) {
+        if (other.get() == value.get() || GetParent(other->hwnd()) != GetParent(value->hwnd()) ||
+            !other->Visible())
+          continue;
+        const RECT o = other->Place();
+        if (o.left > v.left && o.top < v.bottom && v.top < o.bottom)
+          limit = std::min<LONG>(limit, o.left - kGap);
+      }
+      valueLimits_.emplace_back(value.get(), limit);
     }
+  }
+  for (const auto& [value, limit] : valueLimits_) {
+    const RECT v = value->Place();
     if (v.right > limit)
       SetWindowPos(value->hwnd(), nullptr, 0, 0, std::max<LONG>(limit - v.left, 0),
                    v.bottom - v.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -294,6 +300,7 @@ void TSurfaceTest::FormShow() {
   SetWindowPos(hwnd(), nullptr, place.x, place.y, place.width + frameWidth,
                place.height + frameHeight, SWP_NOZORDER | SWP_NOACTIVATE);
   Apply(state_);
+  valueLimits_.clear();
   FitValues();
 }
 
