@@ -302,7 +302,7 @@ TEST_F(MainWindowTest, ChartsAreDrawnAgainWholeAtEveryNewSize) {
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
       const RECT after = chart->Place();
       ASSERT_FALSE(EqualRect(&before, &after)) << "the chart kept its size";
-      EXPECT_TRUE(WaitFor([&] { return ShowsChartAtItsSize(chart); }, 10000))
+      EXPECT_TRUE(WaitFor([&] { return ShowsChartAtItsSize(chart); }))
           << "at " << size.cx << "x" << size.cy;
     }
   }
@@ -359,7 +359,7 @@ TEST_F(MainWindowTest, EscapeCancelsTheRangeDialog) {
   ModalWatcher escape(
       [&](HWND) {
         PostMessageW(range.Edit1->hwnd(), WM_KEYDOWN, VK_ESCAPE, 0);
-        closedByEscape = WaitFor([&] { return !range.Visible(); }, 10000);
+        closedByEscape = WaitFor([&] { return !range.Visible(); });
         if (!closedByEscape) Click(range.Button2);
       },
       [this] { return RangeWindow(); });
