@@ -69,10 +69,11 @@ PageDevice ScaledDevice(double dotsPerMm, int x, int y) {
   return PageDevice{dotsPerMm, dotsPerMm, static_cast<double>(x), static_cast<double>(y)};
 }
 
-PageFont::PageFont(const page::Font& font, const PageDevice& device)
-    : font_(CreateFontW(-std::max(1, Round(font.points * device.dotsPerMmY * 25.4 / 72.0)), 0, 0, 0,
-                        font.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                        OUT_TT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+PageFont::PageFont(const page::Font& font, const PageDevice& device, int averageWidth)
+    : font_(CreateFontW(-std::max(1, Round(font.points * device.dotsPerMmY * 25.4 / 72.0)),
+                        std::max(0, averageWidth), 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE,
+                        FALSE, FALSE, DEFAULT_CHARSET, OUT_TT_PRECIS, CLIP_DEFAULT_PRECIS,
+                        DEFAULT_QUALITY,
                         static_cast<DWORD>(font.fixedPitch ? (FIXED_PITCH | FF_MODERN)
                                                            : (VARIABLE_PITCH | FF_SWISS)),
                         Wide(font.family).c_str())) {}
@@ -85,6 +86,33 @@ void PageText(HDC dc, int x, int y, const std::string& text) {
   const std::wstring w = Wide(text);
   SetTextAlign(dc, TA_TOP | TA_LEFT | TA_NOUPDATECP);
   TextOutW(dc, x, y, w.c_str(), static_cast<int>(w.size()));
+}
+
+void PageTextFitted(HDC dc, const PageDevice& device, const page::Font& font, int x, int y,
+                    int room, const std::string& text) {
+  const std::wstring w = Wide(text);
+  auto widthIn = [&](HFONT f, TEXTMETRICW* tm) {
+    const HGDIOBJ old = SelectObject(dc, f);
+    SIZE size{};
+    GetTextExtentPoint32W(dc, w.c_str(), static_cast<int>(w.size()), &size);
+    if (tm) GetTextMetricsW(dc, tm);
+    SelectObject(dc, old);
+    return static_cast<int>(size.cx);
+  };
+  // A text too long for its room is narrowed until it fits.
+  const PageFont normal(font, device);
+  TEXTMETRICW tm{};
+  const int width = widthIn(normal.get(), &tm);
+  int average = 0;
+  if (width > room && room > 0 && tm.tmAveCharWidth > 0) {
+    average =
+        std::max(1, static_cast<int>(static_cast<long long>(tm.tmAveCharWidth) * room / width));
+    while (average > 1 && widthIn(PageFont(font, device, average).get(), nullptr) > room) --average;
+  }
+  const PageFont drawn(font, device, average);
+  const HGDIOBJ old = SelectObject(dc, drawn.get());
+  PageText(dc, x, y, text);
+  SelectObject(dc, old);
 }
 
 std::string PrintTime() {

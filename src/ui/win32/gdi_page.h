@@ -39,10 +39,11 @@ PageDevice DeviceOf(HDC dc);
 PageDevice ScaledDevice(double dotsPerMm, int x, int y);
 
 // A font of a page description for a device: its point size at the
-// device's vertical resolution. Deleted with the object.
+// device's vertical resolution; `averageWidth` (device units) narrows it,
+// 0 keeps its own width. Deleted with the object.
 class PageFont {
  public:
-  PageFont(const page::Font& font, const PageDevice& device);
+  PageFont(const page::Font& font, const PageDevice& device, int averageWidth = 0);
   ~PageFont();
   PageFont(const PageFont&) = delete;
   PageFont& operator=(const PageFont&) = delete;
@@ -54,6 +55,11 @@ class PageFont {
 
 // Draws `text` with its top-left corner at (x, y) in the font selected.
 void PageText(HDC dc, int x, int y, const std::string& text);
+
+// Draws `text` like PageText in `font`, narrowed where it is wider than
+// `room` device units so that it ends inside them.
+void PageTextFitted(HDC dc, const PageDevice& device, const page::Font& font, int x, int y,
+                    int room, const std::string& text);
 
 // The date and time of printing in the user's short formats.
 std::string PrintTime();

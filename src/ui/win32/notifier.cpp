@@ -1,5 +1,6 @@
 #include "ui/win32/notifier.h"
 
+#include "speedtest/read_speed_run.h"
 #include "ui/win32/wingui.h"
 
 namespace dt::win {
@@ -15,10 +16,17 @@ HWND ActiveOwner() {
 
 }  // namespace
 
+UINT MessageStyle(const std::string& caption, const std::string& text) {
+  if (caption.rfind("System error ", 0) == 0 || caption == "Data Error") return MB_OKCANCEL;
+  if (text == SpeedTest::BusyText()) return MB_OK | MB_ICONINFORMATION;
+  return MB_OK | MB_ICONWARNING;
+}
+
 void WinNotifier::ShowMessage(const std::string& caption, const std::string& text) {
   // On a worker thread GetActiveWindow() is null: the box is owned by no
   // window.
-  MessageBoxW(ActiveOwner(), Wide(text).c_str(), Wide(caption).c_str(), MB_OKCANCEL);
+  MessageBoxW(ActiveOwner(), Wide(text).c_str(), Wide(caption).c_str(),
+              MessageStyle(caption, text));
 }
 
 bool WinNotifier::Confirm(const std::string& caption, const std::string& text) {

@@ -3,8 +3,15 @@
 
 #include "device/notify.h"
 #include "ui/win32/main_thread.h"
+#include "ui/win32/wingui.h"
 
 namespace dt::win {
+
+// The buttons and icon of a message box: the system error box and the range
+// dialog's "Data Error" have OK and Cancel and no icon, as they always had;
+// every other message is a notice with OK alone and the warning icon, or the
+// information icon where it only says that a test is under way.
+UINT MessageStyle(const std::string& caption, const std::string& text);
 
 // A box asked for on the GUI thread is modal to the active window. A box of
 // a worker (a read error during a read-speed run) is shown by the worker

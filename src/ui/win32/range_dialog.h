@@ -42,6 +42,8 @@ class TRangeForm : public Form, public RangeDialog {
 
  protected:
   void FormShow() override;
+  // Escape is Cancel, as Enter is Ok.
+  void FormEscape() override { Button2Click(); }
 
  private:
   void FieldLeft(Edit* edit);

@@ -165,19 +165,34 @@ void TSmartReportPage::DrawHeader(HDC dc, const PageDevice& device, int index,
                                   const std::string& now) {
   for (const page::LabelSpec& l : spec_.labels) {
     if (l.band != page::Band::PageHeader) continue;
-    // The header's one caption is the drive title, QRLabel1.
-    std::string text = QRLabel1.Caption;
-    double left = QRLabel1.LeftMm, top = QRLabel1.TopMm;
-    if (l.shows != page::Shows::Caption) {
-      text = l.shows == page::Shows::PrintTime ? now : l.caption + std::to_string(index + 1);
-      left = l.leftMm;
-      top = l.topMm;
+    if (l.shows == page::Shows::Caption) {
+      // The header's one caption is the drive title, QRLabel1. It ends
+      // before the print time: the blanks at its end print nothing, and a
+      // title too long for the room is narrowed.
+      std::string title = QRLabel1.Caption;
+      title.erase(title.find_last_not_of(' ') + 1);
+      PageTextFitted(dc, device, l.font, device.X(QRLabel1.LeftMm), device.Y(QRLabel1.TopMm),
+                     device.Width(RoomMm(l, QRLabel1.LeftMm)), title);
+      continue;
     }
+    const std::string text =
+        l.shows == page::Shows::PrintTime ? now : l.caption + std::to_string(index + 1);
     const PageFont font(l.font, device);
     const HGDIOBJ old = SelectObject(dc, font.get());
-    PageText(dc, device.X(left), device.Y(top), text);
+    PageText(dc, device.X(l.leftMm), device.Y(l.topMm), text);
     SelectObject(dc, old);
   }
+}
+
+double TSmartReportPage::RoomMm(const page::LabelSpec& label, double left) const {
+  // A header label ends a little before the next one of its line.
+  constexpr double kGapMm = 2;
+  double right = page::A4(spec_.orientation).width - spec_.marginMm;
+  for (const page::LabelSpec& l : spec_.labels) {
+    if (&l != &label && l.band == label.band && l.topMm == label.topMm && l.leftMm > left)
+      right = std::min(right, l.leftMm - kGapMm);
+  }
+  return std::max(0.0, right - left);
 }
 
 void TSmartReportPage::RenderPage(HDC dc, const PageDevice& device, int index,

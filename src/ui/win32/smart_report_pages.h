@@ -57,6 +57,9 @@ class TSmartReportPage : public Printout {
   // resolution, so that every device breaks them alike.
   void LayOut();
   void DrawHeader(HDC dc, const PageDevice& device, int index, const std::string& now);
+  // The millimetres that the header label `label` has from `left` to the
+  // next label of its line (or the right margin).
+  double RoomMm(const page::LabelSpec& label, double left) const;
 
   const page::PageSpec& spec_;
   const std::vector<std::string>* lines_;

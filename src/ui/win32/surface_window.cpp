@@ -169,6 +169,10 @@ TSurfaceTest::TSurfaceTest(MainThread& mainThread, TErrListFrm* errors, Form* ma
   RxClock1 = Get<Clock>("RxClock1");
   Image1 = Get<TSurfaceImage>("Image1");
   Image1->onMouseMove = [this](int x, int y) { Image1MouseMove(x, y); };
+  for (const auto& c : Controls()) {
+    if (*c->Spec().rightOf && c->Spec().kind == form::Kind::Label)
+      SetWindowLongW(c->hwnd(), GWL_STYLE, GetWindowLongW(c->hwnd(), GWL_STYLE) | SS_ENDELLIPSIS);
+  }
 
   ReadTestButton->onClick = [this] { logic_->ReadTestButtonClick(); };
   WriteTestButton->onClick = [this] { logic_->WriteTestButtonClick(); };
@@ -224,12 +228,44 @@ void TSurfaceTest::SetEdit(Edit* edit, const std::string& utf8) {
 
 void TSurfaceTest::ControlsChanged() {
   surface_window::ShowControls(logic_->Controls(), state_);
+  // The model as the drive gives it is padded with blanks to 40 characters.
+  std::string& model = state_["DiskModel"].text;
+  model.erase(model.find_last_not_of(' ') + 1);
+  model.erase(0, model.find_first_not_of(' '));
   const bool was = syncing_;
   syncing_ = true;
   SetEdit(ErrorsNumber, state_["ErrorsNumber"].text);
   SetEdit(TestRetry, state_["TestRetry"].text);
   Apply(state_);
+  FitValues();
   syncing_ = was;
+}
+
+void TSurfaceTest::FitValues() {
+  constexpr int kGap = 4;
+  if (valueLimits_.empty()) {
+    for (const auto& value : Controls()) {
+      if (!*value->Spec().rightOf || value->Spec().kind != form::Kind::Label) continue;
+      const RECT v = value->Place();
+      // The nearest control right of the value's start that shares its row.
+      LONG limit = ClientSize().cx;
+      for (const auto& other : Controls()) {
+        if (other.get() == value.get() || GetParent(other->hwnd()) != GetParent(value->hwnd()) ||
+            !other->Visible())
+          continue;
+        const RECT o = other->Place();
+        if (o.left > v.left && o.top < v.bottom && v.top < o.bottom)
+          limit = std::min<LONG>(limit, o.left - kGap);
+      }
+      valueLimits_.emplace_back(value.get(), limit);
+    }
+  }
+  for (const auto& [value, limit] : valueLimits_) {
+    const RECT v = value->Place();
+    if (v.right > limit)
+      SetWindowPos(value->hwnd(), nullptr, 0, 0, std::max<LONG>(limit - v.left, 0),
+                   v.bottom - v.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
 }
 
 void TSurfaceTest::StatusChanged() {
@@ -264,6 +300,8 @@ void TSurfaceTest::FormShow() {
   SetWindowPos(hwnd(), nullptr, place.x, place.y, place.width + frameWidth,
                place.height + frameHeight, SWP_NOZORDER | SWP_NOACTIVATE);
   Apply(state_);
+  valueLimits_.clear();
+  FitValues();
 }
 
 LRESULT TSurfaceTest::Message(UINT msg, WPARAM wp, LPARAM lp) {

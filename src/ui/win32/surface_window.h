@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "device/worker.h"
 #include "surface/surface_logic.h"
@@ -120,6 +122,9 @@ class TSurfaceTest : public Form, private surface::SurfaceView {
   // An edit's text as the logic holds it, with the caret kept after the
   // characters that stood before it.
   void SetEdit(Edit* edit, const std::string& text);
+  // The values placed after their captions end before the next control of
+  // their row; a longer one ends in an ellipsis.
+  void FitValues();
 
   class ErrorsAdapter;
   TErrListFrm* errorsForm_;
@@ -129,6 +134,9 @@ class TSurfaceTest : public Form, private surface::SurfaceView {
   // Set while the controls are brought in line with the logic's, so that
   // their change notifications are not taken for the user's.
   bool syncing_ = false;
+  // The values of FitValues with the right edge each must end before;
+  // found again when the window is shown (the clock moves then).
+  std::vector<std::pair<Control*, LONG>> valueLimits_;
 };
 
 // Serves the worker's steps while the GUI thread waits for it.

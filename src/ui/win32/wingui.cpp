@@ -501,6 +501,13 @@ LRESULT CALLBACK Custom::Proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_TIMER:
       if (wp == kCustomTimer) self->Timer();
       return 0;
+    case WM_SIZE:
+      // A control is drawn for its whole size: at a new one all of it is
+      // drawn again, so that no part of the old picture stays beside or
+      // under the new one (the class redraws so too; this holds wherever
+      // the size comes from).
+      InvalidateRect(h, nullptr, FALSE);
+      return 0;
     case WM_NCDESTROY:
       SetWindowLongPtrW(h, GWLP_USERDATA, 0);
       break;
@@ -749,7 +756,11 @@ void Form::Command(HWND from, int code) {
 LRESULT Form::Message(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_COMMAND:
-      if (lp) Command(reinterpret_cast<HWND>(lp), HIWORD(wp));
+      if (lp) {
+        Command(reinterpret_cast<HWND>(lp), HIWORD(wp));
+      } else if (LOWORD(wp) == IDCANCEL) {
+        FormEscape();
+      }
       return 0;
     case WM_SHOWWINDOW:
       if (wp && lp == 0) FormShow();
@@ -853,6 +864,7 @@ void InitGui(HINSTANCE instance) {
   RegisterClassExW(&wc);
   wc.lpfnWndProc = &Custom::Proc;
   wc.lpszClassName = kCustomClass;
+  wc.style = CS_HREDRAW | CS_VREDRAW;
   wc.hbrBackground = nullptr;
   RegisterClassExW(&wc);
 }

@@ -314,6 +314,9 @@ class Form {
   virtual void FormShow() {}
   // WM_SIZE.
   virtual void FormResize() {}
+  // Escape, which the dialog keys send as IDCANCEL with no control behind
+  // it; nothing by default (Escape closes no window but those that say so).
+  virtual void FormEscape() {}
   // WM_CLOSE: false keeps the window open.
   virtual bool FormCloseQuery() { return true; }
   // After the window was hidden by a close.

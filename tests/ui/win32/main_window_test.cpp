@@ -6,8 +6,11 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <thread>
 
+#include "device/notify.h"
+#include "device/preview_form.h"
 #include "speedtest/main_window_form.h"
 #include "speedtest/time_view_form.h"
 #include "ui/win32/app.h"
@@ -240,6 +243,133 @@ TEST_F(MainWindowTest, ClosingTheMainWindowDuringARunEndsTheRunAndTheProgram) {
   MSG m;
   EXPECT_TRUE(PeekMessageW(&m, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
   sim_->SetRequestHook(nullptr);
+}
+
+// Whether the screen shows `chart` as it is drawn afresh at its size now.
+bool ShowsChartAtItsSize(const LineChart* chart) {
+  RECT rc;
+  GetClientRect(chart->hwnd(), &rc);
+  POINT at{0, 0};
+  ClientToScreen(chart->hwnd(), &at);
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = rc.right;
+  bi.bmiHeader.biHeight = -rc.bottom;  // top-down
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  HDC screen = GetDC(nullptr);
+  HDC dc[2] = {CreateCompatibleDC(screen), CreateCompatibleDC(screen)};
+  void* bits[2] = {};
+  HBITMAP bmp[2];
+  for (int i = 0; i < 2; ++i) {
+    bmp[i] = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits[i], nullptr, 0);
+    SelectObject(dc[i], bmp[i]);
+  }
+  BitBlt(dc[0], 0, 0, rc.right, rc.bottom, screen, at.x, at.y, SRCCOPY);
+  FillRect(dc[1], &rc, GetSysColorBrush(COLOR_BTNFACE));
+  DrawChart(dc[1], rc, chart->Spec().caption, chart->Shown(), chart->Scales(), ChartLook{});
+  GdiFlush();
+  const bool same =
+      std::memcmp(bits[0], bits[1], static_cast<std::size_t>(rc.right) * rc.bottom * 4) == 0;
+  for (int i = 0; i < 2; ++i) {
+    DeleteDC(dc[i]);
+    DeleteObject(bmp[i]);
+  }
+  ReleaseDC(nullptr, screen);
+  return same;
+}
+
+// A window's chart is drawn again whole at every new size of the window:
+// grown, the old picture would stay beside the new one; shrunk, the part
+// still shown would keep the old scale.
+TEST_F(MainWindowTest, ChartsAreDrawnAgainWholeAtEveryNewSize) {
+  Open(kTwoDisks);
+  StartRun();
+  ASSERT_TRUE(WaitFor([this] { return !f_->Speed().Busy(); }));
+  TForm4& view = *app_->forms().Form4;
+  const std::pair<Form*, LineChart*> windows[] = {{f_, f_->DBChart1}, {&view, view.DBChart1}};
+  for (const auto& [form, chart] : windows) {
+    SCOPED_TRACE(form->Spec().name);
+    form->Show();
+    ASSERT_TRUE(WaitFor([&] { return form->Visible(); }));
+    chart->Refresh();
+    ASSERT_TRUE(WaitFor([&] { return ShowsChartAtItsSize(chart); }));
+    const SIZE start = form->OuterSize();
+    for (const SIZE size :
+         {SIZE{start.cx + 200, start.cy + 150}, SIZE{start.cx - 100, start.cy - 80}, start}) {
+      const RECT before = chart->Place();
+      SetWindowPos(form->hwnd(), nullptr, 0, 0, size.cx, size.cy,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+      const RECT after = chart->Place();
+      ASSERT_FALSE(EqualRect(&before, &after)) << "the chart kept its size";
+      EXPECT_TRUE(WaitFor([&] { return ShowsChartAtItsSize(chart); }))
+          << "at " << size.cx << "x" << size.cy;
+    }
+  }
+  view.Hide();
+}
+
+// Takes the icon of a message box's icon control into the HICON at `p`.
+BOOL CALLBACK TakeIcon(HWND h, LPARAM p) {
+  if (IsWindowVisible(h) && (GetWindowLongW(h, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
+    *reinterpret_cast<HICON*>(p) = reinterpret_cast<HICON>(SendMessageW(h, STM_GETICON, 0, 0));
+  return TRUE;
+}
+
+// A notice has OK alone and an icon; the system error box and the range's
+// "Data Error" keep their OK and Cancel without one.
+TEST(MessageBoxes, NoticesHaveOkAndAnIconTheErrorBoxesOkAndCancel) {
+  const ScopedWinNotifier notifier;
+  const HICON warning = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_WARNING));
+  const HICON information = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_INFORMATION));
+  const struct {
+    const char* caption;
+    std::string text;
+    bool cancel;
+    HICON icon;
+  } cases[] = {
+      {kPrintCaption, kNoPrinterText, false, warning},
+      {"Surface test", SpeedTest::BusyText(), false, information},
+      {"Error", "'abc' is not a valid integer value", false, warning},
+      {"Read speed test", "No block size can be formed: the block count is 0", false, warning},
+      {"System error (read error)", " Error Code = 23 Data error", true, nullptr},
+      {"Data Error", "Invalid range", true, nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    bool cancel = false;
+    HICON icon = nullptr;
+    ModalWatcher watcher([&](HWND box) {
+      cancel = IsWindowVisible(GetDlgItem(box, IDCANCEL));
+      EnumChildWindows(box, &TakeIcon, reinterpret_cast<LPARAM>(&icon));
+      Answer(box, IDOK);
+    });
+    Notify().ShowMessage(c.caption, c.text);
+    ASSERT_EQ(watcher.Seen(), 1);
+    EXPECT_EQ(cancel, c.cancel);
+    EXPECT_EQ(icon, c.icon);
+  }
+}
+
+// Escape in the range dialog is its Cancel, as Enter is its Ok.
+TEST_F(MainWindowTest, EscapeCancelsTheRangeDialog) {
+  Open(kTwoDisks);
+  TRangeForm& range = *app_->forms().RangeForm;
+  bool closedByEscape = false;
+  ModalWatcher escape(
+      [&](HWND) {
+        PostMessageW(range.Edit1->hwnd(), WM_KEYDOWN, VK_ESCAPE, 0);
+        closedByEscape = WaitFor([&] { return !range.Visible(); });
+        if (!closedByEscape) Click(range.Button2);
+      },
+      [this] { return RangeWindow(); });
+  Click(f_->Button1);  // returns when the dialog has closed
+  EXPECT_EQ(escape.Seen(), 1);
+  EXPECT_TRUE(closedByEscape);
+  EXPECT_FALSE(range.Model().RangeAccepted);
+  EXPECT_FALSE(f_->Speed().Busy());
+  EXPECT_EQ(f_->Button1->Text(), "Start");
+  EXPECT_EQ(Points().Size(), 0u);
 }
 
 TEST_F(MainWindowTest, RangeDialogAlignsLeftFieldsAndRefusesAnInvalidRange) {

@@ -7,6 +7,7 @@
 #include <winspool.h>
 
 #include <cmath>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -290,6 +291,48 @@ TEST(PrintedReports, SmartReportPagesCarryTheHeaderAndEveryLineOnceInOrder) {
   }
   // The portrait page's smaller print takes fewer pages.
   EXPECT_LT(portrait.PageCount(), landscape.PageCount());
+}
+
+// The drive title of the SMART report's page header ends before the print
+// time on both pages, whole: blanks at its end take no room, and a title too
+// long for the room is narrowed; one that fits keeps its width.
+TEST(PrintedReports, SmartReportTitleEndsBeforeThePrintTime) {
+  const std::vector<std::string> lines = SmartLines(3);
+  TSmartRep portrait(&lines);
+  TSMARTrepLandscape landscape(&lines);
+  const std::string now = "12/8/2026 10:32 PM";
+  const std::string model = "WDC WD5000AAKS-00TMA0";
+  const std::string padded =
+      model + std::string(40 - model.size(), ' ') + " 12.01C02" + "      WD-WCAPW0493929 ";
+  const std::string longest = std::string(40, 'W') + " 12345678 " + std::string(20, 'W') + " ";
+  const std::string fits = "ST9100821AS 3.AAD 5NJ0ABCD ";
+  std::map<std::string, double> widths;
+  for (TSmartReportPage* r :
+       {static_cast<TSmartReportPage*>(&portrait), static_cast<TSmartReportPage*>(&landscape)}) {
+    const page::PageSpec& spec = r->Spec();
+    const page::LabelSpec* when = spec.Find("QRSysData1");
+    for (const std::string& title : {padded, longest, fits}) {
+      SCOPED_TRACE(std::string(spec.name) + ": " + title);
+      r->QRLabel1.Caption = title;
+      r->PageCount();
+      const Drawn d = DrawToMetafile(page::A4(spec.orientation),
+                                     [&](HDC dc) { r->RenderPage(dc, DeviceOf(dc), 0, now); });
+      // The whole title; blanks after it do not count.
+      const Text* t = nullptr;
+      for (const Text& drawn : d.texts)
+        if (!t && drawn.text.substr(0, drawn.text.find_last_not_of(' ') + 1) ==
+                      title.substr(0, title.find_last_not_of(' ') + 1))
+          t = &drawn;
+      ASSERT_NE(t, nullptr);
+      EXPECT_NEAR(t->left, r->QRLabel1.LeftMm, kTolerance);
+      EXPECT_NEAR(t->top, r->QRLabel1.TopMm, kTolerance);
+      ExpectAt(d, now, when->leftMm, when->topMm);
+      EXPECT_GT(t->width, 0);
+      EXPECT_LE(t->left + t->width, when->leftMm);
+      if (title == fits) widths[spec.name] = t->width;
+    }
+  }
+  EXPECT_NEAR(widths["SmartRep"], widths["SMARTrepLandscape"], kTolerance);
 }
 
 TEST(PrintedReports, PrintWithoutAPrinterSaysSoAndPrintsNothing) {

@@ -81,9 +81,9 @@ class SurfaceWindow : public ::testing::Test {
   }
 
   // Shows the window without a modal loop for a disk opened here.
-  void ShowFor(const std::string& path, std::int64_t blocks) {
+  void ShowFor(const std::string& path, std::int64_t blocks, const std::string& model = "Model") {
     ASSERT_TRUE(OpenForWrite(path));
-    Logic().SetTestedDisk(path, "Model", false, 1, blocks, &DiskHandle);
+    Logic().SetTestedDisk(path, model, false, 1, blocks, &DiskHandle);
     w_->Show();
     ASSERT_TRUE(WaitFor([&] { return w_->Visible(); }));
   }
@@ -152,6 +152,57 @@ TEST_F(SurfaceWindow, IsBuiltFromItsDescriptionAndFillsTheScreenWhenShown) {
   });
   EXPECT_EQ(DiskHandle.load(), kInvalidHandle);
   EXPECT_EQ(sim_->OpenHandleCount(), 0);
+}
+
+// The width of `text` in a control's font.
+int TextWidth(const Control* c, const std::string& text) {
+  HDC dc = GetDC(c->hwnd());
+  const HGDIOBJ old = SelectObject(dc, c->Font());
+  const std::wstring w = Wide(text);
+  SIZE size{};
+  GetTextExtentPoint32W(dc, w.c_str(), static_cast<int>(w.size()), &size);
+  SelectObject(dc, old);
+  ReleaseDC(c->hwnd(), dc);
+  return size.cx;
+}
+
+TEST_F(SurfaceWindow, TheModelShowsTrimmedAndNoLabelRunsIntoItsNeighbour) {
+  const std::string padded = "WDC WD5000AAKS-00TMA0";
+  const struct {
+    std::string model, shown;
+    bool whole;  // shown in full, not cut short by an ellipsis
+  } cases[] = {
+      {padded + std::string(40 - padded.size(), ' '), padded, true},
+      {"  ST9100821AS", "ST9100821AS", true},
+      {std::string(40, 'W'), std::string(40, 'W'), false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE("model \"" + c.model + "\"");
+    ShowFor(kDisk1, 100, c.model);
+    EXPECT_EQ(w_->DiskModel->Text(), c.shown);
+    const RECT model = w_->DiskModel->Place();
+    if (c.whole) {
+      EXPECT_GE(model.right - model.left, TextWidth(w_->DiskModel, c.shown));
+    }
+    // No two controls of the window's top part overlap.
+    std::vector<const Control*> shown;
+    for (const auto& control : w_->Controls())
+      if (control.get() != w_->Image1 && control->Visible() &&
+          GetParent(control->hwnd()) == w_->hwnd())
+        shown.push_back(control.get());
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+      for (std::size_t j = i + 1; j < shown.size(); ++j) {
+        const RECT a = shown[i]->Place(), b = shown[j]->Place();
+        RECT both;
+        EXPECT_FALSE(IntersectRect(&both, &a, &b))
+            << shown[i]->Name() << " (" << a.left << "-" << a.right << ", " << a.top << "-"
+            << a.bottom << ") runs into " << shown[j]->Name() << " (" << b.left << "-" << b.right
+            << ", " << b.top << "-" << b.bottom << ")";
+      }
+    }
+    w_->Hide();
+    CloseDiskHandle();
+  }
 }
 
 TEST_F(SurfaceWindow, NumericEditsKeepTheCaretAndTheOptionRulesGreyControls) {
