@@ -59,6 +59,7 @@ struct SurfaceControls {
   Control BadBlocksWrite;
   Control BadBlocksCompare;
   Control CurrenElementInfo;
+  Control GradeAccessTime;
 };
 
 // The errors window as the surface test uses it.
@@ -141,6 +142,14 @@ class SurfaceTestLogic : private SurfaceSteps {
   // Start, or Stop while a run is under way.
   void StartButtonClick();
   void Image1MouseMove(int x, int y);
+  // "Grade access time": the map is painted by each cell's slowest band
+  // and, at the end of a run, the errors window lists the slow ranges after
+  // the bad blocks. Off by default, when the window shows exactly what it
+  // shows without grading.
+  void GradeAccessTimeClick(bool ticked);
+  // The access-time legend while grading is on, else empty; its counts are
+  // those of the last status refresh (or of the end of the run).
+  const std::vector<LegendEntry>& Legend() const { return legend_; }
 
   // A run is under way (the button reads "Stop").
   bool Running() const { return controls_.StartButton.text != "Start"; }
@@ -162,6 +171,8 @@ class SurfaceTestLogic : private SurfaceSteps {
   void TestFinished() override;
 
   void SetMode(std::uint8_t mode);
+  void ListSlowRanges();
+  void RefreshLegend();
   void SetRunControls(bool enabled);
   void ApplyOptionRules();
   void Changed();
@@ -171,6 +182,7 @@ class SurfaceTestLogic : private SurfaceSteps {
   SurfaceControls controls_;
   ErrorLog& errors_;
   SurfaceView* view_;
+  std::vector<LegendEntry> legend_;
   TDiskTest worker_;
 };
 
