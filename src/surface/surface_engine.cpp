@@ -26,6 +26,46 @@ std::uint8_t* TDiskTest::TransferBuffer() {
 
 SurfaceState::SurfaceState() = default;
 
+void AccessGrades::Clear(std::size_t bands) {
+  Counts.assign(bands, 0);
+  Slowest = {-1, -1, 0};
+  SlowRanges.clear();
+  SlowRangesCut = false;
+}
+
+std::vector<SlowRange> AccessGrades::MergedSlowRanges() const {
+  std::vector<SlowRange> list = SlowRanges;
+  std::sort(list.begin(), list.end(),
+            [](const SlowRange& a, const SlowRange& b) { return a.First < b.First; });
+  std::vector<SlowRange> out;
+  for (const SlowRange& r : list) {
+    if (!out.empty() && r.First <= out.back().Last + 1) {
+      out.back().Last = std::max(out.back().Last, r.Last);
+      out.back().Ms = std::max(out.back().Ms, r.Ms);
+    } else {
+      out.push_back(r);
+    }
+  }
+  return out;
+}
+
+bool ValidBandLimits(const std::vector<double>& limits) {
+  if (limits.empty() || limits.size() > kMaxBandLimits) return false;
+  for (std::size_t i = 0; i < limits.size(); ++i) {
+    if (!(limits[i] > 0) || limits[i] > 3600000) return false;
+    if (i > 0 && !(limits[i] > limits[i - 1])) return false;
+  }
+  return true;
+}
+
+std::int32_t SurfaceState::BandOf(double ms) const {
+  std::int32_t band = 0;
+  while (static_cast<std::size_t>(band) < BandLimitsMs.size() &&
+         ms >= BandLimitsMs[static_cast<std::size_t>(band)])
+    ++band;
+  return band;
+}
+
 void SurfaceState::DivideDisk(std::int32_t n) {
   const std::int64_t blocks = DiskBlocks.load();
   const std::int32_t area = CellArea.load();
@@ -55,6 +95,8 @@ void SurfaceState::DivideDisk(std::int32_t n) {
       c.BadBlocks.store(0);
       c.BadPixels = 0;
       c.DonePixels = 0;
+      c.SlowestBand.store(-1);
+      c.SlowestUs.store(-1);
       c.Left = (GapX + CellWidth) * column + GapX;
       c.Top = (GapY + CellHeight) * row + GapY;
       if (full > 0) {
@@ -185,6 +227,8 @@ void StartCounters(SurfaceState& s) {
   s.WriteErrors.store(0);
   s.CompareErrors.store(0);
   s.FailedBlocks.clear();
+  s.ReadGrades.Clear(s.BandLimitsMs.size() + 1);
+  s.WriteGrades.Clear(s.BandLimitsMs.size() + 1);
 }
 
 void StartRunning(SurfaceState& s, TDiskTest& worker, bool dumpToFile) {
@@ -242,6 +286,7 @@ void TDiskTest::PerformRun() {
       s_.DumpHandle.store(fd);
     }
   }
+  PrepareGrading();
   {
     // The reads and writes complete on the processor that issues them.
     const ProcessorHold hold(Sys());
@@ -303,6 +348,7 @@ void TDiskTest::ReadPass(TMapCell& cell) {
   const std::int64_t chunk = static_cast<std::int64_t>(kTransferBytes) / bytes;
   const bool writeBack = s_.TestMode.load() == kModeReadWrite;
   std::uint8_t* buf = TransferBuffer();
+  gradeCell_ = &cell;
   std::int64_t cursor = cell.FirstBlock;
   while (cursor <= cell.LastBlock) {
     if (!s_.SurfaceRunning.load()) return;
@@ -364,6 +410,7 @@ void TDiskTest::ReadPass(TMapCell& cell) {
 void TDiskTest::WritePass(TMapCell& cell) {
   FillPattern();
   const std::int64_t chunk = static_cast<std::int64_t>(kTransferBytes) / BlockBytes();
+  gradeCell_ = &cell;
   std::int64_t cursor = cell.FirstBlock;
   while (cursor <= cell.LastBlock) {
     if (!s_.SurfaceRunning.load()) return;
@@ -396,6 +443,45 @@ void TDiskTest::CellResult(TMapCell& cell) {
     cell.BadPixels = static_cast<std::int32_t>(std::min<std::int64_t>(bad, area));
   }
   cell.DonePixels = std::max(0, area - cell.BadPixels - cell.OutsidePixels);
+}
+
+void TDiskTest::PrepareGrading() {
+  perfFrequency_ = Sys().PerfFrequency();
+  const auto ticks = [this](double ms) {
+    return static_cast<std::int64_t>(ms * static_cast<double>(perfFrequency_) / 1000.0 + 0.5);
+  };
+  limitTicks_.clear();
+  for (double ms : s_.BandLimitsMs) limitTicks_.push_back(ticks(ms));
+  slowTicks_ = ticks(s_.SlowLimitMs);
+  for (AccessGrades* g : {&s_.ReadGrades, &s_.WriteGrades})
+    if (g->Counts.size() != limitTicks_.size() + 1) g->Clear(limitTicks_.size() + 1);
+}
+
+void TDiskTest::Grade(AccessGrades& g, std::int32_t n, std::int64_t first, std::int64_t ticks) {
+  // Without a performance counter there is no time to grade.
+  if (perfFrequency_ <= 0) return;
+  std::size_t band = 0;
+  while (band < limitTicks_.size() && ticks >= limitTicks_[band]) ++band;
+  ++g.Counts[band];
+  const double ms = static_cast<double>(ticks) * 1000.0 / static_cast<double>(perfFrequency_);
+  const std::int64_t last = first + n - 1;
+  if (g.Slowest.First < 0 || ms > g.Slowest.Ms) g.Slowest = {first, last, ms};
+  if (ticks >= slowTicks_) {
+    if (!g.SlowRanges.empty() && g.SlowRanges.back().Last + 1 == first) {
+      g.SlowRanges.back().Last = last;
+      g.SlowRanges.back().Ms = std::max(g.SlowRanges.back().Ms, ms);
+    } else if (g.SlowRanges.size() < kMaxSlowRanges) {
+      g.SlowRanges.push_back({first, last, ms});
+    } else {
+      g.SlowRangesCut = true;
+    }
+  }
+  if (gradeCell_) {
+    const auto b = static_cast<std::int32_t>(band);
+    if (b > gradeCell_->SlowestBand.load()) gradeCell_->SlowestBand.store(b);
+    const auto us = static_cast<std::int64_t>(ms * 1000.0);
+    if (us > gradeCell_->SlowestUs.load()) gradeCell_->SlowestUs.store(us);
+  }
 }
 
 void TDiskTest::FillPattern() {
@@ -443,9 +529,12 @@ bool TDiskTest::ReadBlocks(std::int32_t n, std::int64_t first) {
   const std::int64_t offset = first * BlockBytes();
   const std::uint32_t size = RequestBytes(n, first);
   std::uint32_t moved = 0;
-  const bool ok =
-      Sys().ReadAt(s_.DiskHandleRef.load()->load(), offset, TransferBuffer(), size, &moved);
+  Platform& sys = Sys();
+  const std::int64_t start = sys.PerfCounter();
+  const bool ok = sys.ReadAt(s_.DiskHandleRef.load()->load(), offset, TransferBuffer(), size, &moved);
+  const std::int64_t end = sys.PerfCounter();
   if (ok) {
+    Grade(s_.ReadGrades, n, first, end - start);
     Dump(size);
     return true;
   }
@@ -467,8 +556,14 @@ bool TDiskTest::WriteBlocks(std::int32_t n, std::int64_t first) {
   const std::int64_t offset = first * BlockBytes();
   const std::uint32_t size = RequestBytes(n, first);
   std::uint32_t moved = 0;
-  if (Sys().WriteAt(s_.DiskHandleRef.load()->load(), offset, TransferBuffer(), size, &moved))
+  Platform& sys = Sys();
+  const std::int64_t start = sys.PerfCounter();
+  const bool ok = sys.WriteAt(s_.DiskHandleRef.load()->load(), offset, TransferBuffer(), size, &moved);
+  const std::int64_t end = sys.PerfCounter();
+  if (ok) {
+    Grade(s_.WriteGrades, n, first, end - start);
     return true;
+  }
   if (n != 1) return false;
   const std::uint32_t code = Platform::LastError();
   s_.WriteErrors.fetch_add(1);

@@ -40,6 +40,45 @@ inline constexpr std::uint8_t kModeWrite = 1;      // "Write test"
 inline constexpr std::uint8_t kModeWriteRead = 2;  // "Write&&Read": no pass
 inline constexpr std::uint8_t kModeReadWrite = 3;  // "Read&&Write"
 
+// Access-time grading: every request that succeeds is timed with the
+// performance counter and put into a band by its time. The band limits are
+// ascending milliseconds; band i holds the times below limit i and at or
+// above limit i - 1, the last band the times at or above the last limit.
+inline constexpr std::size_t kMaxBandLimits = 8;
+inline const std::vector<double> kDefaultBandLimitsMs = {5, 20, 50, 200, 600};
+inline constexpr double kDefaultSlowLimitMs = 200;
+// The slow ranges of one kind kept per run: a failing disk with slow
+// requests everywhere costs at most this many ranges of memory.
+inline constexpr std::size_t kMaxSlowRanges = 10000;
+
+// Consecutive requests at or above the slow limit, blocks inclusive, and
+// the time of the slowest of them.
+struct SlowRange {
+  std::int64_t First = 0;
+  std::int64_t Last = 0;
+  double Ms = 0;
+  bool operator==(const SlowRange&) const = default;
+};
+
+// The grades of one kind of request (reads, or writes) in a run.
+struct AccessGrades {
+  std::vector<std::int64_t> Counts;  // one a band: limits + 1
+  // The slowest request; First is -1 before the first one.
+  SlowRange Slowest{-1, -1, 0};
+  // In the order found: a range may appear once every pass.
+  std::vector<SlowRange> SlowRanges;
+  // More slow ranges were found than kMaxSlowRanges.
+  bool SlowRangesCut = false;
+  void Clear(std::size_t bands);
+  // SlowRanges ascending, with overlapping and adjacent ranges (the same
+  // blocks in another pass) merged, each with its slowest time.
+  std::vector<SlowRange> MergedSlowRanges() const;
+};
+
+// Whether `limits` may serve as band limits: 1 to kMaxBandLimits positive
+// milliseconds, strictly ascending.
+bool ValidBandLimits(const std::vector<double>& limits);
+
 // One cell of the map. BadBlocks is read by the mouse-over text at any time;
 // the other fields are written by the worker during a run and read by the
 // UI thread inside the worker's handed-over steps, or while no run is under
@@ -54,6 +93,10 @@ struct TMapCell {
   std::int32_t OutsidePixels = 0;          // drawn blue: beyond the end of the disk
   std::int32_t Left = 0;                   // top-left pixel in the map image
   std::int32_t Top = 0;
+  // The slowest band and time (microseconds) of any request in the cell
+  // since the layout or the start of the run; -1 before the first one.
+  std::atomic<std::int32_t> SlowestBand{-1};
+  std::atomic<std::int64_t> SlowestUs{-1};
 };
 
 // The shared test state.
@@ -88,6 +131,18 @@ class SurfaceState {
   // at Start.
   std::atomic<bool> DumpFailed{false};
   std::atomic<std::int64_t> DumpBytes{0};  // bytes dumped in this run
+
+  // Access-time grading: the band limits and the slow limit in
+  // milliseconds, changed only while no run is under way (see
+  // ValidBandLimits); the grades of the reads and of the writes of the last
+  // run, written by the worker and read by the UI thread inside the
+  // worker's handed-over steps or while no run is under way.
+  std::vector<double> BandLimitsMs = kDefaultBandLimitsMs;
+  double SlowLimitMs = kDefaultSlowLimitMs;
+  AccessGrades ReadGrades;
+  AccessGrades WriteGrades;
+  // The band of a time in milliseconds.
+  std::int32_t BandOf(double ms) const;
 
   // A run is under way; clearing it asks the worker to stop.
   std::atomic<bool> SurfaceRunning{false};
@@ -230,6 +285,12 @@ class TDiskTest : public Worker {
 
  private:
   void LogError(const char* what, std::int64_t block, std::uint32_t code);
+  // Grades a request of n blocks from `first` that succeeded in `ticks`
+  // of the performance counter.
+  void Grade(AccessGrades& g, std::int32_t n, std::int64_t first, std::int64_t ticks);
+  // The counter's frequency and the band limits in counter ticks, taken at
+  // the start of a run.
+  void PrepareGrading();
   // Appends `size` bytes of the transfer buffer to the dump file; a failing
   // write ends the dump with an error line.
   void Dump(std::uint32_t size);
@@ -244,12 +305,18 @@ class TDiskTest : public Worker {
   SurfaceSteps& steps_;
   std::atomic<bool> busy_{false};
   std::atomic<bool> requested_{false};
+  // The cell whose requests are graded.
+  TMapCell* gradeCell_ = nullptr;
+  std::int64_t perfFrequency_ = 0;
+  std::vector<std::int64_t> limitTicks_;
+  std::int64_t slowTicks_ = 0;
 };
 
 // Start, the engine's part: StartCounters sets the start tick and clears
-// the done, error and logged counts and the failed-block list (before the
-// window clears its map); StartRunning sets the first cycle, the running
-// flag, the first pattern and the dump setting, and wakes the worker.
+// the done, error and logged counts, the failed-block list and the grades
+// (before the window clears its map); StartRunning sets the first cycle,
+// the running flag, the first pattern and the dump setting, and wakes the
+// worker.
 void StartCounters(SurfaceState& s);
 void StartRunning(SurfaceState& s, TDiskTest& worker, bool dumpToFile);
 

@@ -199,7 +199,7 @@ void SurfaceTestLogic::SetRunControls(bool enabled) {
        {&controls_.ReadTestButton, &controls_.WriteTestButton, &controls_.ReadAndWriteButton,
         &controls_.WriteAndReadButton, &controls_.WriteToFile, &controls_.LogErrors,
         &controls_.Button1, &controls_.FirstNErrors, &controls_.ErrorsNumber, &controls_.TestRetry,
-        &controls_.Label11})
+        &controls_.Label11, &controls_.GradeAccessTime})
     c->enabled = enabled;
   if (enabled) {
     const bool writable = !state_.ReadOnlyDisk.load();
@@ -298,6 +298,7 @@ void SurfaceTestLogic::ShowStatus() {
   controls_.BadBlocksCompare.text = t.BadBlocksCompare;
   controls_.WorkTime.text = t.WorkTime;
   controls_.CurTestCycle.text = t.CurTestCycle;
+  RefreshLegend();
   if (view_) view_->StatusChanged();
 }
 
@@ -305,7 +306,30 @@ void SurfaceTestLogic::AddErrorLine(const std::string& line) {
   errors_.Append(line);
 }
 
+void SurfaceTestLogic::GradeAccessTimeClick(bool ticked) {
+  controls_.GradeAccessTime.checked = ticked;
+  map_.SetGrading(ticked);
+  RefreshLegend();
+  if (view_) view_->MapChanged();
+  Changed();
+}
+
+void SurfaceTestLogic::RefreshLegend() {
+  legend_.clear();
+  if (controls_.GradeAccessTime.checked) legend_ = GradeLegend(state_);
+}
+
+void SurfaceTestLogic::ListSlowRanges() {
+  for (const auto& [what, g] : {std::pair{"Slow read at ", &state_.ReadGrades},
+                                std::pair{"Slow write at ", &state_.WriteGrades}})
+    for (const SlowRange& r : g->MergedSlowRanges())
+      errors_.Append(what + GroupedNumber(r.First) + " - " + GroupedNumber(r.Last) + ": " +
+                     MsText(r.Ms) + " ms");
+}
+
 void SurfaceTestLogic::TestFinished() {
+  if (controls_.GradeAccessTime.checked) ListSlowRanges();
+  RefreshLegend();
   SetRunControls(true);
   controls_.StartButton.text = "Start";
   Changed();

@@ -59,6 +59,7 @@ struct SurfaceControls {
   Control BadBlocksWrite;
   Control BadBlocksCompare;
   Control CurrenElementInfo;
+  Control GradeAccessTime;
 };
 
 // The errors window as the surface test uses it.
@@ -145,6 +146,14 @@ class SurfaceTestLogic : private SurfaceSteps {
   // Start, or Stop while a run is under way.
   void StartButtonClick();
   void Image1MouseMove(int x, int y);
+  // "Grade access time": the map is painted by each cell's slowest band
+  // and, at the end of a run, the errors window lists the slow ranges after
+  // the bad blocks. Off by default, when the window shows exactly what it
+  // shows without grading.
+  void GradeAccessTimeClick(bool ticked);
+  // The access-time legend while grading is on, else empty; its counts are
+  // those of the last status refresh (or of the end of the run).
+  const std::vector<LegendEntry>& Legend() const { return legend_; }
 
   // A run is under way (the button reads "Stop").
   bool Running() const { return controls_.StartButton.text != "Start"; }
@@ -167,6 +176,8 @@ class SurfaceTestLogic : private SurfaceSteps {
 
   void SetMode(std::uint8_t mode);
   bool HoldHandleFor(bool writing);
+  void ListSlowRanges();
+  void RefreshLegend();
   void SetRunControls(bool enabled);
   void ApplyOptionRules();
   void Changed();
@@ -177,6 +188,7 @@ class SurfaceTestLogic : private SurfaceSteps {
   ErrorLog& errors_;
   SurfaceView* view_;
   bool writeHandle_ = true;
+  std::vector<LegendEntry> legend_;
   TDiskTest worker_;
 };
 

@@ -27,6 +27,45 @@ Rgb ShadeColor(Rgb c, int percent) {
   return {ch(c.r), ch(c.g), ch(c.b)};
 }
 
+Rgb GradeColor(std::int32_t band, std::int32_t bands) {
+  constexpr Rgb kLight{218, 218, 235};
+  constexpr Rgb kDark{63, 0, 125};
+  if (bands <= 1) return kLight;
+  band = std::clamp(band, 0, bands - 1);
+  auto mix = [&](std::uint8_t a, std::uint8_t b) {
+    return static_cast<std::uint8_t>(a + (b - a) * band / (bands - 1));
+  };
+  return {mix(kLight.r, kDark.r), mix(kLight.g, kDark.g), mix(kLight.b, kDark.b)};
+}
+
+std::string MsText(double ms) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.1f", ms);
+  return buf;
+}
+
+std::string BandText(const std::vector<double>& limits, std::size_t band) {
+  if (limits.empty()) return "";
+  std::string t = MsText(band < limits.size() ? limits[band] : limits.back());
+  if (t.size() > 2 && t.compare(t.size() - 2, 2, ".0") == 0) t.resize(t.size() - 2);
+  return (band < limits.size() ? "< " : ">= ") + t;
+}
+
+std::vector<LegendEntry> GradeLegend(const SurfaceState& s) {
+  std::vector<LegendEntry> out;
+  const std::vector<double>& limits = s.BandLimitsMs;
+  const auto bands = static_cast<std::int32_t>(limits.size() + 1);
+  for (std::int32_t b = 0; b < bands; ++b) {
+    std::int64_t n = 0;
+    for (const AccessGrades* g : {&s.ReadGrades, &s.WriteGrades})
+      if (static_cast<std::size_t>(b) < g->Counts.size()) n += g->Counts[static_cast<std::size_t>(b)];
+    out.push_back({GradeColor(b, bands),
+                   BandText(limits, static_cast<std::size_t>(b)) + " ms: " + std::to_string(n)});
+  }
+  out.push_back({kRed, "Error: " + std::to_string(s.ReadErrors.load() + s.WriteErrors.load())});
+  return out;
+}
+
 bool MarkInk(int column, int row) {
   if (column < 0 || column >= 6 || row < 0 || row >= 8) return false;
   return kMark[row][column] == 'X';
@@ -118,6 +157,8 @@ void SurfaceMap::ClearForNewRun() {
       c.BadBlocks.store(0);
       c.BadPixels = 0;
       c.DonePixels = 0;
+      c.SlowestBand.store(-1);
+      c.SlowestUs.store(-1);
       if (c.OutsidePixels > 0 || c.Bad) DrawCell(c);
     }
 }
@@ -150,6 +191,11 @@ void SurfaceMap::DrawCell(const TMapCell& cell) {
   int blue = cell.OutsidePixels;
   int red = cell.BadPixels;
   int done = cell.DonePixels;
+  const std::int32_t band = cell.SlowestBand.load();
+  const Rgb tested =
+      grading_ && band >= 0
+          ? GradeColor(band, static_cast<std::int32_t>(s_.BandLimitsMs.size() + 1))
+          : kYellow;
   const int mx = cell.Left + (CellWidth - 6) / 2;
   const int my = cell.Top + (CellHeight - 8) / 2;
   for (int y = cell.Top; y < cell.Top + CellHeight; ++y) {
@@ -162,7 +208,7 @@ void SurfaceMap::DrawCell(const TMapCell& cell) {
         c = kRed;
         --red;
       } else if (done > 0) {
-        c = kYellow;
+        c = tested;
         --done;
       }
       if (cell.Bad && MarkInk(x - mx, y - my)) c = ShadeColor(c, 50);
@@ -189,7 +235,20 @@ bool SurfaceMap::MouseMove(int x, int y) {
   info_ = NumberText(position, 5, 2) + "% ";
   const std::int64_t bad = s_.Cell(row, column).BadBlocks.load();
   if (bad > 0) info_ += std::to_string(bad) + " bad blocks";
+  const std::int64_t us = s_.Cell(row, column).SlowestUs.load();
+  if (grading_ && us >= 0)
+    info_ += (bad > 0 ? ", slowest " : "slowest ") + MsText(static_cast<double>(us) / 1000.0) + " ms";
   return true;
+}
+
+void SurfaceMap::SetGrading(bool on) {
+  if (grading_ == on) return;
+  grading_ = on;
+  for (std::int32_t row = 0; row < s_.MapRows; ++row)
+    for (std::int32_t column = 0; column < s_.MapColumns; ++column) DrawCell(s_.Cell(row, column));
+  // The mouse-over text is made again at the next move.
+  mouseRow_ = -1;
+  mouseColumn_ = -1;
 }
 
 }  // namespace dt::surface

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,26 @@ Rgb ShadeColor(Rgb colour, int percent);
 
 // The bad mark: 6 columns x 8 rows; true where the glyph has ink.
 bool MarkInk(int column, int row);
+
+// The colour of access-time band `band` of `bands`: a sequential ramp from
+// light to dark lavender, read by its lightness alone (so also without
+// telling hues apart), apart from the red of the bad blocks and the blue
+// beyond the end of the disk.
+Rgb GradeColor(std::int32_t band, std::int32_t bands);
+
+// One line of the access-time legend: its colour and text ("< 5 ms: 12",
+// ">= 600 ms: 1", "Error: 3").
+struct LegendEntry {
+  Rgb colour;
+  std::string text;
+};
+// The legend of the state's band limits with the counts of its reads and
+// writes together, and the bad blocks.
+std::vector<LegendEntry> GradeLegend(const SurfaceState& s);
+// A time in milliseconds as the legend and the lists show it: one decimal.
+std::string MsText(double ms);
+// The range of band `band` of `limits`, without its unit: "< 5", ">= 600".
+std::string BandText(const std::vector<double>& limits, std::size_t band);
 
 // Where the map image stands in the window's client area.
 inline constexpr int kImageLeft = 0;
@@ -91,6 +112,12 @@ class SurfaceMap {
   bool MouseMove(int x, int y);
   const std::string& CurrenElementInfo() const { return info_; }
 
+  // Grade access time: the tested share of every cell takes the colour of
+  // the cell's slowest band instead of yellow, and the mouse-over text names
+  // the cell's slowest time. Off by default; switching redraws every cell.
+  void SetGrading(bool on);
+  bool Grading() const { return grading_; }
+
   const MapImage& Image() const { return image_; }
 
  private:
@@ -101,6 +128,7 @@ class SurfaceMap {
   int mouseRow_ = -1;
   int mouseColumn_ = -1;
   std::string info_;
+  bool grading_ = false;
 };
 
 }  // namespace dt::surface

@@ -71,6 +71,9 @@ constexpr std::array kControls = {
     Auto("Label8", "compare", 522, 42, 131),
     Auto("BadBlocksCompare", "0 (00.0000%)", 566, 42, 132),
     Auto("CurrenElementInfo", "", 192, 69, 133),
+    // In the free space right of the element information, above the map.
+    C(Kind::CheckBox, "GradeAccessTime", "Grade access time",
+      "Colour every element by its slowest access time", 500, 68, 118, 16, 136),
     // FormShow moves the clock to the right edge before the window appears.
     C(Kind::Clock, "RxClock1", "", "", 563, 2, 57, 17, 134),
     C(Kind::Image, "Image1", "", "", surface::kImageLeft, surface::kImageTop, 0, 0, 135),
@@ -102,6 +105,7 @@ constexpr surface_window::LogicControl kLogicControls[] = {
     {"BadBlocksWrite", &SurfaceControls::BadBlocksWrite},
     {"BadBlocksCompare", &SurfaceControls::BadBlocksCompare},
     {"CurrenElementInfo", &SurfaceControls::CurrenElementInfo},
+    {"GradeAccessTime", &SurfaceControls::GradeAccessTime},
 };
 
 // The clock never moves left of this, over the bad-block counters.

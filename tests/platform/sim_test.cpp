@@ -40,6 +40,13 @@ TEST(SimDescriptor, ErrorsNameTheFileTheKeyAndTheFault) {
             "bad.json: key 'disks[0].unreadable[0]': sector 5000 lies beyond the disk's 2048 sectors");
   EXPECT_EQ(ParseError(R"({"disks": [{"size": 1048576, "unreadable": [[20, 10]]}]})"),
             "bad.json: key 'disks[0].unreadable[0]': last sector is below the first");
+  EXPECT_EQ(ParseError(R"({"disks": [{"size": 1048576, "slow": [{"first": 9, "last": 9}]}]})"),
+            "bad.json: key 'disks[0].slow[0].ms': expected a non-negative number");
+  EXPECT_EQ(ParseError(R"({"disks": [{"size": 1048576, "slow": [{"first": 1, "last": 2, "ms": 5},
+                                                                  {"first": 2, "last": 2, "ms": 9}]}]})"),
+            "bad.json: key 'disks[0].slow[1]': overlaps disks[0].slow[0]");
+  EXPECT_EQ(ParseError(R"({"disks": [{"size": 1048576, "slow": [[1, 2]]}]})"),
+            "bad.json: key 'disks[0].slow[0]': expected a {\"first\", \"last\", \"ms\"} object");
   EXPECT_EQ(ParseError(R"({"disks": [{"size": 1048576, "speeed": {}}]})"),
             "bad.json: key 'disks[0].speeed': unknown key");
   EXPECT_EQ(ParseError(R"({"volumes": [{"name": "C", "size": 10, "disk": 3}]})"),

@@ -285,6 +285,36 @@ constexpr const char* kHandOverMachine = R"({"disks": [
   {"name": "C", "label": "SYSTEM", "fs": "NTFS", "disk": 0, "offset": 0, "size": 8388608},
   {"name": "E", "label": "MY_CD", "fs": "CDFS", "size": 2097152}]})";
 
+TEST(SurfaceWindow, GradingListsTheSlowRangesAfterTheBadBlocksAndKeepsALegend) {
+  // 1000 sectors in 4 x 5 cells of 50, a request a cell: sector 100
+  // unreadable, 120 slow (its single-sector retry takes 250 ms), the
+  // request of 700-749 900 ms.
+  Machine m(R"({"perf_frequency": 1000000000, "disks": [{"size": 512000,
+    "unreadable": [[100, 100]], "slow": [{"first": 120, "last": 120, "ms": 250},
+    {"first": 700, "last": 700, "ms": 900}]}]})");
+  Window win;
+  EXPECT_TRUE(win.w.Legend().empty());
+  win.w.GradeAccessTimeClick(true);
+  EXPECT_EQ(win.w.Legend().size(), 7u);
+  win.w.StartButtonClick();
+  EXPECT_FALSE(win.w.Controls().GradeAccessTime.enabled);
+  win.RunToEnd();
+  EXPECT_TRUE(win.w.Controls().GradeAccessTime.enabled);
+  ASSERT_EQ(win.log.lines.size(), 3u);
+  EXPECT_EQ(win.log.lines[0].rfind("1 read error at 100", 0), 0u) << win.log.lines[0];
+  EXPECT_EQ(win.log.lines[1], "Slow read at 120 - 120: 250.0 ms");
+  EXPECT_EQ(win.log.lines[2], "Slow read at 700 - 749: 900.0 ms");
+  EXPECT_EQ(win.w.Legend()[4].text, "< 600 ms: 1");
+  EXPECT_EQ(win.w.Legend()[5].text, ">= 600 ms: 1");
+  EXPECT_EQ(win.w.Legend()[6].text, "Error: 1");
+  // Unticked: no legend, and the next run lists no slow range.
+  win.w.GradeAccessTimeClick(false);
+  EXPECT_TRUE(win.w.Legend().empty());
+  win.w.StartButtonClick();
+  win.RunToEnd();
+  EXPECT_EQ(win.log.lines.size(), 1u);
+}
+
 TEST(HandOver, PhysicalDiskModelFromIdentifyAndTheFullLength) {
   Machine m(kHandOverMachine);
   QuestionRecorder q;

@@ -16,7 +16,7 @@ TEST(SurfaceTestForm, IsSoundAndListsTheControlsInTheirOrder) {
   EXPECT_STREQ(f.title, "Surface test");
   EXPECT_TRUE(f.clientWidth == 622 && f.clientHeight == 427);
   EXPECT_EQ(f.border, form::Border::Fixed);
-  ASSERT_EQ(f.controls.size(), 35u);
+  ASSERT_EQ(f.controls.size(), 36u);
   EXPECT_STREQ(f.controls[5].name, "StartButton");
   EXPECT_TRUE(f.controls[5].bold && f.controls[5].fontPixels == 16);
   EXPECT_EQ(f.controls.back().kind, form::Kind::Image);
@@ -26,6 +26,17 @@ TEST(SurfaceTestForm, IsSoundAndListsTheControlsInTheirOrder) {
   // The values follow their captions.
   EXPECT_STREQ(f.Find("BlocksPerElement")->rightOf, "Label3");
   EXPECT_STREQ(f.Find("CurTestCycle")->rightOf, "TestRetry");
+  // "Grade access time" lies in free space and starts off.
+  const form::ControlSpec& grade = *f.Find("GradeAccessTime");
+  EXPECT_FALSE(grade.checked);
+  const form::Rect g = grade.rect;
+  for (const form::ControlSpec& c : f.controls) {
+    if (&c == &grade || c.parent[0] != '\0' || c.autoSize || c.kind == form::Kind::Image) continue;
+    const form::Rect r = c.rect;
+    EXPECT_FALSE(r.x < g.x + g.width && g.x < r.x + r.width && r.y < g.y + g.height &&
+                 g.y < r.y + r.height)
+        << c.name;
+  }
 }
 
 TEST(SurfaceTestForm, LogicControlsStartAsDescribedAndShowByName) {

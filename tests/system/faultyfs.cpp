@@ -1,16 +1,19 @@
 // faultyfs: a FUSE file system that serves one file of a given size and
-// fails reads and writes of chosen 512-byte sectors with EIO. A loop device
-// over that file is a real block device with bad sectors.
+// fails reads and writes of chosen 512-byte sectors with EIO, or serves
+// them only after a delay. A loop device over that file is a real block
+// device with bad and slow sectors.
 //
 //   faultyfs MOUNTPOINT (--size BYTES | --image FILE) [--name NAME]
 //            [--bad-read FIRST[-LAST]]... [--bad-write FIRST[-LAST]]...
-//            [--log FILE] [--debug]
+//            [--slow FIRST[-LAST]:MS]... [--log FILE] [--debug]
 //
 // The file is MOUNTPOINT/NAME (default disk.img). Without --image its content
 // is the pattern of pattern.h, and writes are kept in memory; with --image it
 // is that file, read and written in place (its size is the file's size).
 // A read or write that touches a sector of a bad range fails as a whole with
-// EIO, and nothing of a failed write is stored. Sector ranges are inclusive.
+// EIO, and nothing of a failed write is stored. A read or write that touches
+// a slow range is served after MS milliseconds (the longest of the slow
+// ranges it touches). Sector ranges are inclusive.
 // --log appends one line per request, "R offset length" or "W offset length",
 // as the kernel sent it. The file is opened with direct_io, so the kernel
 // passes every read on as it was asked instead of serving it from its cache.
@@ -26,6 +29,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
@@ -33,6 +37,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "pattern.h"
@@ -46,6 +51,12 @@ struct Range {
   std::uint64_t last;
 };
 
+struct SlowRange {
+  std::uint64_t first;
+  std::uint64_t last;
+  std::uint64_t ms;
+};
+
 struct State {
   std::uint64_t size = 0;
   std::string name = "disk.img";
@@ -53,6 +64,7 @@ struct State {
   int imageFd = -1;
   std::vector<Range> badRead;
   std::vector<Range> badWrite;
+  std::vector<SlowRange> slow;
   FILE* log = nullptr;
   std::mutex mu;  // the overlay and the log
   std::map<std::uint64_t, std::array<std::uint8_t, kSector>> overlay;
@@ -67,6 +79,17 @@ bool Touches(const std::vector<Range>& ranges, std::uint64_t off, std::uint64_t 
   for (const Range& r : ranges)
     if (r.first <= last && first <= r.last) return true;
   return false;
+}
+
+// Waits as long as the slowest slow range that [off, off + len) touches.
+void Delay(std::uint64_t off, std::uint64_t len) {
+  if (len == 0) return;
+  const std::uint64_t first = off / kSector;
+  const std::uint64_t last = (off + len - 1) / kSector;
+  std::uint64_t ms = 0;
+  for (const SlowRange& r : g.slow)
+    if (r.first <= last && first <= r.last) ms = std::max(ms, r.ms);
+  if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
 void Log(char kind, std::uint64_t off, std::size_t len) {
@@ -170,6 +193,7 @@ int FsRead(const char* path, char* buf, size_t len, off_t offset, fuse_file_info
   Log('R', off, len);
   if (off >= g.size) return 0;
   len = static_cast<size_t>(std::min<std::uint64_t>(len, g.size - off));
+  Delay(off, len);
   if (Touches(g.badRead, off, len)) return -EIO;
   if (g.imageFd >= 0) {
     size_t done = 0;
@@ -198,6 +222,7 @@ int FsWrite(const char* path, const char* buf, size_t len, off_t offset, fuse_fi
   if (len == 0) return 0;
   if (off >= g.size) return -ENOSPC;
   len = static_cast<size_t>(std::min<std::uint64_t>(len, g.size - off));
+  Delay(off, len);
   if (Touches(g.badWrite, off, len)) return -EIO;
   if (g.imageFd >= 0) {
     size_t done = 0;
@@ -224,7 +249,7 @@ void Usage() {
   std::fprintf(stderr,
                "usage: faultyfs MOUNTPOINT (--size BYTES | --image FILE) [--name NAME]\n"
                "                [--bad-read FIRST[-LAST]]... [--bad-write FIRST[-LAST]]...\n"
-               "                [--log FILE] [--debug]\n");
+               "                [--slow FIRST[-LAST]:MS]... [--log FILE] [--debug]\n");
 }
 
 bool ParseNumber(const char* s, std::uint64_t* v) {
@@ -284,6 +309,16 @@ int main(int argc, char** argv) {
         return 2;
       }
       (a == "--bad-read" ? g.badRead : g.badWrite).push_back(r);
+    } else if (a == "--slow") {
+      const std::string v = value("--slow");
+      const auto colon = v.find(':');
+      std::uint64_t ms = 0;
+      if (colon == std::string::npos || !ParseRange(v.substr(0, colon), &r) ||
+          !ParseNumber(v.c_str() + colon + 1, &ms)) {
+        std::fprintf(stderr, "faultyfs: bad slow range for --slow: %s\n", v.c_str());
+        return 2;
+      }
+      g.slow.push_back({r.first, r.last, ms});
     } else if (a == "--debug") {
       debug = true;
     } else if (a == "-h" || a == "--help") {

@@ -434,6 +434,8 @@ FaultyFs::FaultyFs(const Options& o)
   };
   for (const SectorRange& r : o.badRead) argv.insert(argv.end(), {"--bad-read", range(r)});
   for (const SectorRange& r : o.badWrite) argv.insert(argv.end(), {"--bad-write", range(r)});
+  for (const auto& [r, ms] : o.slow)
+    argv.insert(argv.end(), {"--slow", range(r) + ":" + std::to_string(ms)});
   if (o.logRequests) {
     logPath_ = base_.path() + "/requests.log";
     argv.insert(argv.end(), {"--log", logPath_});

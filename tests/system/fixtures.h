@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "device/notify.h"
@@ -200,6 +201,8 @@ class FaultyFs {
     std::string image;       // back the file by this image (read and written)
     std::vector<SectorRange> badRead;
     std::vector<SectorRange> badWrite;
+    // Sectors served only after a delay: the range and its milliseconds.
+    std::vector<std::pair<SectorRange, std::uint32_t>> slow;
     std::string name = "disk.img";
     bool logRequests = false;  // keep a log for Requests()
   };

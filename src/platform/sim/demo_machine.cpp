@@ -8,7 +8,8 @@ namespace {
 // Five disks: a healthy one, one with bad sectors whose SMART data shows
 // reallocated and pending sectors, a small flash drive without ATA
 // pass-through, a failing disk whose SMART data shows 63 reallocated and
-// 529 pending sectors (the ATA disks answer from captures of real drives),
+// 529 pending sectors and, around its bad sectors, sectors that read only
+// slowly (the ATA disks answer from captures of real drives),
 // and a healthy NVMe SSD a few percent into its rated endurance.
 // Four volumes: two on the disks, a CD and a card reader without a medium.
 constexpr const char* kDemo = R"json({
@@ -24,7 +25,12 @@ constexpr const char* kDemo = R"json({
     {"size": 3221225472, "capture": "builtin:wd5000aaks",
      "speed": {"start_mbps": 70, "end_mbps": 35, "latency_ms": 0.4},
      "unreadable": [[400000, 400127], [1200000, 1200007], [1200100, 1200100],
-                    [2000000, 2000255], [5000000, 5000015]]},
+                    [2000000, 2000255], [5000000, 5000015]],
+     "slow": [{"first": 399800, "last": 399807, "ms": 140},
+              {"first": 400200, "last": 400207, "ms": 380},
+              {"first": 1200200, "last": 1200207, "ms": 45},
+              {"first": 2000300, "last": 2000303, "ms": 720},
+              {"first": 4999900, "last": 4999903, "ms": 90}]},
     {"size": 4294967296, "speed": {"start_mbps": 1800, "end_mbps": 1650, "latency_ms": 0.03},
      "nvme": {"model": "Corvale CV3 NVMe 4GB", "serial": "CV3A21K0774193", "firmware": "3B2QGXA7",
               "temperature_c": 38, "temperature_sensors_c": [38, 46],

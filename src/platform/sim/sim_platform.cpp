@@ -21,6 +21,12 @@ namespace dt {
 
 namespace {
 
+struct SlowRange {
+  std::uint64_t first = 0;
+  std::uint64_t last = 0;
+  std::int64_t ns = 0;
+};
+
 struct Range {
   std::uint64_t first;
   std::uint64_t last;
@@ -55,6 +61,9 @@ struct SimDisk {
   std::uint32_t sectorSize = 512;
   std::vector<Range> unreadable;
   std::vector<Range> unwritable;
+  // Sectors that read and write only slowly (as after the drive's internal
+  // retries): a request touching one lasts at least its range's time.
+  std::vector<SlowRange> slow;
   double startMBps = 100;
   double endMBps = 50;
   double latencyMs = 0.1;
@@ -365,6 +374,34 @@ std::vector<Range> Ranges(const json& v, const std::string& key, std::uint64_t s
   return out;
 }
 
+// "slow": [{"first": LBA, "last": LBA, "ms": N}, ...], inclusive sector
+// numbers that do not overlap.
+std::vector<SlowRange> SlowRanges(const json& v, const std::string& key, std::uint64_t sectors) {
+  if (!v.is_array()) Bad(key, "expected a list of {\"first\", \"last\", \"ms\"} objects");
+  std::vector<SlowRange> out;
+  for (std::size_t i = 0; i < v.size(); ++i) {
+    const std::string k = key + "[" + std::to_string(i) + "]";
+    const json& r = v[i];
+    if (!r.is_object()) Bad(k, "expected a {\"first\", \"last\", \"ms\"} object");
+    CheckKeys(r, k, {"first", "last", "ms"});
+    SlowRange range;
+    range.first = UInt(r.value("first", json()), k + ".first", false);
+    range.last = UInt(r.value("last", json()), k + ".last", false);
+    const double ms = Number(r.value("ms", json()), k + ".ms");
+    if (!(ms >= 0) || ms > 3600000) Bad(k + ".ms", "expected milliseconds from 0 to 3600000");
+    range.ns = static_cast<std::int64_t>(ms * 1e6 + 0.5);
+    if (range.last < range.first) Bad(k, "last sector is below the first");
+    if (range.last >= sectors)
+      Bad(k, "sector " + std::to_string(range.last) + " lies beyond the disk's " +
+                 std::to_string(sectors) + " sectors");
+    for (std::size_t j = 0; j < out.size(); ++j)
+      if (out[j].first <= range.last && range.first <= out[j].last)
+        Bad(k, "overlaps " + key + "[" + std::to_string(j) + "]");
+    out.push_back(range);
+  }
+  return out;
+}
+
 std::string JoinPath(const std::string& base, const std::string& p) {
   if (p.empty() || base.empty() || p[0] == '/' || p[0] == '\\' ||
       (p.size() > 1 && p[1] == ':'))
@@ -519,8 +556,8 @@ SimNvme ParseNvme(const json& n, const std::string& key, const SimDisk& disk) {
 }
 
 std::unique_ptr<SimDisk> ParseDisk(const json& d, const std::string& key, const std::string& baseDir) {
-  CheckKeys(d, key, {"size", "sector_size", "unreadable", "unwritable", "speed", "geometry",
-                     "capture", "image", "fail", "nvme"});
+  CheckKeys(d, key, {"size", "sector_size", "unreadable", "unwritable", "slow", "speed",
+                     "geometry", "capture", "image", "fail", "nvme"});
   auto disk = std::make_unique<SimDisk>();
   if (d.contains("capture") && d.contains("nvme"))
     Bad(key + ".nvme", "a disk answers either ATA commands from a capture or NVMe, not both");
@@ -558,6 +595,7 @@ std::unique_ptr<SimDisk> ParseDisk(const json& d, const std::string& key, const 
   const std::uint64_t sectors = disk->size / disk->sectorSize;
   if (d.contains("unreadable")) disk->unreadable = Ranges(d["unreadable"], key + ".unreadable", sectors);
   if (d.contains("unwritable")) disk->unwritable = Ranges(d["unwritable"], key + ".unwritable", sectors);
+  if (d.contains("slow")) disk->slow = SlowRanges(d["slow"], key + ".slow", sectors);
   if (d.contains("speed")) {
     const json& s = d["speed"];
     CheckKeys(s, key + ".speed", {"start_mbps", "end_mbps", "latency_ms"});
@@ -860,6 +898,8 @@ bool SimPlatform::Transfer(bool write, Handle h, std::int64_t offset, void* buf,
     if (moved > 0 && disk) {
       const std::uint64_t first = abs / ss;
       const std::uint64_t last = (abs + moved - 1) / ss;
+      for (const SlowRange& r : disk->slow)
+        if (r.first <= last && first <= r.last) ns = std::max(ns, r.ns);
       if (Overlaps(write ? disk->unwritable : disk->unreadable, first, last)) {
         SetLastError(write ? kErrWriteFault : kErrCrc);
         ok = false;

@@ -34,6 +34,7 @@
 //   "disks": [ {
 //       "size": 1000000000, "sector_size": 512,
 //       "unreadable": [[first, last], ...], "unwritable": [[first, last], ...],
+//       "slow": [{"first": first, "last": last, "ms": 80}, ...],
 //       "speed": {"start_mbps": 100, "end_mbps": 50, "latency_ms": 0.1},
 //       "geometry": {"cylinders": 16383, "heads": 16, "sectors": 63},
 //       "capture": "file.cap" or "builtin:demo", "image": "disk.img",
@@ -65,7 +66,9 @@
 // error. Other commands complete with Invalid Command Opcode (0001h), other
 // logs with Invalid Log Page (0109h). Like a real NVMe disk it answers no
 // ATA command.
-// Sector ranges are inclusive sector numbers. Relative paths are taken from
+// A read or write touching a "slow" range lasts at least its "ms" (the
+// slowest of the ranges it touches), as a sector that reads only after the
+// drive's internal retries. Sector ranges are inclusive sector numbers. Relative paths are taken from
 // the descriptor's folder.
 #pragma once
 

@@ -53,6 +53,10 @@ struct SurfaceOptions {
   std::string json;
   bool yes = false;
   bool yesSystemDisk = false;
+  bool grade = false;
+  double slowMs = surface::kDefaultSlowLimitMs;
+  std::string bands;
+  std::string slowBlocks;
 };
 
 SurfaceOptions g_options;
@@ -358,6 +362,90 @@ std::vector<std::int64_t> BadUnits(const std::vector<std::int64_t>& blocks,
   return out;
 }
 
+// "5,20,50" as band limits in milliseconds; false unless they are valid.
+bool ParseBands(const std::string& text, std::vector<double>* limits) {
+  limits->clear();
+  std::size_t at = 0;
+  while (at <= text.size()) {
+    const std::size_t comma = std::min(text.find(',', at), text.size());
+    const std::string item = text.substr(at, comma - at);
+    if (item.empty() || item.find_first_not_of("0123456789.") != std::string::npos) return false;
+    char* end = nullptr;
+    const double v = std::strtod(item.c_str(), &end);
+    if (end != item.c_str() + item.size()) return false;
+    limits->push_back(v);
+    at = comma + 1;
+  }
+  return surface::ValidBandLimits(*limits);
+}
+
+// A slow range of blocks as 512-byte sectors, inclusive, cut at the end of
+// the disk.
+surface::SlowRange SectorRange(const surface::SlowRange& r, std::int32_t sectorsPerBlock,
+                               std::int64_t diskBytes) {
+  const std::int64_t sectors = (diskBytes + 511) / 512;
+  return {r.First * sectorsPerBlock,
+          std::min((r.Last + 1) * sectorsPerBlock, std::max<std::int64_t>(sectors, 1)) - 1, r.Ms};
+}
+
+// A limit as JSON: a whole number without its ".0".
+nlohmann::ordered_json LimitJson(double ms) {
+  if (ms == static_cast<double>(static_cast<std::int64_t>(ms)))
+    return static_cast<std::int64_t>(ms);
+  return ms;
+}
+
+// A time as JSON, to the microsecond.
+double MsJson(double ms) {
+  return static_cast<double>(static_cast<std::int64_t>(ms * 1000.0 + 0.5)) / 1000.0;
+}
+
+nlohmann::ordered_json GradesJson(const surface::AccessGrades& g, const surface::SurfaceState& s,
+                                  std::int32_t sectorsPerBlock, std::int64_t diskBytes) {
+  using Json = nlohmann::ordered_json;
+  auto range = [&](const surface::SlowRange& blocks) {
+    const surface::SlowRange r = SectorRange(blocks, sectorsPerBlock, diskBytes);
+    return Json{{"first", r.First}, {"last", r.Last}, {"ms", MsJson(r.Ms)}};
+  };
+  Json j;
+  Json& bands = j["bands"] = Json::array();
+  for (std::size_t b = 0; b <= s.BandLimitsMs.size(); ++b)
+    bands.push_back({{"below_ms", b < s.BandLimitsMs.size() ? LimitJson(s.BandLimitsMs[b]) : Json()},
+                     {"count", b < g.Counts.size() ? g.Counts[b] : 0}});
+  j["slowest"] = g.Slowest.First < 0 ? Json() : range(g.Slowest);
+  j["slow_limit_ms"] = LimitJson(s.SlowLimitMs);
+  Json& slow = j["slow_ranges"] = Json::array();
+  for (const surface::SlowRange& r : g.MergedSlowRanges()) slow.push_back(range(r));
+  j["slow_ranges_cut"] = g.SlowRangesCut;
+  return j;
+}
+
+// The --grade text of one kind of request: the histogram, the slowest
+// request and the slow ranges in 512-byte sectors.
+void PrintGrades(std::ostream& text, const char* kind, const surface::AccessGrades& g,
+                 const surface::SurfaceState& s, std::int32_t sectorsPerBlock,
+                 std::int64_t diskBytes) {
+  text << "Access time of the " << kind << "s:\n";
+  for (std::size_t b = 0; b <= s.BandLimitsMs.size(); ++b)
+    text << "  " << surface::BandText(s.BandLimitsMs, b) << " ms: "
+         << (b < g.Counts.size() ? g.Counts[b] : 0) << "\n";
+  if (g.Slowest.First < 0) {
+    text << "Slowest " << kind << ": none\n";
+  } else {
+    const surface::SlowRange r = SectorRange(g.Slowest, sectorsPerBlock, diskBytes);
+    text << "Slowest " << kind << ": sectors " << r.First << "-" << r.Last << ", "
+         << surface::MsText(r.Ms) << " ms\n";
+  }
+  const std::vector<surface::SlowRange> slow = g.MergedSlowRanges();
+  text << "Slow " << kind << "s (>= " << surface::MsText(s.SlowLimitMs) << " ms): " << slow.size()
+       << (slow.size() == 1 ? " range" : " ranges") << (g.SlowRangesCut ? " (list cut short)" : "")
+       << "\n";
+  for (const surface::SlowRange& b : slow) {
+    const surface::SlowRange r = SectorRange(b, sectorsPerBlock, diskBytes);
+    text << "  " << r.First << "-" << r.Last << " " << surface::MsText(r.Ms) << " ms\n";
+  }
+}
+
 constexpr int kSurfaceJsonSchemaVersion = 1;
 
 // What the JSON needs beside the engine's state.
@@ -416,6 +504,9 @@ nlohmann::ordered_json SurfaceJson(const SurfaceRun& run, surface::SurfaceState&
     ranges.push_back({{"first_block", bad[i]}, {"last_block", bad[k]}});
     i = k + 1;
   }
+  j["access_time"] = GradesJson(s.ReadGrades, s, disk.sectorsPerBlock, disk.bytes);
+  if (s.TestMode.load() != surface::kModeRead)
+    j["access_time_write"] = GradesJson(s.WriteGrades, s, disk.sectorsPerBlock, disk.bytes);
   return j;
 }
 
@@ -443,6 +534,16 @@ int RunSurface(std::ostream& out, std::ostream& err) {
   if (o.device.empty()) {
     err << "disktest-cli: DEVICE is empty: give a disk number or name of `disktest-cli list`, a "
            "device path or an image file\n";
+    return kExitUsage;
+  }
+  std::vector<double> bandLimits = surface::kDefaultBandLimitsMs;
+  if (!o.bands.empty() && !ParseBands(o.bands, &bandLimits)) {
+    err << "disktest-cli: --bands takes 1 to " << surface::kMaxBandLimits
+        << " ascending positive limits in milliseconds, such as 5,20,50,200,600\n";
+    return kExitUsage;
+  }
+  if (!(o.slowMs > 0) || o.slowMs > 3600000) {
+    err << "disktest-cli: --slow-ms takes a positive number of milliseconds\n";
     return kExitUsage;
   }
   if (o.listBlockSize < 512 || o.listBlockSize % 512 != 0) {
@@ -476,10 +577,12 @@ int RunSurface(std::ostream& out, std::ostream& err) {
   const bool dump = g_dumpOption && g_dumpOption->count() > 0;
   const std::string dumpName = o.dump.empty() ? "rd.dat" : o.dump;
   DumpCheck dumpCheck;
-  OutputFile badList, png, json;
+  OutputFile badList, slowList, png, json;
   const bool jsonToStdout = o.json == kStdoutName;
   if ((dump && !CheckDumpTarget(dumpName, diskPath, &dumpCheck, err)) ||
       (!o.badBlocks.empty() && !OpenOutput("--bad-blocks", o.badBlocks, diskPath, &badList, err)) ||
+      (!o.slowBlocks.empty() &&
+       !OpenOutput("--slow-blocks", o.slowBlocks, diskPath, &slowList, err)) ||
       (!o.mapPng.empty() && !OpenOutput("--map-png", o.mapPng, diskPath, &png, err)) ||
       (!o.json.empty() && !jsonToStdout && !OpenOutput("--json", o.json, diskPath, &json, err)))
     return kExitUsage;
@@ -539,6 +642,8 @@ int RunSurface(std::ostream& out, std::ostream& err) {
     }
     w.WriteToFileClick(dump);
     w.State().DumpName = dumpName;
+    w.State().BandLimitsMs = bandLimits;
+    w.State().SlowLimitMs = o.slowMs;
     int cw = 0, ch = 0;
     surface::ClientSizeForMap(columns, rows, &cw, &ch);
     w.FormShow(cw, ch);
@@ -580,6 +685,12 @@ int RunSurface(std::ostream& out, std::ostream& err) {
       text << "Bad blocks write: " << t.BadBlocksWrite << "\n";
       text << "Bad blocks compare: " << t.BadBlocksCompare << "\n";
       text << t.WorkTime << "\n";
+      if (o.grade) {
+        if (mode != surface::kModeWrite)
+          PrintGrades(text, "read", s.ReadGrades, s, disk.sectorsPerBlock, disk.bytes);
+        if (mode != surface::kModeRead)
+          PrintGrades(text, "write", s.WriteGrades, s, disk.sectorsPerBlock, disk.bytes);
+      }
       const std::vector<std::int64_t> bad = s.BadBlockList();
       if (stopAsked || !bad.empty()) code = kExitFailure;
       if (s.DumpFailed.load()) {
@@ -617,7 +728,24 @@ int RunSurface(std::ostream& out, std::ostream& err) {
         }
         badList.f = nullptr;
       }
+      if (slowList.f) {
+        // The slow reads, then (in a writing test) the slow writes.
+        for (const surface::AccessGrades* g : {&s.ReadGrades, &s.WriteGrades})
+          for (const surface::SlowRange& b : g->MergedSlowRanges()) {
+            const surface::SlowRange r = SectorRange(b, disk.sectorsPerBlock, disk.bytes);
+            std::fprintf(slowList.f, "%lld %lld %s\n", static_cast<long long>(r.First),
+                         static_cast<long long>(r.Last), surface::MsText(r.Ms).c_str());
+          }
+        const bool ok = std::fflush(slowList.f) == 0 && !std::ferror(slowList.f);
+        if (std::fclose(slowList.f) != 0 || !ok) {
+          err << "disktest-cli: cannot write " << o.slowBlocks << "\n";
+          code = kExitFailure;
+        }
+        slowList.f = nullptr;
+      }
       if (png.f) {
+        // The map painted by grade, once the run has ended.
+        if (o.grade) w.GradeAccessTimeClick(true);
         std::string error;
         std::FILE* f = png.f;
         png.f = nullptr;
@@ -680,7 +808,23 @@ void AddSurfaceCommand(CLI::App& root, std::vector<Command>& commands) {
                   "default): a block is listed when any of its sectors failed, as badblocks -b N "
                   "lists, so the list feeds e2fsck -l on a file system of N-byte blocks")
       ->option_text("N");
-  app->add_option("--map-png", o.mapPng, "Save the final disk map as a PNG image")
+  app->add_option("--map-png", o.mapPng,
+                  "Save the final disk map as a PNG image (painted by access time with --grade)")
+      ->option_text("FILE");
+  app->add_flag("--grade", o.grade,
+                "Grade every request by its access time: print the count of each time band, "
+                "the slowest request and the slow ranges after the summary");
+  app->add_option("--slow-ms", o.slowMs,
+                  "A request of at least N milliseconds is slow (200): the slow ranges of "
+                  "--grade, --slow-blocks and the JSON")
+      ->option_text("N");
+  app->add_option("--bands", o.bands,
+                  "The band limits in milliseconds, ascending, at most 8 (5,20,50,200,600)")
+      ->option_text("A,B,...");
+  app->add_option("--slow-blocks", o.slowBlocks,
+                  "Write the slow ranges to FILE, one a line: FIRST LAST MS (the 512-byte "
+                  "sectors of the request, inclusive, as --bad-blocks numbers them, and its "
+                  "time in milliseconds)")
       ->option_text("FILE");
   app->add_option("--map-size", o.mapSize,
                   "Cells of the disk map (at most 400x300; about 32x16 by default, cut to whole "

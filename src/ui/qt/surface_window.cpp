@@ -58,10 +58,43 @@ void TSurfaceImage::TakeRect(const surface::MapImage& map, const QRect& r) {
   update(area);
 }
 
+void TSurfaceImage::SetLegend(std::vector<surface::LegendEntry> legend) {
+  if (legend.size() == legend_.size()) {
+    bool same = true;
+    for (std::size_t i = 0; i < legend.size() && same; ++i)
+      same = legend[i].colour == legend_[i].colour && legend[i].text == legend_[i].text;
+    if (same) return;
+  }
+  legend_ = std::move(legend);
+  update();
+}
+
 void TSurfaceImage::paintEvent(QPaintEvent* e) {
   QPainter p(this);
   p.fillRect(e->rect(), Qt::white);
   p.drawImage(e->rect().topLeft(), picture_, e->rect());
+  if (legend_.empty()) return;
+  // A swatch and its text a line, in a framed white box at the top right.
+  const QFontMetrics fm = p.fontMetrics();
+  const int line = fm.height() + 2;
+  int textWidth = 0;
+  for (const surface::LegendEntry& l : legend_)
+    textWidth = std::max(textWidth, fm.horizontalAdvance(Q(l.text)));
+  const int w = 8 + 12 + 6 + textWidth + 8;
+  const int h = 6 + line * static_cast<int>(legend_.size()) + 4;
+  const QRect box(width() - w - 4, 4, w, h);
+  p.fillRect(box, Qt::white);
+  p.setPen(Qt::black);
+  p.drawRect(box.adjusted(0, 0, -1, -1));
+  int y = box.top() + 6;
+  for (const surface::LegendEntry& l : legend_) {
+    const QRect swatch(box.left() + 8, y + (line - 12) / 2, 12, 12);
+    p.fillRect(swatch, QColor(l.colour.r, l.colour.g, l.colour.b));
+    p.drawRect(swatch.adjusted(0, 0, -1, -1));
+    p.drawText(QRect(swatch.right() + 7, y, textWidth + 2, line), Qt::AlignVCenter | Qt::AlignLeft,
+               Q(l.text));
+    y += line;
+  }
 }
 
 void TSurfaceImage::mouseMoveEvent(QMouseEvent* e) {
@@ -139,6 +172,7 @@ TSurfaceTest::TSurfaceTest(MainThread& mainThread, TErrListFrm* errors, QWidget*
   Label8 = b.Get<QLabel>("Label8");
   BadBlocksCompare = b.Get<QLabel>("BadBlocksCompare");
   CurrenElementInfo = b.Get<QLabel>("CurrenElementInfo");
+  GradeAccessTime = b.Get<QCheckBox>("GradeAccessTime");
   RxClock1 = b.Get<ClockLabel>("RxClock1");
   Image1 = b.Get<TSurfaceImage>("Image1");
   Image1->OnMouseMove = [this](int x, int y) { Image1MouseMove(x, y); };
@@ -157,6 +191,8 @@ TSurfaceTest::TSurfaceTest(MainThread& mainThread, TErrListFrm* errors, QWidget*
   connect(FirstNErrors, &QCheckBox::clicked, this,
           [this](bool on) { logic_->FirstNErrorsClick(on); });
   connect(Button1, &QPushButton::clicked, this, [this] { logic_->Button1Click(); });
+  connect(GradeAccessTime, &QCheckBox::clicked, this,
+          [this](bool on) { logic_->GradeAccessTimeClick(on); });
   connect(ErrorsNumber, &QLineEdit::textChanged, this, [this] { ErrorsNumberChange(); });
   connect(TestRetry, &QLineEdit::textChanged, this, [this] { TestRetryChange(); });
 
@@ -203,6 +239,7 @@ void TSurfaceTest::ControlsChanged() {
   SetEdit(TestRetry, state_["TestRetry"].text);
   built_->Apply(state_);
   syncing_ = was;
+  Image1->SetLegend(logic_->Legend());
 }
 
 void TSurfaceTest::StatusChanged() {

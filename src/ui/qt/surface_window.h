@@ -15,6 +15,7 @@
 #include <QRadioButton>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "device/worker.h"
 #include "surface/surface_logic.h"
@@ -37,6 +38,9 @@ class TSurfaceImage : public QWidget {
   void TakeRect(const surface::MapImage& map, const QRect& r);
   // The picture shown.
   const QImage& Picture() const { return picture_; }
+  // The access-time legend, drawn in a box at the top right over the map
+  // (none when empty).
+  void SetLegend(std::vector<surface::LegendEntry> legend);
 
   std::function<void(int x, int y)> OnMouseMove;
 
@@ -46,6 +50,7 @@ class TSurfaceImage : public QWidget {
 
  private:
   QImage picture_;
+  std::vector<surface::LegendEntry> legend_;
 };
 
 class TSurfaceTest : public QDialog, private surface::SurfaceView {
@@ -95,6 +100,7 @@ class TSurfaceTest : public QDialog, private surface::SurfaceView {
   QLabel* Label8;
   QLabel* BadBlocksCompare;
   QLabel* CurrenElementInfo;
+  QCheckBox* GradeAccessTime;
   ClockLabel* RxClock1;
   TSurfaceImage* Image1;
 

@@ -94,6 +94,49 @@ void TSurfaceImage::Paint(HDC dc, const RECT& client) {
   if (dc_)
     BitBlt(dc, box.left, box.top, std::min<LONG>(box.right, width_) - box.left,
            std::min<LONG>(box.bottom, height_) - box.top, dc_, box.left, box.top, SRCCOPY);
+  if (legend_.empty()) return;
+  // A swatch and its text a line, in a framed white box at the top right.
+  const HGDIOBJ oldFont = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+  TEXTMETRICW tm{};
+  GetTextMetricsW(dc, &tm);
+  const int line = tm.tmHeight + 2;
+  int textWidth = 0;
+  for (const surface::LegendEntry& l : legend_) {
+    const std::wstring t = Wide(l.text);
+    SIZE size{};
+    GetTextExtentPoint32W(dc, t.c_str(), static_cast<int>(t.size()), &size);
+    textWidth = std::max<int>(textWidth, size.cx);
+  }
+  const int w = 8 + 12 + 6 + textWidth + 8;
+  const int h = 6 + line * static_cast<int>(legend_.size()) + 4;
+  RECT frame{client.right - w - 4, 4, client.right - 4, 4 + h};
+  FillRect(dc, &frame, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  FrameRect(dc, &frame, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, RGB(0, 0, 0));
+  int y = frame.top + 6;
+  for (const surface::LegendEntry& l : legend_) {
+    RECT swatch{frame.left + 8, y + (line - 12) / 2, frame.left + 20, y + (line - 12) / 2 + 12};
+    const HBRUSH brush = CreateSolidBrush(RGB(l.colour.r, l.colour.g, l.colour.b));
+    FillRect(dc, &swatch, brush);
+    DeleteObject(brush);
+    FrameRect(dc, &swatch, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    const std::wstring t = Wide(l.text);
+    TextOutW(dc, swatch.right + 6, y + 1, t.c_str(), static_cast<int>(t.size()));
+    y += line;
+  }
+  SelectObject(dc, oldFont);
+}
+
+void TSurfaceImage::SetLegend(std::vector<surface::LegendEntry> legend) {
+  if (legend.size() == legend_.size()) {
+    bool same = true;
+    for (std::size_t i = 0; i < legend.size() && same; ++i)
+      same = legend[i].colour == legend_[i].colour && legend[i].text == legend_[i].text;
+    if (same) return;
+  }
+  legend_ = std::move(legend);
+  InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
 void TSurfaceImage::MouseMove(int x, int y) {
@@ -166,6 +209,7 @@ TSurfaceTest::TSurfaceTest(MainThread& mainThread, TErrListFrm* errors, Form* ma
   Label8 = Get<Label>("Label8");
   BadBlocksCompare = Get<Label>("BadBlocksCompare");
   CurrenElementInfo = Get<Label>("CurrenElementInfo");
+  GradeAccessTime = Get<CheckBox>("GradeAccessTime");
   RxClock1 = Get<Clock>("RxClock1");
   Image1 = Get<TSurfaceImage>("Image1");
   Image1->onMouseMove = [this](int x, int y) { Image1MouseMove(x, y); };
@@ -183,6 +227,9 @@ TSurfaceTest::TSurfaceTest(MainThread& mainThread, TErrListFrm* errors, Form* ma
   LogErrors->onClick = [this] { logic_->LogErrorsClick(LogErrors->Checked()); };
   FirstNErrors->onClick = [this] { logic_->FirstNErrorsClick(FirstNErrors->Checked()); };
   Button1->onClick = [this] { logic_->Button1Click(); };
+  GradeAccessTime->onClick = [this] {
+    logic_->GradeAccessTimeClick(GradeAccessTime->Checked());
+  };
   ErrorsNumber->onChange = [this] { ErrorsNumberChange(); };
   TestRetry->onChange = [this] { TestRetryChange(); };
 
@@ -239,6 +286,7 @@ void TSurfaceTest::ControlsChanged() {
   Apply(state_);
   FitValues();
   syncing_ = was;
+  Image1->SetLegend(logic_->Legend());
 }
 
 void TSurfaceTest::FitValues() {

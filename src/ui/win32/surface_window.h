@@ -35,6 +35,9 @@ class TSurfaceImage : public Custom {
   int PictureWidth() const { return width_; }
   int PictureHeight() const { return height_; }
   std::uint32_t Pixel(int x, int y) const;
+  // The access-time legend, drawn in a box at the top right over the map
+  // (none when empty).
+  void SetLegend(std::vector<surface::LegendEntry> legend);
 
   std::function<void(int x, int y)> onMouseMove;
 
@@ -50,6 +53,7 @@ class TSurfaceImage : public Custom {
   std::uint32_t* bits_ = nullptr;
   int width_ = 0;
   int height_ = 0;
+  std::vector<surface::LegendEntry> legend_;
 };
 
 class TSurfaceTest : public Form, private surface::SurfaceView {
@@ -99,6 +103,7 @@ class TSurfaceTest : public Form, private surface::SurfaceView {
   Label* Label8;
   Label* BadBlocksCompare;
   Label* CurrenElementInfo;
+  CheckBox* GradeAccessTime;
   Clock* RxClock1;
   TSurfaceImage* Image1;
 

@@ -134,12 +134,21 @@ constexpr const char* kDisk1 = R"({"disks": [
    "speed": {"start_mbps": 85, "end_mbps": 47, "latency_ms": 0.15},
    "unreadable": [[1000000, 1000007], [2500000, 2500000], [3000000, 3000063]]}]})";
 
+// A disk of 2048 sectors on a counter of 1 GHz whose requests of 256
+// sectors take 1.41072 ms, but 80 ms for sectors 256-511, 250 ms for
+// 1024-1279 and 700 ms for 1280-1535.
+constexpr const char* kSlowDisk = R"({"perf_frequency": 1000000000, "disks": [
+  {"size": 1048576, "speed": {"start_mbps": 100, "end_mbps": 100, "latency_ms": 0.1},
+   "slow": [{"first": 300, "last": 300, "ms": 80}, {"first": 1024, "last": 1030, "ms": 250},
+            {"first": 1300, "last": 1300, "ms": 700}]}]})";
+
 // The runs the tests share, made once.
 struct Runs {
   ScratchDir dir;
   std::string csv = dir.Path("points.csv");
+  std::string slowBlocks = dir.Path("slow.txt");
   std::map<std::string, std::vector<CliResult>> byCommand;
-  CliResult speed, surface;
+  CliResult speed, surface, graded;
 };
 
 const Runs& SharedRuns() {
@@ -159,6 +168,12 @@ const Runs& SharedRuns() {
     std::ofstream(machine) << kDisk1;
     r->surface = RunCli({"--sim", machine, "surface", "0", "--no-log", "--json", "-"});
     r->byCommand["surface"].push_back(r->surface);
+    const std::string slow = r->dir.Path("slow.json");
+    std::ofstream(slow) << kSlowDisk;
+    r->graded = RunCli({"--sim", slow, "surface", "0", "--mode", "read-write", "--yes",
+                        "--yes-system-disk", "--map-size", "4x2", "--grade", "--slow-blocks",
+                        r->slowBlocks, "--json", "-"});
+    r->byCommand["surface"].push_back(r->graded);
     return r;
   }();
   return *runs;
@@ -277,6 +292,57 @@ TEST(JsonKeys, SurfaceJsonListsTheUnreadableRanges) {
   EXPECT_EQ(j["result"]["bad_read"], 73);
   EXPECT_EQ(j["result"]["blocks_read"], j["settings"]["block_count"]);
   EXPECT_NE(r.err.find("\nBad blocks read: 73 ("), std::string::npos) << r.err;
+}
+
+// --grade: the band counts, the slowest request and the slow ranges of the
+// reads and of the writes, alike in the text, the JSON and --slow-blocks.
+TEST(JsonKeys, SurfaceGradesEveryRequestByItsAccessTime) {
+  const Runs& runs = SharedRuns();
+  const CliResult& r = runs.graded;
+  ASSERT_EQ(r.code, 0) << r.err;
+  const Json j = Json::parse(r.out);
+  const Json graded = Json::parse(R"({"bands": [{"below_ms": 5, "count": 5},
+    {"below_ms": 20, "count": 0}, {"below_ms": 50, "count": 0}, {"below_ms": 200, "count": 1},
+    {"below_ms": 600, "count": 1}, {"below_ms": null, "count": 1}],
+    "slowest": {"first": 1280, "last": 1535, "ms": 700.0}, "slow_limit_ms": 200,
+    "slow_ranges": [{"first": 1024, "last": 1535, "ms": 700.0}], "slow_ranges_cut": false})");
+  EXPECT_EQ(j["access_time"], graded);
+  EXPECT_EQ(j["access_time_write"], graded);
+  for (const char* kind : {"read", "write"}) {
+    const std::string k = kind;
+    EXPECT_NE(r.err.find("\nAccess time of the " + k +
+                         "s:\n  < 5 ms: 5\n  < 20 ms: 0\n  < 50 ms: 0\n  < 200 ms: 1\n"
+                         "  < 600 ms: 1\n  >= 600 ms: 1\nSlowest " + k +
+                         ": sectors 1280-1535, 700.0 ms\nSlow " + k +
+                         "s (>= 200.0 ms): 1 range\n  1024-1535 700.0 ms\n"),
+              std::string::npos)
+        << r.err;
+  }
+  std::ifstream in(runs.slowBlocks);
+  std::stringstream list;
+  list << in.rdbuf();
+  EXPECT_EQ(list.str(), "1024 1535 700.0\n1024 1535 700.0\n");
+
+  // Other limits; limits out of order, too many or not numbers are refused.
+  const ScratchDir dir;
+  const std::string machine = dir.Path("slow.json");
+  std::ofstream(machine) << kSlowDisk;
+  const CliResult own = RunCli({"--sim", machine, "surface", "0", "--map-size", "4x2",
+                                "--bands", "100,250.5", "--slow-ms", "50", "--json", "-"});
+  ASSERT_EQ(own.code, 0) << own.err;
+  EXPECT_EQ(Json::parse(own.out)["access_time"], Json::parse(R"({"bands": [
+    {"below_ms": 100, "count": 6}, {"below_ms": 250.5, "count": 1},
+    {"below_ms": null, "count": 1}], "slowest": {"first": 1280, "last": 1535, "ms": 700.0},
+    "slow_limit_ms": 50, "slow_ranges": [{"first": 256, "last": 511, "ms": 80.0},
+    {"first": 1024, "last": 1535, "ms": 700.0}], "slow_ranges_cut": false})"));
+  for (const std::vector<std::string>& bad :
+       {std::vector<std::string>{"--bands", "50,20"}, {"--bands", "1,2,3,4,5,6,7,8,9"},
+        {"--bands", "5,,20"}, {"--bands", "5,x"}, {"--slow-ms", "0"}}) {
+    std::vector<std::string> args = {"--sim", machine, "surface", "0"};
+    args.insert(args.end(), bad.begin(), bad.end());
+    const CliResult u = RunCli(args);
+    EXPECT_EQ(u.code, 2) << bad[0] << " " << bad[1] << ": " << u.err;
+  }
 }
 
 // A JSON file goes where the other output files may go: a folder or the

@@ -335,6 +335,20 @@ class SurfaceWindowTest : public QObject {
     MouseOverMap(first.Left + 1, first.Top + 1);
     QTRY_COMPARE(w_->CurrenElementInfo->text(), QString("0.00% "));
 
+    // "Grade access time": every cell takes its slowest band's colour and a
+    // framed legend stands at the top right; unticked, the map is yellow
+    // again and the legend gone.
+    QVERIFY(w_->GradeAccessTime->isEnabled() && !w_->GradeAccessTime->isChecked());
+    QTest::mouseClick(w_->GradeAccessTime, Qt::LeftButton);
+    QVERIFY(w_->GradeAccessTime->isChecked());
+    const surface::Rgb band = surface::GradeColor(late.SlowestBand.load(), 6);
+    QCOMPARE(shown.pixel(late.Left + 5, late.Top + 5), qRgb(band.r, band.g, band.b));
+    QCOMPARE(w_->Image1->grab().toImage().pixel(w_->Image1->width() - 5, 4), qRgb(0, 0, 0));
+    QTest::mouseClick(w_->GradeAccessTime, Qt::LeftButton);
+    QCOMPARE(shown.pixel(late.Left + 5, late.Top + 5), qRgb(255, 255, 0));
+    QCOMPARE(w_->Image1->grab().toImage().pixel(w_->Image1->width() - 5, 4),
+             RasterPixel(raster, w_->Image1->width() - 5, 4));
+
     // "Show errors log" opens the errors window without blocking.
     QTest::mouseClick(w_->Button1, Qt::LeftButton);
     QVERIFY(app_->forms().ErrListFrm->isVisible());
