@@ -133,10 +133,10 @@ TEST(NvmeSmartReport, TakesThePlaceOfTheFailureLinesOnlyOnAnNvmeDisk) {
   // The result of a self-test shows in the health section that the windows
   // print.
   std::string why;
-  const Handle h = OpenNvmeDrive(1, &why);
-  ASSERT_NE(h, kInvalidHandle) << why;
-  EXPECT_TRUE(NvmeDeviceSelfTest(h, kNvmeSelfTestShort, &why)) << why;
-  Sys().Close(h);
+  const Handle handle = OpenNvmeDrive(1, &why);
+  ASSERT_NE(handle, kInvalidHandle) << why;
+  EXPECT_TRUE(NvmeDeviceSelfTest(handle, kNvmeSelfTestShort, &why)) << why;
+  Sys().Close(handle);
   static_cast<SimPlatform&>(sim.get()).AdvanceClock(120'000'000'000LL);
   const std::vector<std::string> after = Report(1, o, &title);
   const auto log = std::find(after.begin(), after.end(), "NVMe self-test log (log 06h)");

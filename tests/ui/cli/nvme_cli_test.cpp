@@ -112,7 +112,7 @@ constexpr const char* kSelfTestMachine = R"({"disks": [
    "nvme": {"model": "Sim NVMe", "serial": "SN7", "firmware": "FW7", "power_on_hours": 100,
             "short_self_test_seconds": 60, "extended_self_test_minutes": 20}},
   {"size": 1048576, "nvme": {"self_test": false}},
-  {"size": 1048576}]})";
+  {"size": 67108864}]})";
 
 bool EndsWith(const std::string& s, const std::string& end) {
   return s.size() >= end.size() && s.compare(s.size() - end.size(), end.size(), end) == 0;
@@ -166,9 +166,10 @@ TEST(NvmeCli, SelfTestsRunAndShowTheirResults) {
   EXPECT_EQ(r.code, 3) << r.err;
   const auto j = nlohmann::json::parse(r.out);
   EXPECT_EQ(j["verdict"], "CAUTION");
-  EXPECT_EQ(j["reasons"], nlohmann::json::parse(R"(["the last self-test failed: Extended, Failed: )"
-                                                R"(one or more segments failed, segment 7, failing )"
-                                                R"(LBA 524288 (self-test log, at 100 power-on hours)"]))"));
+  EXPECT_EQ(j["reasons"], nlohmann::json::parse(R"j(["the last self-test failed: Extended, )j"
+                                                R"j(Failed: one or more segments failed, segment )j"
+                                                R"j(7, failing LBA 524288 (self-test log, at 100 )j"
+                                                R"j(power-on hours)"])j"));
   const auto& log = j["nvme"]["self_test_log"];
   EXPECT_EQ(j["nvme"]["self_test_supported"], true);
   EXPECT_EQ(j["nvme"]["extended_self_test_minutes"], 20);
