@@ -39,8 +39,9 @@ struct NvmeController {
   std::uint16_t criticalTempK = 0;      // CCTEMP, 268-269
   Uint128 totalCapacity;                // TNVMCAP, 280-295, bytes
   Uint128 unallocatedCapacity;          // UNVMCAP, 296-311, bytes
-  std::uint16_t extendedSelfTestMinutes = 0;  // EDSTT, 316-317
   std::uint32_t namespaces = 0;         // NN, 516-519
+  // EDSTT, 316-317: the minutes the extended self-test takes.
+  std::uint16_t extendedSelfTestMinutes = 0;
 
   // OACS bit 4: the controller runs the Device Self-test command.
   bool SelfTestSupported() const { return (adminCommands & 0x10) != 0; }
@@ -89,21 +90,21 @@ inline constexpr std::uint8_t kNvmeSelfTestAbort = 0xF;
 // One result of the Device Self-test log (28 bytes from byte 4, the newest
 // first).
 struct NvmeSelfTestEntry {
-  int number = 0;            // 1 = the newest
-  std::uint8_t code = 0;     // byte 0 bits 4-7: 1h short, 2h extended, Eh vendor specific
-  std::uint8_t result = 0;   // byte 0 bits 0-3 (Fh: the entry is unused)
-  std::uint8_t segment = 0;  // byte 1: the first segment that failed (0: none)
-  std::uint64_t powerOnHours = 0;           // bytes 4-11
-  std::optional<std::uint32_t> nsid;        // bytes 12-15, when byte 2 bit 0 says so
-  std::optional<std::uint64_t> failingLba;  // bytes 16-23, when bit 1 says so
+  int number = 0;                     // 1 = the newest
+  std::uint8_t code = 0;              // byte 0 bits 4-7: 1h short, 2h extended, Eh vendor specific
+  std::uint8_t result = 0;            // byte 0 bits 0-3 (Fh: the entry is unused)
+  std::uint8_t segment = 0;           // byte 1: the first segment that failed (0: none)
+  std::uint64_t powerOnHours = 0;     // bytes 4-11
+  std::optional<std::uint32_t> nsid;  // bytes 12-15, when byte 2 bit 0 says so
+  std::optional<std::uint64_t> failingLba;     // bytes 16-23, when bit 1 says so
   std::optional<std::uint8_t> statusCodeType;  // byte 24 bits 0-2, when bit 2 says so
   std::optional<std::uint8_t> statusCode;      // byte 25, when bit 3 says so
-  bool failed = false;  // results 5 to 7: the test found a fault
+  bool failed = false;                         // results 5 to 7: the test found a fault
 };
 
 struct NvmeSelfTestLog {
-  std::uint8_t currentOperation = 0;  // byte 0 bits 0-3: 0 none, else the running test's code
-  std::uint8_t completionPercent = 0;  // byte 1 bits 0-6
+  std::uint8_t currentOperation = 0;       // byte 0 bits 0-3: 0 none, else the running test's code
+  std::uint8_t completionPercent = 0;      // byte 1 bits 0-6
   std::vector<NvmeSelfTestEntry> entries;  // the used ones, newest first
   bool Running() const { return currentOperation != 0; }
 };

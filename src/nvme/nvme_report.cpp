@@ -120,8 +120,8 @@ void ReportNvme(const NvmeDrive& d, const NvmeLineProc& line) {
 
 std::string NvmeCurrentSelfTestText(const NvmeSelfTestLog& log) {
   if (!log.Running()) return "none";
-  return NvmeSelfTestCodeText(log.currentOperation) + ", " +
-         std::to_string(log.completionPercent) + "% complete";
+  return NvmeSelfTestCodeText(log.currentOperation) + ", " + std::to_string(log.completionPercent) +
+         "% complete";
 }
 
 void ReportNvmeSelfTestLog(const NvmeSelfTestLog& log, const NvmeLineProc& line) {
@@ -131,8 +131,9 @@ void ReportNvmeSelfTestLog(const NvmeSelfTestLog& log, const NvmeLineProc& line)
     line("No self-test has been logged");
     return;
   }
-  line("Num  Test             Result                                           Segment  "
-       "Power-on hours  NSID        Failing LBA  Status");
+  line(
+      "Num  Test             Result                                           Segment  "
+      "Power-on hours  NSID        Failing LBA  Status");
   for (const NvmeSelfTestEntry& e : log.entries) {
     const std::string status =
         e.statusCodeType || e.statusCode

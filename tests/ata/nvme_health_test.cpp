@@ -144,8 +144,9 @@ TEST(NvmeSmartReport, TakesThePlaceOfTheFailureLinesOnlyOnAnNvmeDisk) {
   EXPECT_GT(log - std::find(after.begin(), after.end(), "Health"), 0);
   ASSERT_GE(after.end() - log, 4);
   EXPECT_EQ(*(log + 1), "Current self-test: none");
-  EXPECT_EQ(*(log + 3), "  1  Short            Completed without error               "
-                        "                 -               0  -                     -  -");
+  EXPECT_EQ(*(log + 3),
+            "  1  Short            Completed without error               "
+            "                 -               0  -                     -  -");
 }
 
 }  // namespace

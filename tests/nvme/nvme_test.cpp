@@ -195,13 +195,13 @@ TEST(NvmeDecode, SelfTestLogAndItsLines) {
   r[24] = 0xFA;  // type 2 in bits 0-2
   r[25] = 0x81;
   r = d + 4 + 28;
-  r[0] = 0x10;      // short, without error
-  r[2] = 0x00;      // nothing valid: the fields below are ignored
+  r[0] = 0x10;  // short, without error
+  r[2] = 0x00;  // nothing valid: the fields below are ignored
   Put(r + 12, 9, 4);
   Put(r + 4, 4000, 8);
   r = d + 4 + 3 * 28;
-  r[0] = 0xE1;      // vendor specific, aborted by a Device Self-test command
-  r[2] = 0x03;      // namespace and LBA valid
+  r[0] = 0xE1;  // vendor specific, aborted by a Device Self-test command
+  r[2] = 0x03;  // namespace and LBA valid
   Put(r + 12, 0xFFFFFFFFu, 4);
   const NvmeSelfTestLog log = DecodeSelfTestLogPage(d);
   EXPECT_TRUE(log.Running());
@@ -245,10 +245,11 @@ TEST(NvmeDecode, SelfTestLogAndItsLines) {
   std::fill(page.begin(), page.end(), 0);
   for (int i = 0; i < kNvmeSelfTestResults; ++i) d[4 + 28 * i] = 0x1F;
   lines.clear();
-  ReportNvmeSelfTestLog(DecodeSelfTestLogPage(d), [&](const std::string& l) { lines.push_back(l); });
-  EXPECT_EQ(lines, (std::vector<std::string>{"NVMe self-test log (log 06h)",
-                                             "Current self-test: none",
-                                             "No self-test has been logged"}));
+  ReportNvmeSelfTestLog(DecodeSelfTestLogPage(d),
+                        [&](const std::string& l) { lines.push_back(l); });
+  EXPECT_EQ(lines,
+            (std::vector<std::string>{"NVMe self-test log (log 06h)", "Current self-test: none",
+                                      "No self-test has been logged"}));
 }
 
 TEST(NvmeReport, OneLogLineByLine) {

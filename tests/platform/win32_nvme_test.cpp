@@ -214,8 +214,8 @@ TEST(Win32Nvme, DeviceSelfTestAsAProtocolCommand) {
   // Version, Length, ProtocolType, Flags, CommandLength, ErrorInfoLength,
   // no data either way, ErrorInfoOffset, CommandSpecific.
   const std::pair<std::size_t, std::uint32_t> header[] = {
-      {0, 1},   {4, 84},  {8, 3},    {12, 0x80000000u}, {24, 64}, {28, 64},
-      {32, 0},  {36, 0},  {44, 144}, {48, 0},           {52, 0},  {56, 1}};
+      {0, 1},  {4, 84}, {8, 3},    {12, 0x80000000u}, {24, 64}, {28, 64},
+      {32, 0}, {36, 0}, {44, 144}, {48, 0},           {52, 0},  {56, 1}};
   for (const auto& [at, want] : header) EXPECT_EQ(le32(at), want) << at;
   EXPECT_EQ(seen[80], 0x14);
   EXPECT_EQ(le32(84), 0xFFFFFFFFu);  // NSID

@@ -19,7 +19,7 @@ std::string NvmeControllerDisk(const std::string& path) {
   for (std::size_t i = 4; i < name.size(); ++i)
     if (!std::isdigit(static_cast<unsigned char>(name[i]))) return {};
   // A controller node is a character device; a file of that name is not.
-  struct stat st{};
+  struct stat st {};
   if (::stat(node.c_str(), &st) == 0 && !S_ISCHR(st.st_mode)) return {};
   const std::string disk = sysfs::FirstNamespaceOf(name);
   return disk.empty() ? std::string() : "/dev/" + disk;

@@ -574,10 +574,13 @@ SimNvme ParseNvme(const json& n, const std::string& key, const SimDisk& disk) {
   if (s.selfTests) c[256] = 0x10;  // OACS: Device Self-test
   const std::uint64_t extendedMinutes = limited("extended_self_test_minutes", 0xFFFF, 10);
   PutLe(c + 316, extendedMinutes, 2);  // EDSTT
-  s.extendedNs = static_cast<std::int64_t>(std::max<std::uint64_t>(extendedMinutes, 1)) * kNsPerMinute;
-  s.shortNs = static_cast<std::int64_t>(limited("short_self_test_seconds", 7200, 120)) * 1000000000LL;
+  s.extendedNs =
+      static_cast<std::int64_t>(std::max<std::uint64_t>(extendedMinutes, 1)) * kNsPerMinute;
+  s.shortNs =
+      static_cast<std::int64_t>(limited("short_self_test_seconds", 7200, 120)) * 1000000000LL;
   s.shortNs = std::max<std::int64_t>(s.shortNs, 1000000000LL);
-  for (int i = 0; i < 20; ++i) s.selfTestLog[4 + 28 * static_cast<std::size_t>(i)] = 0x0F;  // unused
+  for (int i = 0; i < 20; ++i)
+    s.selfTestLog[4 + 28 * static_cast<std::size_t>(i)] = 0x0F;  // unused
   c[261] = 0x02;                 // the command effects log is kept
   c[262] = kErrorEntries - 1;    // zero-based
   PutLe(c + 266, 273 + 70, 2);   // warning composite temperature threshold

@@ -23,8 +23,9 @@ static_assert(offsetof(ProtocolSpecificData, ProtocolDataRequestSubValue4) ==
 static_assert(sizeof(ProtocolDataDescriptor) == sizeof(STORAGE_PROTOCOL_DATA_DESCRIPTOR));
 static_assert(offsetof(ProtocolPropertyQuery, Data) ==
               offsetof(STORAGE_PROPERTY_QUERY, AdditionalParameters));
-static_assert(IOCTL_STORAGE_PROTOCOL_COMMAND == CTL_CODE(IOCTL_STORAGE_BASE, 0x04F0, METHOD_BUFFERED,
-                                                        FILE_READ_ACCESS | FILE_WRITE_ACCESS));
+static_assert(IOCTL_STORAGE_PROTOCOL_COMMAND == CTL_CODE(IOCTL_STORAGE_BASE, 0x04F0,
+                                                         METHOD_BUFFERED,
+                                                         FILE_READ_ACCESS | FILE_WRITE_ACCESS));
 static_assert(kStorageAdapterProtocolSpecificProperty == StorageAdapterProtocolSpecificProperty);
 static_assert(kStorageDeviceProtocolSpecificProperty == StorageDeviceProtocolSpecificProperty);
 static_assert(kProtocolTypeNvme == ProtocolTypeNvme);
@@ -140,8 +141,8 @@ bool SendSelfTest(Handle h, const NvmeCommand& cmd, NvmeResult& res) {
   const std::uint32_t dwords[] = {cmd.cdw10, cmd.cdw11, cmd.cdw12, cmd.cdw13, cmd.cdw14, cmd.cdw15};
   for (int i = 0; i < 6; ++i) PutLe32(c.Command + 40 + 4 * i, dwords[i]);
   std::uint32_t returned = 0;
-  const std::uint32_t err = SendIoControl(h, IOCTL_STORAGE_PROTOCOL_COMMAND, &c, sizeof c,
-                                          sizeof c, &returned);
+  const std::uint32_t err =
+      SendIoControl(h, IOCTL_STORAGE_PROTOCOL_COMMAND, &c, sizeof c, sizeof c, &returned);
   const std::uint16_t status =
       static_cast<std::uint16_t>((c.ErrorInfo[12] | c.ErrorInfo[13] << 8) >> 1);
   if (err == 0 && c.ReturnStatus == kProtocolStatusSuccess) {

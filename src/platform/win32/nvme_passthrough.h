@@ -89,7 +89,7 @@ inline constexpr std::uint32_t kProtocolCommandFlagAdapterRequest = 0x80000000u;
 inline constexpr std::uint32_t kProtocolCommandLengthNvme = 64;
 inline constexpr std::uint32_t kProtocolSpecificNvmeAdminCommand = 1;
 inline constexpr std::uint32_t kProtocolStatusSuccess = 1;
-inline constexpr std::uint32_t kProtocolCommandHeader = 80;  // where Command starts
+inline constexpr std::uint32_t kProtocolCommandHeader = 80;      // where Command starts
 inline constexpr std::uint32_t kProtocolCommandRecordSize = 84;  // sizeof the Windows record
 inline constexpr std::uint32_t kNvmeErrorInfoSize = 64;
 

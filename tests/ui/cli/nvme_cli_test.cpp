@@ -137,7 +137,8 @@ TEST(NvmeCli, SelfTestsRunAndShowTheirResults) {
                         0),
             0u)
       << r.out;
-  EXPECT_TRUE(EndsWith(r.out, "In progress: 9% remaining\nSelf-test status: Completed without error\n"))
+  EXPECT_TRUE(
+      EndsWith(r.out, "In progress: 9% remaining\nSelf-test status: Completed without error\n"))
       << r.out;
   EXPECT_EQ(r.err, "");
 
@@ -154,11 +155,12 @@ TEST(NvmeCli, SelfTestsRunAndShowTheirResults) {
   EXPECT_NE(r.out.find("\nNVMe self-test log (log 06h)\nCurrent self-test: none\n"),
             std::string::npos)
       << r.out;
-  EXPECT_NE(r.out.find("\n  1  Extended         Failed: one or more segments failed                 "
-                       "   7             100  1                524288  2h/81h\n"
-                       "  2  Short            Completed without error                             "
-                       "   -             100  -                     -  -\n"),
-            std::string::npos)
+  EXPECT_NE(
+      r.out.find("\n  1  Extended         Failed: one or more segments failed                 "
+                 "   7             100  1                524288  2h/81h\n"
+                 "  2  Short            Completed without error                             "
+                 "   -             100  -                     -  -\n"),
+      std::string::npos)
       << r.out;
   EXPECT_EQ(r.out.find("SMART READ"), std::string::npos) << r.out;
 
@@ -185,12 +187,11 @@ TEST(NvmeCli, SelfTestsRunAndShowTheirResults) {
 
   r = RunCli({"health", "0", "--prometheus"}, true);
   const std::string labels = R"({device="\\\\.\\PHYSICALDRIVE0",model="Sim NVMe",serial="SN7")";
-  for (const std::string& s : {"disktest_health_verdict" + labels + "} 1\n",
-                               "disktest_nvme_self_test_running" + labels + "} 0\n",
-                               "disktest_nvme_self_test_last_result" + labels +
-                                   R"(,test="Extended"} 7)" + "\n",
-                               "disktest_nvme_self_test_last_failed" + labels +
-                                   R"(,test="Extended"} 1)" + "\n"})
+  for (const std::string& s :
+       {"disktest_health_verdict" + labels + "} 1\n",
+        "disktest_nvme_self_test_running" + labels + "} 0\n",
+        "disktest_nvme_self_test_last_result" + labels + R"(,test="Extended"} 7)" + "\n",
+        "disktest_nvme_self_test_last_failed" + labels + R"(,test="Extended"} 1)" + "\n"})
     EXPECT_NE(r.out.find(s), std::string::npos) << s << r.out;
 
   // One test at a time; abort ends it.
@@ -213,11 +214,13 @@ TEST(NvmeCli, SelfTestsRunAndShowTheirResults) {
                        "ones)\n");
   r = RunCli({"selftest", "1", "short", "--wait"}, true);
   EXPECT_EQ(r.code, 1);
-  EXPECT_EQ(r.err, "disktest-cli: \\\\.\\PHYSICALDRIVE1 runs no self-tests (its NVMe controller "
-                   "does not offer Device Self-test)\n");
+  EXPECT_EQ(r.err,
+            "disktest-cli: \\\\.\\PHYSICALDRIVE1 runs no self-tests (its NVMe controller "
+            "does not offer Device Self-test)\n");
   r = RunCli({"smart", "1", "--logs"}, true);
-  EXPECT_TRUE(EndsWith(r.out, "\nNVMe self-test log (log 06h): not read (the controller runs no "
-                              "self-tests)\n"))
+  EXPECT_TRUE(EndsWith(r.out,
+                       "\nNVMe self-test log (log 06h): not read (the controller runs no "
+                       "self-tests)\n"))
       << r.out;
   EXPECT_EQ(r.out.find("SMART READ"), std::string::npos);
 
@@ -243,7 +246,8 @@ TEST(NvmeCli, SpeedTakesTheIdentityOfTheController) {
   EXPECT_EQ(j["report_title"], "Sim NVMe" + std::string(32, ' ') + "  Firmware: FW7" +
                                    std::string(5, ' ') + "  Serial: SN7" + std::string(17, ' '));
   // A disk that answers neither keeps the empty identity.
-  const auto none = nlohmann::json::parse(RunCli({"speed", "2", "--count", "4", "--json", "-"}, true).out);
+  const auto none =
+      nlohmann::json::parse(RunCli({"speed", "2", "--count", "4", "--json", "-"}, true).out);
   EXPECT_TRUE(none["model"].is_null());
   EXPECT_EQ(none["report_title"], "  Firmware:   Serial: ");
 }
