@@ -5,6 +5,7 @@
 
 #include "ata/smart_report.h"
 #include "device/text.h"
+#include "nvme/nvme_report.h"
 
 namespace dt {
 
@@ -170,7 +171,9 @@ VerdictResult AtaVerdict(const AtaHealthData& d) {
 
 DriveHealth AtaHealth(const SmartSummary& summary, AtaHealthData data) {
   DriveHealth h;
-  h.protocol = "ata";
+  // A drive that answers neither IDENTIFY nor SMART READ DATA speaks no ATA
+  // that was seen (an NVMe drive is read before this).
+  if (summary.identified || !data.attributes.empty()) h.protocol = "ata";
   h.errors = summary.errors;
   if (summary.identified) {
     h.model = summary.model;
@@ -196,7 +199,7 @@ DriveHealth AtaHealth(const SmartSummary& summary, AtaHealthData data) {
   return h;
 }
 
-VerdictResult NvmeVerdict(const NvmeSmartLog& l) {
+VerdictResult NvmeVerdict(const NvmeSmartLog& l, const NvmeSelfTestLog* selfTests) {
   VerdictResult r;
   std::vector<std::string> caution;
   for (int bit = 0; bit < 8; ++bit) {
@@ -214,6 +217,14 @@ VerdictResult NvmeVerdict(const NvmeSmartLog& l) {
   if (l.percentageUsed >= 90)
     caution.push_back("percentage used " + Num(l.percentageUsed) +
                       "%: the drive is near or past its rated endurance");
+  if (selfTests && !selfTests->entries.empty() && selfTests->entries[0].failed) {
+    const NvmeSelfTestEntry& e = selfTests->entries[0];
+    std::string text = "the last self-test failed: " + NvmeSelfTestCodeText(e.code) + ", " +
+                       NvmeSelfTestResultText(e.result);
+    if (e.segment) text += ", segment " + Num(e.segment);
+    if (e.failingLba) text += ", failing LBA " + Num(*e.failingLba);
+    caution.push_back(text + " (self-test log, at " + Num(e.powerOnHours) + " power-on hours)");
+  }
   r.verdict = !r.reasons.empty() ? Verdict::Bad
               : !caution.empty() ? Verdict::Caution
                                  : Verdict::Good;
@@ -236,7 +247,8 @@ DriveHealth NvmeHealth(const NvmeDrive& drive) {
     return h;
   }
   h.read = true;
-  const VerdictResult v = NvmeVerdict(*drive.log);
+  const VerdictResult v =
+      NvmeVerdict(*drive.log, drive.selfTestLog ? &*drive.selfTestLog : nullptr);
   h.verdict = v.verdict;
   h.reasons = v.reasons;
   h.temperatureC = KelvinToCelsius(drive.log->temperatureK);
@@ -247,8 +259,12 @@ DriveHealth NvmeHealth(const NvmeDrive& drive) {
   data.log = *drive.log;
   data.errorLogEntries = drive.errorLogEntries;
   data.errorLogError = drive.errorLogError;
+  data.selfTestLog = drive.selfTestLog;
+  data.selfTestLogError = drive.selfTestLogError;
   if (!drive.errorLogEntries)
     h.notes.push_back("the error information log could not be read: " + drive.errorLogError);
+  if (drive.controller.SelfTestSupported() && !drive.selfTestLog)
+    h.notes.push_back("the self-test log could not be read: " + drive.selfTestLogError);
   h.nvme = std::move(data);
   return h;
 }
@@ -313,6 +329,13 @@ void ReportHealth(const DriveHealth& h, const TReportLineProc& line) {
          (n.errorLogEntries ? Num(*n.errorLogEntries) + " of " + Num(n.controller.errorLogEntries) +
                                   " entries hold an error"
                             : "not read (" + n.errorLogError + ")"));
+    // The self-test log as `smart --logs` shows it.
+    line(" ");
+    if (n.selfTestLog) {
+      ReportNvmeSelfTestLog(*n.selfTestLog, line);
+    } else {
+      line("NVMe self-test log (log 06h): not read (" + n.selfTestLogError + ")");
+    }
   }
   if (!h.ata) return;
   const AtaHealthData& d = *h.ata;

@@ -18,8 +18,9 @@
 // The verdict of an NVMe drive, from its SMART / Health Information log:
 //   BAD      any critical warning bit is set (one reason per bit), or the
 //            available spare is below its threshold;
-//   CAUTION  otherwise, media and data integrity errors above zero, or a
-//            percentage used of 90 or more;
+//   CAUTION  otherwise, media and data integrity errors above zero, a
+//            percentage used of 90 or more, or a last self-test that failed
+//            (the newest result of the Device Self-test log);
 //   GOOD     otherwise.
 #pragma once
 
@@ -85,16 +86,23 @@ struct NvmeHealthData {
   // log could not be read (errorLogError says why).
   std::optional<std::uint32_t> errorLogEntries;
   std::string errorLogError;
+  // The Device Self-test log; none when the controller runs no self-tests
+  // (controller.SelfTestSupported()) or the log could not be read
+  // (selfTestLogError says why).
+  std::optional<NvmeSelfTestLog> selfTestLog;
+  std::string selfTestLogError;
 };
 
-// The NVMe verdict rules above over a health log; no command is sent.
-VerdictResult NvmeVerdict(const NvmeSmartLog& log);
+// The NVMe verdict rules above over a health log and, when given, the
+// Device Self-test log; no command is sent.
+VerdictResult NvmeVerdict(const NvmeSmartLog& log, const NvmeSelfTestLog* selfTests = nullptr);
 
 // The health of one drive, for every protocol.
 struct DriveHealth {
   bool read = false;                // false: the health could not be read
   std::vector<std::string> errors;  // why not, or what went wrong on the way
-  std::string protocol = "ata";
+  // "ata" or "nvme"; empty when the drive answered neither protocol.
+  std::string protocol;
   std::string model, serial, firmware;  // trimmed; empty when IDENTIFY failed
   Verdict verdict = Verdict::Good;
   std::vector<std::string> reasons;

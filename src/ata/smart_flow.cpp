@@ -5,6 +5,7 @@
 #include "ata/health.h"
 #include "ata/identify_report.h"
 #include "ata/smart_report.h"
+#include "device/text.h"
 #include "nvme/nvme_report.h"
 
 namespace dt {
@@ -109,6 +110,34 @@ std::vector<SmartAttribute> DecodeSmartAttributes(const std::uint8_t* data,
 DriveIdentity IdentityOf(TIDE_SMART& smart) {
   return {Trim(CleanText(smart.GetModel())), Trim(CleanText(smart.GetSerial())),
           Trim(CleanText(smart.GetFirmware()))};
+}
+
+DriveIdentityRead ReadDriveIdentity(int driveNumber) {
+  DriveIdentityRead r;
+  TIDE_SMART smart;
+  const bool opened = smart.OpenDrive(driveNumber);
+  if (opened && smart.LoadIdentify()) {
+    r.identified = true;
+    r.protocol = "ata";
+    r.trimmed = IdentityOf(smart);
+    r.padded = {CleanText(smart.GetModel()), CleanText(smart.GetSerial()),
+                CleanText(smart.GetFirmware())};
+  }
+  smart.CloseDrive();
+  if (r.identified || !opened) return r;
+  // No ATA IDENTIFY: an NVMe drive names itself in Identify Controller.
+  const Handle h = OpenNvmeDrive(driveNumber, nullptr);
+  if (h == kInvalidHandle) return r;
+  std::vector<std::uint8_t> page(kNvmeIdentifySize);
+  if (NvmeIdentify(h, kNvmeCnsController, 0, page.data(), nullptr)) {
+    const NvmeController c = DecodeIdentifyController(page.data());
+    r.identified = true;
+    r.protocol = "nvme";
+    r.trimmed = {c.model, c.serial, c.firmware};
+    r.padded = {PadRight(c.model, 40), PadRight(c.serial, 20), PadRight(c.firmware, 8)};
+  }
+  Sys().Close(h);
+  return r;
 }
 
 SmartSummary ReadSmartSummary(int driveNumber) {

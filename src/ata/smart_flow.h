@@ -68,6 +68,21 @@ struct DriveIdentity {
   std::string model, serial, firmware;
 };
 DriveIdentity IdentityOf(TIDE_SMART& smart);
+
+// The identity of physical drive `driveNumber` for every protocol: ATA
+// IDENTIFY's text fields, or, where the drive answers no ATA IDENTIFY but
+// NVMe Identify Controller, the controller's model number, serial number
+// and firmware revision. `trimmed` as IdentityOf gives them; `padded` at
+// their full widths (model 40, serial 20, firmware 8 characters) with
+// unprintable characters as blanks, as report titles show them. The drive is
+// closed before the function returns.
+struct DriveIdentityRead {
+  bool identified = false;
+  std::string protocol;  // "ata", "nvme", or empty when neither answered
+  DriveIdentity trimmed;
+  DriveIdentity padded;
+};
+DriveIdentityRead ReadDriveIdentity(int driveNumber);
 // The attribute slots with a non-zero ID of a SMART data sector, each with
 // the threshold of the same slot of `thresholds` (none when it is null).
 std::vector<SmartAttribute> DecodeSmartAttributes(const std::uint8_t* data,

@@ -31,6 +31,8 @@ const char* StatusName(std::uint16_t status) {
     }
   } else if (type == 1 && code == 0x09) {
     return "Invalid Log Page";
+  } else if (type == 1 && code == 0x1D) {
+    return "Device Self-test in Progress";
   }
   return nullptr;
 }
@@ -89,17 +91,41 @@ bool NvmeGetLogPage(Handle h, std::uint8_t logId, std::uint32_t nsid, std::uint8
   return Send(h, cmd, "NVMe Get Log Page (log " + HexText(logId, 2) + "h)", error);
 }
 
-NvmeDrive ReadNvmeDrive(int driveNumber) {
-  NvmeDrive d;
+bool NvmeDeviceSelfTest(Handle h, std::uint8_t code, std::string* error) {
+  NvmeCommand cmd;
+  cmd.opcode = kNvmeDeviceSelfTest;
+  cmd.nsid = kNvmeNsidAll;
+  cmd.cdw10 = code & 0x0F;
+  const std::string what = code == kNvmeSelfTestAbort
+                               ? std::string("NVMe Device Self-test (abort)")
+                               : "NVMe Device Self-test (" + NvmeSelfTestCodeText(code) + ")";
+  return Send(h, cmd, what, error);
+}
+
+bool NvmeReadSelfTestLog(Handle h, NvmeSelfTestLog* log, std::string* error) {
+  std::vector<std::uint8_t> page(kNvmeSelfTestLogSize);
+  if (!NvmeGetLogPage(h, kNvmeLogSelfTest, kNvmeNsidAll, page.data(),
+                      static_cast<std::uint32_t>(page.size()), error))
+    return false;
+  *log = DecodeSelfTestLogPage(page.data());
+  return true;
+}
+
+Handle OpenNvmeDrive(int driveNumber, std::string* error) {
   const std::string path = Sys().PhysicalDrivePath(driveNumber);
   const Handle h =
       path.empty() ? kInvalidHandle
                    : Sys().OpenDevice(path, kGenericRead | kGenericWrite, kShareRead | kShareWrite,
                                       kOpenExisting, kAttributeNormal | kFlagDeviceControl);
-  if (h == kInvalidHandle) {
-    d.identifyError = "the drive could not be opened:" + SystemErrorText(Platform::LastError());
-    return d;
-  }
+  if (h == kInvalidHandle && error)
+    *error = "the drive could not be opened:" + SystemErrorText(Platform::LastError());
+  return h;
+}
+
+NvmeDrive ReadNvmeDrive(int driveNumber) {
+  NvmeDrive d;
+  const Handle h = OpenNvmeDrive(driveNumber, &d.identifyError);
+  if (h == kInvalidHandle) return d;
   std::vector<std::uint8_t> page(kNvmeIdentifySize);
   if (NvmeIdentify(h, kNvmeCnsController, 0, page.data(), &d.identifyError)) {
     d.identified = true;
@@ -118,6 +144,12 @@ NvmeDrive ReadNvmeDrive(int driveNumber) {
     if (NvmeGetLogPage(h, kNvmeLogErrorInfo, kNvmeNsidAll, errors.data(),
                        static_cast<std::uint32_t>(errors.size()), &d.errorLogError))
       d.errorLogEntries = CountErrorLogEntries(errors.data(), entries);
+    if (d.controller.SelfTestSupported()) {
+      NvmeSelfTestLog selfTests;
+      if (NvmeReadSelfTestLog(h, &selfTests, &d.selfTestLogError)) d.selfTestLog = selfTests;
+    } else {
+      d.selfTestLogError = "the controller runs no self-tests";
+    }
   }
   Sys().Close(h);
   return d;

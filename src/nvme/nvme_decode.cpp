@@ -1,5 +1,7 @@
 #include "nvme/nvme_decode.h"
 
+#include <iterator>
+
 namespace dt {
 
 namespace {
@@ -74,12 +76,14 @@ NvmeController DecodeIdentifyController(const std::uint8_t* d) {
               static_cast<std::uint32_t>(d[75]) << 16;
   c.controllerId = Le16(d + 78);
   c.version = Le32(d + 80);
+  c.adminCommands = Le16(d + 256);
   c.logPageAttributes = d[261];
   c.errorLogEntries = static_cast<std::uint32_t>(d[262]) + 1;
   c.warningTempK = Le16(d + 266);
   c.criticalTempK = Le16(d + 268);
   c.totalCapacity = Uint128::FromLe(d + 280);
   c.unallocatedCapacity = Uint128::FromLe(d + 296);
+  c.extendedSelfTestMinutes = Le16(d + 316);
   c.namespaces = Le32(d + 516);
   return c;
 }
@@ -124,6 +128,69 @@ NvmeSmartLog DecodeSmartHealthLog(const std::uint8_t* d) {
   l.thermal1Time = Le32(d + 224);
   l.thermal2Time = Le32(d + 228);
   return l;
+}
+
+std::string NvmeSelfTestCodeText(std::uint8_t code) {
+  switch (code) {
+    case kNvmeSelfTestShort:
+      return "Short";
+    case kNvmeSelfTestExtended:
+      return "Extended";
+    case 0xE:
+      return "Vendor specific";
+    default:
+      return "Reserved (" + std::string(1, "0123456789ABCDEF"[code & 0xF]) + "h)";
+  }
+}
+
+std::string NvmeSelfTestResultText(std::uint8_t result) {
+  static const char* const kTexts[] = {
+      "Completed without error",
+      "Aborted by a Device Self-test command",
+      "Aborted by a controller level reset",
+      "Aborted: its namespace was removed",
+      "Aborted by a Format NVM command",
+      "Failed: fatal or unknown test error",
+      "Failed: a segment failed (which one is unknown)",
+      "Failed: one or more segments failed",
+      "Aborted for an unknown reason",
+      "Aborted by a sanitize operation",
+  };
+  if (result < std::size(kTexts)) return kTexts[result];
+  if (result == 0xF) return "Unused entry";
+  return "Reserved (" + std::string(1, "0123456789ABCDEF"[result & 0xF]) + "h)";
+}
+
+bool NvmeSelfTestFailed(std::uint8_t result) {
+  return result >= 5 && result <= 7;
+}
+
+bool NvmeSelfTestAborted(std::uint8_t result) {
+  return (result >= 1 && result <= 4) || result == 8 || result == 9;
+}
+
+NvmeSelfTestLog DecodeSelfTestLogPage(const std::uint8_t* d) {
+  NvmeSelfTestLog log;
+  log.currentOperation = d[0] & 0x0F;
+  log.completionPercent = d[1] & 0x7F;
+  for (int i = 0; i < kNvmeSelfTestResults; ++i) {
+    const std::uint8_t* r = d + 4 + static_cast<std::size_t>(i) * 28;
+    const std::uint8_t result = r[0] & 0x0F;
+    if (result == 0xF) continue;
+    NvmeSelfTestEntry e;
+    e.number = i + 1;
+    e.code = static_cast<std::uint8_t>(r[0] >> 4);
+    e.result = result;
+    e.segment = r[1];
+    e.powerOnHours = Le64(r + 4);
+    if (r[2] & 0x01) e.nsid = Le32(r + 12);
+    if (r[2] & 0x02) e.failingLba = Le64(r + 16);
+    if (r[2] & 0x04) e.statusCodeType = static_cast<std::uint8_t>(r[24] & 0x07);
+    if (r[2] & 0x08) e.statusCode = r[25];
+    e.failed = NvmeSelfTestFailed(result);
+    log.entries.push_back(e);
+  }
+  return log;
 }
 
 std::uint32_t CountErrorLogEntries(const std::uint8_t* data, std::uint32_t entries) {

@@ -118,4 +118,38 @@ void ReportNvme(const NvmeDrive& d, const NvmeLineProc& line) {
   }
 }
 
+std::string NvmeCurrentSelfTestText(const NvmeSelfTestLog& log) {
+  if (!log.Running()) return "none";
+  return NvmeSelfTestCodeText(log.currentOperation) + ", " + std::to_string(log.completionPercent) +
+         "% complete";
+}
+
+void ReportNvmeSelfTestLog(const NvmeSelfTestLog& log, const NvmeLineProc& line) {
+  line("NVMe self-test log (log 06h)");
+  line("Current self-test: " + NvmeCurrentSelfTestText(log));
+  if (log.entries.empty()) {
+    line("No self-test has been logged");
+    return;
+  }
+  line(
+      "Num  Test             Result                                           Segment  "
+      "Power-on hours  NSID        Failing LBA  Status");
+  for (const NvmeSelfTestEntry& e : log.entries) {
+    const std::string status =
+        e.statusCodeType || e.statusCode
+            ? (e.statusCodeType ? HexText(*e.statusCodeType, 1) + "h" : std::string("-")) + "/" +
+                  (e.statusCode ? HexText(*e.statusCode, 2) + "h" : std::string("-"))
+            : std::string("-");
+    line(PadLeft(std::to_string(e.number), 3) + "  " + PadRight(NvmeSelfTestCodeText(e.code), 15) +
+         "  " + PadRight(NvmeSelfTestResultText(e.result), 47) + "  " +
+         PadLeft(e.segment ? std::to_string(e.segment) : std::string("-"), 7) + "  " +
+         PadLeft(std::to_string(e.powerOnHours), 14) + "  " +
+         PadRight(e.nsid ? (*e.nsid == kNvmeNsidAll ? std::string("all") : std::to_string(*e.nsid))
+                         : std::string("-"),
+                  4) +
+         "  " + PadLeft(e.failingLba ? std::to_string(*e.failingLba) : std::string("-"), 17) +
+         "  " + status);
+  }
+}
+
 }  // namespace dt

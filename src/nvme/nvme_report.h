@@ -21,4 +21,10 @@ std::string DataUnitsText(Uint128 units);
 // says why in its place.
 void ReportNvme(const NvmeDrive& drive, const NvmeLineProc& line);
 
+// The Device Self-test log as `smart --logs` and the health section show
+// it: the test in progress, then one line per result, the newest first.
+void ReportNvmeSelfTestLog(const NvmeSelfTestLog& log, const NvmeLineProc& line);
+// "none" or "Short, 40% complete": the self-test the controller runs now.
+std::string NvmeCurrentSelfTestText(const NvmeSelfTestLog& log);
+
 }  // namespace dt

@@ -7,6 +7,7 @@
 #include <iterator>
 #include <system_error>
 
+#include "ata/smart_flow.h"
 #include "ata/tide_smart.h"
 #include "device/notify.h"
 #include "device/text.h"
@@ -194,14 +195,11 @@ StartResult SpeedTest::Start(const SpeedSettings& s) {
   } else if (s.drive.physical) {
     const int n = DriveNumberOf(s.drive.physicalText);
     {
-      // The drive's identity goes into the report titles.
-      TIDE_SMART smart;
-      smart.OpenDrive(n);
-      smart.LoadIdentify();
-      title += CleanText(smart.GetModel()) + "  Firmware: " + CleanText(smart.GetFirmware()) +
-               "  Serial: " + CleanText(smart.GetSerial());
+      // The drive's identity (ATA IDENTIFY, or an NVMe drive's Identify
+      // Controller) goes into the report titles.
+      const DriveIdentity id = ReadDriveIdentity(n).padded;
+      title += id.model + "  Firmware: " + id.firmware + "  Serial: " + id.serial;
       SetLabel(SpeedLabel::QRLabel9, title);
-      smart.CloseDrive();
     }
     size = PhysicalDiskSize(n);
   } else {

@@ -127,8 +127,26 @@ TEST(NvmeSmartReport, TakesThePlaceOfTheFailureLinesOnlyOnAnNvmeDisk) {
   EXPECT_EQ(h.temperatureC, -5);
   EXPECT_FALSE(h.ata);
   const DriveHealth none = ReadHealth(0);
-  EXPECT_EQ(none.protocol, "ata");
+  EXPECT_EQ(none.protocol, "");  // neither ATA nor NVMe answered
   EXPECT_FALSE(none.read);
+
+  // The result of a self-test shows in the health section that the windows
+  // print.
+  std::string why;
+  const Handle handle = OpenNvmeDrive(1, &why);
+  ASSERT_NE(handle, kInvalidHandle) << why;
+  EXPECT_TRUE(NvmeDeviceSelfTest(handle, kNvmeSelfTestShort, &why)) << why;
+  Sys().Close(handle);
+  static_cast<SimPlatform&>(sim.get()).AdvanceClock(120'000'000'000LL);
+  const std::vector<std::string> after = Report(1, o, &title);
+  const auto log = std::find(after.begin(), after.end(), "NVMe self-test log (log 06h)");
+  ASSERT_NE(log, after.end());
+  EXPECT_GT(log - std::find(after.begin(), after.end(), "Health"), 0);
+  ASSERT_GE(after.end() - log, 4);
+  EXPECT_EQ(*(log + 1), "Current self-test: none");
+  EXPECT_EQ(*(log + 3),
+            "  1  Short            Completed without error               "
+            "                 -               0  -                     -  -");
 }
 
 }  // namespace

@@ -137,8 +137,14 @@ TEST(NvmeDecode, IdentifyControllerAndNamespace) {
   Put(d + 268, 358 + 5, 2);
   Put128(d + 280, 2, 500107862016ull);
   Put128(d + 296, 0, 4096);
+  Put(d + 256, 0x0017, 2);  // OACS: Device Self-test among others
+  Put(d + 316, 45, 2);      // EDSTT
   Put(d + 516, 1, 4);
   const NvmeController k = DecodeIdentifyController(d);
+  EXPECT_TRUE(k.SelfTestSupported());
+  EXPECT_EQ(k.extendedSelfTestMinutes, 45);
+  d[256] = 0x07;
+  EXPECT_FALSE(DecodeIdentifyController(d).SelfTestSupported());
   EXPECT_EQ(k.vendorId, 0x144D);
   EXPECT_EQ(k.subsystemVendorId, 0x144E);
   EXPECT_EQ(k.serial, "S4EWNX0R123456");
@@ -168,6 +174,82 @@ TEST(NvmeDecode, IdentifyControllerAndNamespace) {
   EXPECT_EQ(ns.capacityBlocks, 976773000u);
   EXPECT_EQ(ns.utilizationBlocks, 5000u);
   EXPECT_EQ(ns.blockSize, 4096u);
+}
+
+// The Device Self-test log: the running test, used results with and
+// without their diagnostic fields, unused ones skipped but counted, and the
+// lines `smart --logs` prints from it.
+TEST(NvmeDecode, SelfTestLogAndItsLines) {
+  std::array<std::uint8_t, kNvmeSelfTestLogSize> page{};
+  std::uint8_t* d = page.data();
+  d[0] = 0xF2;  // extended test running (upper bits reserved)
+  d[1] = 0xA5;  // 37% (bit 7 reserved)
+  for (int i = 0; i < kNvmeSelfTestResults; ++i) d[4 + 28 * i] = 0x0F;  // unused
+  std::uint8_t* r = d + 4;
+  r[0] = 0x27;  // extended, failed segments
+  r[1] = 7;
+  r[2] = 0x0F;
+  Put(r + 4, 0x1'0000'1020ull, 8);
+  Put(r + 12, 1, 4);
+  Put(r + 16, 262144, 8);
+  r[24] = 0xFA;  // type 2 in bits 0-2
+  r[25] = 0x81;
+  r = d + 4 + 28;
+  r[0] = 0x10;  // short, without error
+  r[2] = 0x00;  // nothing valid: the fields below are ignored
+  Put(r + 12, 9, 4);
+  Put(r + 4, 4000, 8);
+  r = d + 4 + 3 * 28;
+  r[0] = 0xE1;  // vendor specific, aborted by a Device Self-test command
+  r[2] = 0x03;  // namespace and LBA valid
+  Put(r + 12, 0xFFFFFFFFu, 4);
+  const NvmeSelfTestLog log = DecodeSelfTestLogPage(d);
+  EXPECT_TRUE(log.Running());
+  EXPECT_EQ(log.currentOperation, 2);
+  EXPECT_EQ(log.completionPercent, 37);
+  ASSERT_EQ(log.entries.size(), 3u);
+  const NvmeSelfTestEntry& a = log.entries[0];
+  EXPECT_EQ(a.number, 1);
+  EXPECT_EQ(a.code, 2);
+  EXPECT_EQ(a.result, 7);
+  EXPECT_EQ(a.segment, 7);
+  EXPECT_EQ(a.powerOnHours, 0x1'0000'1020ull);
+  EXPECT_EQ(a.nsid, 1u);
+  EXPECT_EQ(a.failingLba, 262144u);
+  EXPECT_EQ(a.statusCodeType, 2);
+  EXPECT_EQ(a.statusCode, 0x81);
+  EXPECT_TRUE(a.failed);
+  EXPECT_FALSE(log.entries[1].nsid || log.entries[1].failingLba || log.entries[1].failed);
+  EXPECT_EQ(log.entries[2].number, 4);
+  EXPECT_TRUE(NvmeSelfTestAborted(log.entries[2].result));
+  for (std::uint8_t result = 0; result < 16; ++result)
+    EXPECT_EQ(NvmeSelfTestFailed(result) + NvmeSelfTestAborted(result) + (result == 0),
+              result <= 9 ? 1 : 0)
+        << int{result};
+
+  std::vector<std::string> lines;
+  ReportNvmeSelfTestLog(log, [&](const std::string& l) { lines.push_back(l); });
+  const std::vector<std::string> want = {
+      "NVMe self-test log (log 06h)",
+      "Current self-test: Extended, 37% complete",
+      "Num  Test             Result                                           Segment  "
+      "Power-on hours  NSID        Failing LBA  Status",
+      "  1  Extended         Failed: one or more segments failed                    7   "
+      "   4294971424  1                262144  2h/81h",
+      "  2  Short            Completed without error                                -   "
+      "         4000  -                     -  -",
+      "  4  Vendor specific  Aborted by a Device Self-test command                  -   "
+      "            0  all                   0  -"};
+  EXPECT_EQ(lines, want);
+
+  std::fill(page.begin(), page.end(), 0);
+  for (int i = 0; i < kNvmeSelfTestResults; ++i) d[4 + 28 * i] = 0x1F;
+  lines.clear();
+  ReportNvmeSelfTestLog(DecodeSelfTestLogPage(d),
+                        [&](const std::string& l) { lines.push_back(l); });
+  EXPECT_EQ(lines,
+            (std::vector<std::string>{"NVMe self-test log (log 06h)", "Current self-test: none",
+                                      "No self-test has been logged"}));
 }
 
 TEST(NvmeReport, OneLogLineByLine) {

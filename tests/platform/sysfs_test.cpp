@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/nvme_controller.h"
 #include "platform/posix/nvme_passthrough.h"
 #include "platform/posix/posix_platform.h"
 
@@ -83,6 +84,29 @@ TEST(Sysfs, PhysicalDisksInNaturalOrder) {
   EXPECT_EQ(p.PhysicalDrivePath(6), "/dev/sda");
   EXPECT_EQ(p.PhysicalDrivePath(11), "/dev/loop0");
   EXPECT_EQ(p.PhysicalDrivePath(12), "");
+}
+
+// A controller stands for its first namespace that is a disk of the list:
+// plain entries, and the per-path entries of a multipath subsystem.
+TEST(Sysfs, ControllerNodeToItsFirstNamespace) {
+  FakeSysfs sys;
+  ASSERT_FALSE(sys.root().empty());
+  for (const char* n : {"nvme0n2", "nvme0n10", "nvme1n1", "nvme3n1", "sda"}) sys.Disk(n);
+  sys.Disk("nvme1c1n1", true);
+  for (const char* e : {"nvme0/nvme0n10", "nvme0/nvme0n2", "nvme0/nvme0n1", "nvme0/device",
+                        "nvme1/nvme1c1n1", "nvme2/nvme2n1", "nvme3/nvme3n1p1"})
+    sys.File(std::string("/sys/class/nvme/") + e + "/dev", "1:1");
+  // nvme0n1 is no disk of the list; nvme2n1 neither; nvme3n1p1 is a partition.
+  EXPECT_EQ(sysfs::FirstNamespaceOf("nvme0"), "nvme0n2");
+  EXPECT_EQ(sysfs::FirstNamespaceOf("nvme1"), "nvme1n1");
+  EXPECT_EQ(sysfs::FirstNamespaceOf("nvme2"), "");
+  EXPECT_EQ(sysfs::FirstNamespaceOf("nvme3"), "");
+  EXPECT_EQ(sysfs::FirstNamespaceOf("nvme9"), "");
+  // The path of the node: a controller name only (no such file here).
+  EXPECT_EQ(NvmeControllerDisk("/dev/nvme1"), "/dev/nvme1n1");
+  EXPECT_EQ(NvmeControllerDisk("/dev/nvme1n1"), "");
+  EXPECT_EQ(NvmeControllerDisk("/dev/sda"), "");
+  EXPECT_EQ(NvmeControllerDisk("/dev/nvme"), "");
 }
 
 TEST(Sysfs, NvmeNodesAreKnownByTheirKernelName) {

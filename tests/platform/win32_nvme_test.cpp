@@ -176,6 +176,65 @@ TEST(Win32Nvme, RefusalsAndFailures) {
   }
 }
 
+// Device Self-test goes out as an NVMe admin protocol command laid out byte
+// for byte; a refusal hands back the controller's status.
+TEST(Win32Nvme, DeviceSelfTestAsAProtocolCommand) {
+  std::vector<std::uint8_t> seen;
+  std::uint32_t seenCode = 0, seenOut = 0;
+  std::uint16_t refuse = 0;
+  SetNvmeIoControlFunction([&](Handle, std::uint32_t code, void* buf, std::uint32_t inLen,
+                               std::uint32_t outLen, std::uint32_t* returned) -> std::uint32_t {
+    seenCode = code;
+    seenOut = outLen;
+    auto* p = static_cast<std::uint8_t*>(buf);
+    seen.assign(p, p + inLen);
+    if (refuse) {
+      p[16] = 2;  // STORAGE_PROTOCOL_STATUS_ERROR
+      p[144 + 12] = static_cast<std::uint8_t>(refuse << 1);
+      p[144 + 13] = static_cast<std::uint8_t>(refuse >> 7);
+      return 1117;  // ERROR_IO_DEVICE
+    }
+    p[16] = 1;  // STORAGE_PROTOCOL_STATUS_SUCCESS
+    *returned = inLen;
+    return 0;
+  });
+  auto le32 = [&](std::size_t at) {
+    return static_cast<std::uint32_t>(seen[at] | seen[at + 1] << 8 | seen[at + 2] << 16 |
+                                      static_cast<std::uint32_t>(seen[at + 3]) << 24);
+  };
+  NvmeCommand cmd;
+  cmd.opcode = 0x14;
+  cmd.nsid = 0xFFFFFFFFu;
+  cmd.cdw10 = 2;
+  NvmeResult r;
+  EXPECT_TRUE(Sys().NvmePassThrough(0x40, cmd, &r));
+  EXPECT_EQ(seenCode, 0x002DD3C0u);
+  ASSERT_EQ(seen.size(), 208u);
+  EXPECT_EQ(seenOut, 208u);
+  // Version, Length, ProtocolType, Flags, CommandLength, ErrorInfoLength,
+  // no data either way, ErrorInfoOffset, CommandSpecific.
+  const std::pair<std::size_t, std::uint32_t> header[] = {
+      {0, 1},  {4, 84}, {8, 3},    {12, 0x80000000u}, {24, 64}, {28, 64},
+      {32, 0}, {36, 0}, {44, 144}, {48, 0},           {52, 0},  {56, 1}};
+  for (const auto& [at, want] : header) EXPECT_EQ(le32(at), want) << at;
+  EXPECT_EQ(seen[80], 0x14);
+  EXPECT_EQ(le32(84), 0xFFFFFFFFu);  // NSID
+  EXPECT_EQ(le32(120), 2u);          // command dword 10
+  for (std::size_t at : {124, 128, 132, 136, 140}) EXPECT_EQ(le32(at), 0u);
+
+  refuse = 0x011D;  // Device Self-test in Progress
+  EXPECT_FALSE(Sys().NvmePassThrough(0x40, cmd, &r));
+  EXPECT_EQ(r.status, 0x011D);
+  EXPECT_EQ(Platform::LastError(), kErrIo);
+  refuse = 0;
+  cmd.dataLen = 4;  // Device Self-test moves no data
+  std::uint8_t b[4];
+  cmd.data = b;
+  EXPECT_FALSE(Sys().NvmePassThrough(0x40, cmd, &r));
+  EXPECT_EQ(Platform::LastError(), kErrInvalidParameter);
+  SetNvmeIoControlFunction({});
+}
+
 TEST(Win32Nvme, AFileIsNoNvmeDevice) {
   const char* name = "win32_nvme_test.bin";
   {

@@ -188,6 +188,29 @@ std::vector<std::string> PartitionsOf(const std::string& disk) {
   return out;
 }
 
+std::string FirstNamespaceOf(const std::string& controller) {
+  const std::vector<std::string> disks = WholeDisks();
+  std::string first;
+  for (const std::string& n : ListDir("/sys/class/nvme/" + controller)) {
+    // nvme<subsystem>[c<controller>]n<namespace>
+    std::size_t i = 4;
+    auto digits = [&] {
+      const std::size_t from = i;
+      while (i < n.size() && std::isdigit(static_cast<unsigned char>(n[i]))) ++i;
+      return i > from;
+    };
+    if (!StartsWith(n, "nvme") || !digits()) continue;
+    const std::size_t subsystemEnd = i;
+    if (i < n.size() && n[i] == 'c' && (++i, !digits())) continue;
+    const std::size_t nsAt = i;
+    if (i >= n.size() || n[i] != 'n' || (++i, !digits()) || i != n.size()) continue;
+    const std::string disk = n.substr(0, subsystemEnd) + n.substr(nsAt);
+    if (std::find(disks.begin(), disks.end(), disk) == disks.end()) continue;
+    if (first.empty() || NaturalLess(disk, first)) first = disk;
+  }
+  return first;
+}
+
 std::vector<std::string> Volumes() {
   std::vector<std::string> out;
   for (const std::string& disk : WholeDisks()) {

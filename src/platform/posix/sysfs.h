@@ -21,6 +21,11 @@ std::vector<std::string> WholeDisks();
 std::vector<std::string> Volumes();
 // Partition names of one whole disk ("sdb1", "loop0p1").
 std::vector<std::string> PartitionsOf(const std::string& disk);
+// The first namespace of NVMe controller `controller` ("nvme0") that is a
+// disk of the list ("nvme0n1"), from the controller's entries under
+// /sys/class/nvme; a multipath controller's per-path entry ("nvme0c0n1")
+// stands for its namespace's disk ("nvme0n1"). Empty when there is none.
+std::string FirstNamespaceOf(const std::string& controller);
 
 bool DeviceBytes(unsigned major, unsigned minor, std::uint64_t* bytes);
 std::uint32_t LogicalBlockSize(unsigned major, unsigned minor);

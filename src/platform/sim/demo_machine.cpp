@@ -39,7 +39,8 @@ constexpr const char* kDemo = R"json({
               "host_read_commands": 412337905, "host_write_commands": 298114562,
               "controller_busy_time": 1482, "power_cycles": 1214, "power_on_hours": 4127,
               "unsafe_shutdowns": 47, "media_errors": 0, "num_err_log_entries": 3,
-              "error_log_entries": 3}}
+              "error_log_entries": 3, "short_self_test_seconds": 20,
+              "extended_self_test_minutes": 4}}
   ],
   "volumes": [
     {"name": "C", "label": "SYSTEM", "fs": "NTFS", "disk": 0, "offset": 1048576, "size": 4294967296},

@@ -54,6 +54,12 @@ struct SimNvme {
   std::array<std::uint8_t, 4096> ns{};  // namespace 1
   std::array<std::uint8_t, 512> smartLog{};
   std::vector<std::uint8_t> errorLog;  // 64 bytes per entry
+  // Device Self-test: whether the controller runs it, how long each test
+  // takes, the test that runs and the log of 20 results.
+  bool selfTests = true;
+  std::int64_t shortNs = 0, extendedNs = 0;
+  SimSelfTest test;
+  std::array<std::uint8_t, 564> selfTestLog{};
 };
 
 struct SimDisk {
@@ -290,6 +296,96 @@ bool ExecuteOffline(SimDisk& d, std::uint8_t sub, std::int64_t nowNs) {
   return true;
 }
 
+// --- The NVMe controller's self-tests ----------------------------------------
+
+constexpr std::uint8_t kSimNvmeDeviceSelfTest = 0x14;
+constexpr std::uint8_t kSimNvmeLogSelfTest = 0x06;
+
+// The controller's power-on hours: its health log's, plus the hours the
+// machine has run.
+std::uint64_t NvmePowerOnHours(const SimNvme& n, std::int64_t nowNs) {
+  std::uint64_t hours = 0;
+  for (int i = 7; i >= 0; --i) hours = hours << 8 | n.smartLog[128 + static_cast<std::size_t>(i)];
+  return hours + static_cast<std::uint64_t>(std::max<std::int64_t>(nowNs, 0) / kNsPerHour);
+}
+
+// Ends the running test with `result` (and, for a failed media check, the
+// failing LBA of namespace 1): its result goes to the top of the log, the
+// older ones move down and the oldest of 20 drops out.
+void EndNvmeSelfTest(SimNvme& n, std::uint8_t result, std::int64_t atNs,
+                     std::optional<std::uint64_t> failingLba) {
+  std::array<std::uint8_t, 564>& log = n.selfTestLog;
+  std::memmove(log.data() + 4 + 28, log.data() + 4, 19 * 28);
+  std::uint8_t* r = log.data() + 4;
+  std::memset(r, 0, 28);
+  r[0] = static_cast<std::uint8_t>(n.test.type << 4 | result);
+  const std::uint64_t hours = NvmePowerOnHours(n, atNs);
+  for (int i = 0; i < 8; ++i) r[4 + i] = static_cast<std::uint8_t>(hours >> (8 * i));
+  if (failingLba) {
+    r[1] = 7;     // segment 7: the media check
+    r[2] = 0x0F;  // namespace, LBA, status code type and status code valid
+    r[12] = 1;    // namespace 1
+    for (int i = 0; i < 8; ++i) r[16 + i] = static_cast<std::uint8_t>(*failingLba >> (8 * i));
+    r[24] = 0x02;  // media and data integrity error
+    r[25] = 0x81;  // unrecovered read error
+  }
+  log[0] = 0;
+  log[1] = 0;
+  n.test.running = false;
+}
+
+// Brings the controller's self-test up to the machine's time `nowNs`.
+void AdvanceNvmeSelfTest(SimNvme& n, std::int64_t nowNs) {
+  SimSelfTest& t = n.test;
+  if (!t.running) return;
+  if (nowNs >= t.endNs) {
+    if (t.fails) {
+      EndNvmeSelfTest(n, 7, t.endNs, t.failLba);
+    } else {
+      EndNvmeSelfTest(n, 0, t.endNs, std::nullopt);
+    }
+    return;
+  }
+  n.selfTestLog[0] = t.type;
+  const std::int64_t done = t.durationNs > 0 ? (nowNs - t.startNs) * 100 / t.durationNs : 0;
+  n.selfTestLog[1] = static_cast<std::uint8_t>(std::clamp<std::int64_t>(done, 0, 99));
+}
+
+// Device Self-test with self-test code `code`: the status the controller
+// completes it with (0 when it runs). A test while another runs is refused;
+// abort ends the running one.
+std::uint16_t StartNvmeSelfTest(SimDisk& d, std::uint8_t code, std::int64_t nowNs) {
+  SimNvme& n = *d.nvme;
+  SimSelfTest& t = n.test;
+  if (!n.selfTests) return 0x0001;  // Invalid Command Opcode
+  if (code == 0xF) {
+    if (t.running) EndNvmeSelfTest(n, 1, nowNs, std::nullopt);
+    return 0;
+  }
+  if (code != 1 && code != 2) return 0x0002;  // Invalid Field in Command
+  if (t.running) return 0x011D;               // Device Self-test in Progress
+  t = SimSelfTest{};
+  t.running = true;
+  t.type = code;
+  t.startNs = nowNs;
+  t.durationNs = code == 1 ? n.shortNs : n.extendedNs;
+  t.endNs = nowNs + t.durationNs;
+  // The extended test reads the whole namespace in order and stops at the
+  // first block it cannot read.
+  if (code == 2 && !d.unreadable.empty()) {
+    std::uint64_t first = d.unreadable[0].first;
+    for (const Range& r : d.unreadable) first = std::min(first, r.first);
+    const std::uint64_t sectors = std::max<std::uint64_t>(d.size / d.sectorSize, 1);
+    t.fails = true;
+    t.failLba = first;
+    t.endNs = nowNs + static_cast<std::int64_t>(static_cast<long double>(t.durationNs) *
+                                                static_cast<long double>(first) /
+                                                static_cast<long double>(sectors));
+  }
+  AdvanceNvmeSelfTest(n, nowNs);
+  return 0;
+}
+
 }  // namespace
 
 struct SimPlatform::Machine {
@@ -486,7 +582,10 @@ SimNvme ParseNvme(const json& n, const std::string& key, const SimDisk& disk) {
              "thermal_temp1_transition_count",
              "thermal_temp2_transition_count",
              "thermal_temp1_total_time",
-             "thermal_temp2_total_time"});
+             "thermal_temp2_total_time",
+             "self_test",
+             "short_self_test_seconds",
+             "extended_self_test_minutes"});
   auto text = [&](const char* k, const char* fallback) {
     return n.contains(k) ? Text(n[k], key + "." + k) : std::string(fallback);
   };
@@ -508,6 +607,17 @@ SimNvme ParseNvme(const json& n, const std::string& key, const SimDisk& disk) {
   PutLe(c + 73, 0x5CD2E4, 3);    // IEEE OUI
   PutLe(c + 78, 1, 2);           // controller id
   PutLe(c + 80, 0x00010400, 4);  // version 1.4
+  s.selfTests = !n.contains("self_test") || Flag(n["self_test"], key + ".self_test");
+  if (s.selfTests) c[256] = 0x10;  // OACS: Device Self-test
+  const std::uint64_t extendedMinutes = limited("extended_self_test_minutes", 0xFFFF, 10);
+  PutLe(c + 316, extendedMinutes, 2);  // EDSTT
+  s.extendedNs =
+      static_cast<std::int64_t>(std::max<std::uint64_t>(extendedMinutes, 1)) * kNsPerMinute;
+  s.shortNs =
+      static_cast<std::int64_t>(limited("short_self_test_seconds", 7200, 120)) * 1000000000LL;
+  s.shortNs = std::max<std::int64_t>(s.shortNs, 1000000000LL);
+  for (int i = 0; i < 20; ++i)
+    s.selfTestLog[4 + 28 * static_cast<std::size_t>(i)] = 0x0F;  // unused
   c[261] = 0x02;                 // the command effects log is kept
   c[262] = kErrorEntries - 1;    // zero-based
   PutLe(c + 266, 273 + 70, 2);   // warning composite temperature threshold
@@ -1124,7 +1234,12 @@ bool SimPlatform::NvmePassThrough(Handle h, const NvmeCommand& cmd, NvmeResult* 
     SetLastError(kErrNotSupported);
     return false;
   }
-  const SimNvme& n = *disk->nvme;
+  SimNvme& n = *disk->nvme;
+  const std::int64_t nowNs = m_->realtime ? std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                                std::chrono::steady_clock::now() - m_->start)
+                                                .count()
+                                          : m_->clockNs;
+  AdvanceNvmeSelfTest(n, nowNs);
   // The controller's answer: a completion status other than 0 fails the call.
   auto status = [&](std::uint16_t s) {
     if (result) result->status = s;
@@ -1159,7 +1274,15 @@ bool SimPlatform::NvmePassThrough(Handle h, const NvmeCommand& cmd, NvmeResult* 
         return give(n.smartLog.data(), n.smartLog.size(), static_cast<std::uint32_t>(want));
       if (logId == kNvmeLogErrorInfo)
         return give(n.errorLog.data(), n.errorLog.size(), static_cast<std::uint32_t>(want));
+      if (logId == kSimNvmeLogSelfTest && n.selfTests)
+        return give(n.selfTestLog.data(), n.selfTestLog.size(), static_cast<std::uint32_t>(want));
       return status(0x0109);  // command specific: Invalid Log Page
+    }
+    case kSimNvmeDeviceSelfTest: {
+      if (cmd.nsid != 0 && cmd.nsid != 1 && cmd.nsid != kNvmeNsidAll)
+        return status(0x000B);  // Invalid Namespace or Format
+      const std::uint16_t s = StartNvmeSelfTest(*disk, cmd.cdw10 & 0xF, nowNs);
+      return s ? status(s) : true;
     }
     default:
       return status(0x0001);  // Invalid Command Opcode

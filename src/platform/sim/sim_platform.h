@@ -49,7 +49,8 @@
 //                "num_err_log_entries": n, "warning_temp_time": n, "critical_comp_time": n,
 //                "thermal_temp1_transition_count": n, "thermal_temp2_transition_count": n,
 //                "thermal_temp1_total_time": n, "thermal_temp2_total_time": n,
-//                "error_log_entries": n},
+//                "error_log_entries": n, "self_test": true,
+//                "short_self_test_seconds": 120, "extended_self_test_minutes": 10},
 //       "fail": {"open": code, "geometry": code, "version": code, "identify": code,
 //                "enable": code, "data": code, "thresholds": code, "driver_error": n}
 //   } ],
@@ -63,12 +64,22 @@
 // keys are those of `health --json`; counters are 64-bit here; a missing key
 // is 0, but a spare of 100 %, a threshold of 10 % and 35 °C) and the error
 // information log (01h) whose first "error_log_entries" entries hold an
-// error. Other commands complete with Invalid Command Opcode (0001h), other
-// logs with Invalid Log Page (0109h). Like a real NVMe disk it answers no
-// ATA command.
+// error. Unless "self_test" is false it also runs Device Self-test (OACS bit
+// 4) on the machine's clock: the short test for "short_self_test_seconds"
+// (120, at least 1), the extended one for "extended_self_test_minutes" (10,
+// its EDSTT; at least 1), one at a time (another is refused with Device
+// Self-test in Progress, 011Dh), abort (Fh) ends the running one; the
+// extended test fails in segment 7 at the first unreadable sector, at the
+// point of its run where it reaches it. The Device Self-test log (06h)
+// shows the running test and its progress, and every test that ends or is
+// aborted goes to the top of its 20 results with the power-on hours of the
+// health log plus the hours the machine has run. Other commands complete
+// with Invalid Command Opcode (0001h), other logs with Invalid Log Page
+// (0109h). Like a real NVMe disk it answers no ATA command.
 // A read or write touching a "slow" range lasts at least its "ms" (the
 // slowest of the ranges it touches), as a sector that reads only after the
-// drive's internal retries. Sector ranges are inclusive sector numbers. Relative paths are taken from
+// drive's internal retries.
+// Sector ranges are inclusive sector numbers. Relative paths are taken from
 // the descriptor's folder.
 #pragma once
 

@@ -23,6 +23,9 @@ static_assert(offsetof(ProtocolSpecificData, ProtocolDataRequestSubValue4) ==
 static_assert(sizeof(ProtocolDataDescriptor) == sizeof(STORAGE_PROTOCOL_DATA_DESCRIPTOR));
 static_assert(offsetof(ProtocolPropertyQuery, Data) ==
               offsetof(STORAGE_PROPERTY_QUERY, AdditionalParameters));
+static_assert(IOCTL_STORAGE_PROTOCOL_COMMAND == CTL_CODE(IOCTL_STORAGE_BASE, 0x04F0,
+                                                         METHOD_BUFFERED,
+                                                         FILE_READ_ACCESS | FILE_WRITE_ACCESS));
 static_assert(kStorageAdapterProtocolSpecificProperty == StorageAdapterProtocolSpecificProperty);
 static_assert(kStorageDeviceProtocolSpecificProperty == StorageDeviceProtocolSpecificProperty);
 static_assert(kProtocolTypeNvme == ProtocolTypeNvme);
@@ -30,6 +33,7 @@ static_assert(kNvmeDataTypeIdentify == NVMeDataTypeIdentify);
 static_assert(kNvmeDataTypeLogPage == NVMeDataTypeLogPage);
 
 constexpr std::uint32_t kIdentifyBytes = 4096;
+constexpr std::uint8_t kNvmeDeviceSelfTestOpcode = 0x14;
 
 std::mutex g_hookMutex;
 NvmeIoControlFunction g_hook;
@@ -115,6 +119,44 @@ bool BuildQuery(const NvmeCommand& cmd, ProtocolPropertyQuery* q, std::uint32_t*
   return true;
 }
 
+void PutLe32(std::uint8_t* at, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) at[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+// Device Self-test as a protocol command: no data either way.
+bool SendSelfTest(Handle h, const NvmeCommand& cmd, NvmeResult& res) {
+  if (cmd.dataLen != 0) return Fail(kErrInvalidParameter);
+  ProtocolCommand c{};
+  c.Version = kProtocolStructureVersion;
+  c.Length = kProtocolCommandRecordSize;
+  c.ProtocolType = kProtocolTypeNvme;
+  c.Flags = kProtocolCommandFlagAdapterRequest;
+  c.CommandLength = kProtocolCommandLengthNvme;
+  c.ErrorInfoLength = kNvmeErrorInfoSize;
+  c.ErrorInfoOffset = offsetof(ProtocolCommand, ErrorInfo);
+  c.TimeOutValue = 30;
+  c.CommandSpecific = kProtocolSpecificNvmeAdminCommand;
+  c.Command[0] = cmd.opcode;
+  PutLe32(c.Command + 4, cmd.nsid);
+  const std::uint32_t dwords[] = {cmd.cdw10, cmd.cdw11, cmd.cdw12, cmd.cdw13, cmd.cdw14, cmd.cdw15};
+  for (int i = 0; i < 6; ++i) PutLe32(c.Command + 40 + 4 * i, dwords[i]);
+  std::uint32_t returned = 0;
+  const std::uint32_t err =
+      SendIoControl(h, IOCTL_STORAGE_PROTOCOL_COMMAND, &c, sizeof c, sizeof c, &returned);
+  const std::uint16_t status =
+      static_cast<std::uint16_t>((c.ErrorInfo[12] | c.ErrorInfo[13] << 8) >> 1);
+  if (err == 0 && c.ReturnStatus == kProtocolStatusSuccess) {
+    res.cdw0 = c.FixedProtocolReturnData;
+    return true;
+  }
+  if (status != 0) {
+    // The controller refused the command with this status.
+    res.status = status;
+    return Fail(kErrIo);
+  }
+  return Fail(err ? err : kErrIo);
+}
+
 }  // namespace
 
 void SetNvmeIoControlFunction(NvmeIoControlFunction f) {
@@ -127,6 +169,7 @@ bool Win32NvmePassThrough(Handle h, const NvmeCommand& cmd, NvmeResult* result) 
   NvmeResult& res = result ? *result : local;
   res = NvmeResult{};
   if (cmd.dataLen != 0 && !cmd.data) return Fail(kErrInvalidParameter);
+  if (cmd.opcode == kNvmeDeviceSelfTestOpcode) return SendSelfTest(h, cmd, res);
   ProtocolPropertyQuery q;
   std::uint32_t bytes = 0;
   std::uint32_t copy = 0;

@@ -9,11 +9,15 @@
 //          request value = log id, sub values = offset (low, high), log
 //          specific identifier, and the retain / log specific bits
 // The answer is a STORAGE_PROTOCOL_DATA_DESCRIPTOR whose data follows its
-// protocol-specific record. Every other command, and fields that the
-// property cannot carry, fail with ERROR_NOT_SUPPORTED. The driver does not
-// hand back the NVMe status: a failed command is a failing DeviceIoControl
-// with its error code and status 0; an answer that does not fit is
-// ERROR_INVALID_DATA.
+// protocol-specific record. Device Self-test, which moves no data, goes
+// through IOCTL_STORAGE_PROTOCOL_COMMAND as an NVMe admin command (Windows
+// 10 1903 and later let it through; older ones refuse it). Every other
+// command, and fields that the property cannot carry, fail with
+// ERROR_NOT_SUPPORTED. The property query does not hand back the NVMe
+// status: a failed command is a failing DeviceIoControl with its error code
+// and status 0; an answer that does not fit is ERROR_INVALID_DATA. A failed
+// protocol command hands back its status in the error information entry
+// that follows the command, when the driver fills it in.
 //
 // The records are defined here byte for byte, without <windows.h>, so that
 // the tests can build and read them.
@@ -75,6 +79,57 @@ static_assert(sizeof(ProtocolPropertyQuery) == 48);
 static_assert(offsetof(ProtocolPropertyQuery, Data) == 8);
 static_assert(sizeof(ProtocolDataDescriptor) == 48);
 static_assert(offsetof(ProtocolDataDescriptor, Data) == 8);
+
+inline constexpr std::uint32_t IOCTL_STORAGE_PROTOCOL_COMMAND = 0x002DD3C0u;
+
+// STORAGE_PROTOCOL_COMMAND with the 64-byte NVMe command in place of its
+// Command tail; the error information entry (64 bytes) follows it.
+inline constexpr std::uint32_t kProtocolStructureVersion = 1;
+inline constexpr std::uint32_t kProtocolCommandFlagAdapterRequest = 0x80000000u;
+inline constexpr std::uint32_t kProtocolCommandLengthNvme = 64;
+inline constexpr std::uint32_t kProtocolSpecificNvmeAdminCommand = 1;
+inline constexpr std::uint32_t kProtocolStatusSuccess = 1;
+inline constexpr std::uint32_t kProtocolCommandHeader = 80;      // where Command starts
+inline constexpr std::uint32_t kProtocolCommandRecordSize = 84;  // sizeof the Windows record
+inline constexpr std::uint32_t kNvmeErrorInfoSize = 64;
+
+struct ProtocolCommand {
+  std::uint32_t Version;
+  std::uint32_t Length;  // kProtocolCommandRecordSize
+  std::uint32_t ProtocolType;
+  std::uint32_t Flags;
+  std::uint32_t ReturnStatus;
+  std::uint32_t ErrorCode;
+  std::uint32_t CommandLength;
+  std::uint32_t ErrorInfoLength;
+  std::uint32_t DataToDeviceTransferLength;
+  std::uint32_t DataFromDeviceTransferLength;
+  std::uint32_t TimeOutValue;  // seconds
+  std::uint32_t ErrorInfoOffset;
+  std::uint32_t DataToDeviceBufferOffset;
+  std::uint32_t DataFromDeviceBufferOffset;
+  std::uint32_t CommandSpecific;
+  std::uint32_t Reserved0;
+  std::uint32_t FixedProtocolReturnData;
+  std::uint32_t Reserved1[3];
+  // The NVMe submission queue entry: opcode in byte 0, NSID in bytes 4-7,
+  // command dwords 10 to 15 from byte 40.
+  std::uint8_t Command[64];
+  // NVME_ERROR_INFO_LOG: the status field in bytes 12-13 (bit 0 the phase
+  // tag, the status above it).
+  std::uint8_t ErrorInfo[64];
+};
+
+static_assert(offsetof(ProtocolCommand, ProtocolType) == 8);
+static_assert(offsetof(ProtocolCommand, ReturnStatus) == 16);
+static_assert(offsetof(ProtocolCommand, CommandLength) == 24);
+static_assert(offsetof(ProtocolCommand, TimeOutValue) == 40);
+static_assert(offsetof(ProtocolCommand, ErrorInfoOffset) == 44);
+static_assert(offsetof(ProtocolCommand, CommandSpecific) == 56);
+static_assert(offsetof(ProtocolCommand, FixedProtocolReturnData) == 64);
+static_assert(offsetof(ProtocolCommand, Command) == kProtocolCommandHeader);
+static_assert(offsetof(ProtocolCommand, ErrorInfo) == kProtocolCommandHeader + 64);
+static_assert(sizeof(ProtocolCommand) == kProtocolCommandHeader + 64 + kNvmeErrorInfoSize);
 
 // DeviceIoControl for this path: `buf` is both input (inLen bytes) and
 // output (outLen bytes). Returns 0, or the Windows error code of the failing

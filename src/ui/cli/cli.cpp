@@ -7,6 +7,7 @@
 
 #include "device/text.h"
 #include "device/version.h"
+#include "platform/nvme_controller.h"
 #include "platform/platform.h"
 #include "platform/sim/sim_platform.h"
 
@@ -31,12 +32,19 @@ int PhysicalDriveNumber(const std::string& device) {
   if (!device.empty() && device.find_first_not_of("0123456789") == std::string::npos &&
       device.size() <= 2)
     return std::stoi(device);
-  for (int n = 0; n < 100; ++n) {
-    const std::string p = Sys().PhysicalDrivePath(n);
-    if (p.empty()) break;
-    if (p == device) return n;
-  }
-  return -1;
+  auto find = [](const std::string& path) {
+    for (int n = 0; n < 100; ++n) {
+      const std::string p = Sys().PhysicalDrivePath(n);
+      if (p.empty()) break;
+      if (p == path) return n;
+    }
+    return -1;
+  };
+  const int n = find(device);
+  if (n >= 0 || device.empty()) return n;
+  // An NVMe controller node stands for its first namespace's disk.
+  const std::string disk = NvmeControllerDisk(device);
+  return disk.empty() ? -1 : find(disk);
 }
 
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {

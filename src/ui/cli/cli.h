@@ -43,7 +43,8 @@ class InterruptGuard {
 };
 
 // The number of a physical disk given as `list` shows it (a number) or as
-// its device path; -1 when it is neither.
+// its device path (an NVMe controller node, /dev/nvme0, as the disk of its
+// first namespace); -1 when it is neither.
 int PhysicalDriveNumber(const std::string& device);
 
 void AddListCommand(CLI::App& root, std::vector<Command>& commands);

@@ -137,7 +137,7 @@ void PrintJson(std::ostream& out, int drive, const std::string& device, const Dr
   j["schema_version"] = kJsonSchemaVersion;
   j["drive"] = drive;
   j["device"] = device;
-  j["protocol"] = h.protocol;
+  j["protocol"] = h.protocol.empty() ? Json(nullptr) : Json(h.protocol);
   j["model"] = identified ? Json(h.model) : Json(nullptr);
   j["serial"] = identified ? Json(h.serial) : Json(nullptr);
   j["firmware"] = identified ? Json(h.firmware) : Json(nullptr);
@@ -256,6 +256,25 @@ void PrintNvmeGauges(Exposition& e, const NvmeHealthData& d) {
   if (d.errorLogEntries)
     gauge("error_log_entries", "Entries of the error information log that hold an error.",
           std::to_string(*d.errorLogEntries));
+  if (d.selfTestLog) {
+    const NvmeSelfTestLog& t = *d.selfTestLog;
+    gauge("self_test_running", "Whether the NVMe drive runs a self-test now (1: yes).",
+          t.Running() ? "1" : "0");
+    if (!t.entries.empty()) {
+      const NvmeSelfTestEntry& last = t.entries[0];
+      const std::string test = ",test=\"" + LabelValue(NvmeSelfTestCodeText(last.code)) + "\"";
+      e.Gauge("disktest_nvme_self_test_last_result",
+              "Result code of the newest entry of the NVMe self-test log (0: completed without "
+              "error).");
+      e.Sample("disktest_nvme_self_test_last_result", last.result, test);
+      e.Gauge("disktest_nvme_self_test_last_failed",
+              "Whether the newest self-test of the NVMe drive failed (1: yes).");
+      e.Sample("disktest_nvme_self_test_last_failed", last.failed ? 1u : 0u, test);
+      e.Gauge("disktest_nvme_self_test_last_power_on_hours",
+              "Power-on hours at the newest self-test of the NVMe drive.");
+      e.Sample("disktest_nvme_self_test_last_power_on_hours", last.powerOnHours, test);
+    }
+  }
 }
 
 void PrintPrometheus(std::ostream& out, const std::string& device, const DriveHealth& h) {

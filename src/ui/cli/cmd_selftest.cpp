@@ -1,13 +1,16 @@
 // disktest-cli selftest: starts or aborts a SMART self-test of a physical
 // disk, and with --wait follows it to its end through the self-test
-// execution status of the SMART data.
+// execution status of the SMART data; on an NVMe drive the same with Device
+// Self-test and the Device Self-test log.
 #include <CLI/CLI.hpp>
 #include <array>
 #include <ostream>
+#include <vector>
 
 #include "ata/smart_commands.h"
 #include "ata/smart_logs.h"
 #include "device/text.h"
+#include "nvme/nvme_commands.h"
 #include "platform/platform.h"
 #include "ui/cli/cli.h"
 
@@ -56,6 +59,107 @@ std::string StatusReadError(const TIDE_SMART& drive) {
          DriverErrorText(drive.DriverError) + "," + SystemErrorText(drive.LastError) + ")";
 }
 
+// Waits in steps of kStepMs until kPollMs have passed or Ctrl+C came; true
+// when Ctrl+C came.
+bool WaitPoll(const InterruptGuard& interrupt) {
+  for (std::uint32_t waited = 0; waited < kPollMs && !interrupt.Interrupted(); waited += kStepMs)
+    Sys().Sleep(kStepMs);
+  return interrupt.Interrupted();
+}
+
+// The self-test of an NVMe drive open on `h` whose controller answered
+// Identify: Device Self-test, followed through the Device Self-test log.
+int RunNvmeSelfTest(int n, const std::string& path, Handle h, const NvmeController& controller,
+                    std::ostream& out, std::ostream& err) {
+  const SelfTestKind kind = KindOf(g_args.kind);
+  const std::string name = g_args.kind == "long" ? "extended" : g_args.kind;
+  const std::string abortHint = "disktest-cli selftest " + std::to_string(n) + " abort stops it";
+  if (!controller.SelfTestSupported()) {
+    err << "disktest-cli: " << path
+        << " runs no self-tests (its NVMe controller does not offer Device Self-test)\n";
+    return kExitFailure;
+  }
+  if (kind == SelfTestKind::Conveyance) {
+    err << "disktest-cli: " << path
+        << " does not offer the conveyance self-test (NVMe has short and extended ones)\n";
+    return kExitFailure;
+  }
+  std::string error;
+  NvmeSelfTestLog log;
+  if (kind != SelfTestKind::Abort && NvmeReadSelfTestLog(h, &log, nullptr) && log.Running()) {
+    err << "disktest-cli: a self-test is already running on " << path << " ("
+        << 100 - log.completionPercent << "% remaining); " << abortHint << "\n";
+    return kExitFailure;
+  }
+  const std::uint8_t code = kind == SelfTestKind::Short      ? kNvmeSelfTestShort
+                            : kind == SelfTestKind::Extended ? kNvmeSelfTestExtended
+                                                             : kNvmeSelfTestAbort;
+  if (!NvmeDeviceSelfTest(h, code, &error)) {
+    err << "disktest-cli: " << path << ": " << error << "\n";
+    return kExitFailure;
+  }
+  // A short test takes two minutes at most; the extended one as long as the
+  // controller says.
+  const int minutes = kind == SelfTestKind::Short ? 2 : controller.extendedSelfTestMinutes;
+  if (kind == SelfTestKind::Abort) {
+    out << "Asked " << path << " to abort its self-test\n";
+  } else {
+    out << "Started the " << name << " self-test on " << path;
+    if (minutes > 0)
+      out << " (the drive expects " << (kind == SelfTestKind::Short ? "at most " : "about ")
+          << minutes << (minutes == 1 ? " minute" : " minutes") << ")";
+    out << "\n";
+  }
+  if (!g_args.wait) {
+    if (kind != SelfTestKind::Abort)
+      out << "The test runs in the drive; disktest-cli smart " << n
+          << " --logs shows its progress and result\n";
+    return kExitOk;
+  }
+  out.flush();
+
+  const InterruptGuard interrupt;
+  const std::uint32_t started = Sys().TickCount();
+  bool seenRunning = false;
+  int shown = -1;
+  for (;;) {
+    if (!NvmeReadSelfTestLog(h, &log, &error)) {
+      err << "disktest-cli: " << path << ": the self-test status could not be read (" << error
+          << ")\n";
+      return kExitFailure;
+    }
+    if (log.Running()) {
+      seenRunning = true;
+      const int remaining = 100 - log.completionPercent;
+      if (remaining != shown) {
+        out << "In progress: " << remaining << "% remaining\n";
+        out.flush();
+        shown = remaining;
+      }
+    } else if (seenRunning || kind == SelfTestKind::Abort ||
+               Sys().TickCount() - started >= kStartGraceMs) {
+      break;
+    }
+    if (WaitPoll(interrupt)) {
+      out << "Stopped waiting; the self-test goes on in the drive (" << abortHint << ")\n";
+      return kExitInterrupted;
+    }
+  }
+  if (log.entries.empty()) {
+    out << "Self-test status: no result in the self-test log\n";
+    return kind == SelfTestKind::Abort ? kExitOk : kExitFailure;
+  }
+  const NvmeSelfTestEntry& e = log.entries[0];
+  out << "Self-test status: " << NvmeSelfTestResultText(e.result) << "\n";
+  if (e.failed && e.segment) out << "Failed segment: " << static_cast<int>(e.segment) << "\n";
+  if (e.failed && e.failingLba) out << "First failing LBA: " << *e.failingLba << "\n";
+  if (kind == SelfTestKind::Abort) return kExitOk;  // no test runs any more
+  if (e.result == 0) return kExitOk;
+  if (NvmeSelfTestAborted(e.result)) return kExitNotCompleted;
+  if (e.failed) return kExitTestFailed;
+  return kExitFailure;
+}
+
 int RunSelfTest(std::ostream& out, std::ostream& err) {
   const int n = PhysicalDriveNumber(g_args.device);
   if (n < 0) {
@@ -73,6 +177,16 @@ int RunSelfTest(std::ostream& out, std::ostream& err) {
     err << "disktest-cli: " << (path.empty() ? g_args.device : path)
         << " cannot be opened:" << SystemErrorText(drive.LastError) << "\n";
     return kExitFailure;
+  }
+  if (!drive.LoadIdentify()) {
+    // No ATA IDENTIFY: an NVMe drive runs its own self-tests.
+    std::vector<std::uint8_t> page(kNvmeIdentifySize);
+    if (NvmeIdentify(drive.Handle, kNvmeCnsController, 0, page.data(), nullptr)) {
+      const int code =
+          RunNvmeSelfTest(n, path, drive.Handle, DecodeIdentifyController(page.data()), out, err);
+      drive.CloseDrive();
+      return code;
+    }
   }
   std::array<std::uint8_t, 512> data{};
   const bool haveData = ReadSmartData(drive, &data);
@@ -139,9 +253,7 @@ int RunSelfTest(std::ostream& out, std::ostream& err) {
                Sys().TickCount() - started >= kStartGraceMs) {
       break;
     }
-    for (std::uint32_t waited = 0; waited < kPollMs && !interrupt.Interrupted(); waited += kStepMs)
-      Sys().Sleep(kStepMs);
-    if (interrupt.Interrupted()) {
+    if (WaitPoll(interrupt)) {
       out << "Stopped waiting; the self-test goes on in the drive (" << abortHint << ")\n";
       return kExitInterrupted;
     }
@@ -167,7 +279,9 @@ int RunSelfTest(std::ostream& out, std::ostream& err) {
 void AddSelfTestCommand(CLI::App& root, std::vector<Command>& commands) {
   g_args = SelfTestArgs{};
   CLI::App* app = root.add_subcommand(
-      "selftest", "Start or abort a SMART self-test of a physical disk (ATA pass-through)");
+      "selftest",
+      "Start or abort a SMART self-test of a physical disk (ATA pass-through), or an NVMe drive's "
+      "Device Self-test");
   app->add_option("DEVICE", g_args.device, "Disk number of `list`, or its device path")->required();
   app->add_option("TEST", g_args.kind, "short, long (extended), conveyance, or abort")
       ->required()

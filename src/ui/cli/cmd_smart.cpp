@@ -8,6 +8,7 @@
 #include "ata/smart_commands.h"
 #include "ata/smart_flow.h"
 #include "device/text.h"
+#include "nvme/nvme_report.h"
 #include "platform/platform.h"
 #include "ui/cli/cli.h"
 #include "ui/cli/nvme_json.h"
@@ -88,9 +89,25 @@ int RunSmart(std::ostream& out, std::ostream& err) {
     // The logs follow the report, which stays as it is; a log that cannot
     // be read says so in its place.
     out << "\n";
+    const auto print = [&](const std::string& l) { out << l << "\n"; };
     TIDE_SMART drive;
     if (drive.OpenDrive(n)) {
-      ReportSmartLogs(drive, [&](const std::string& l) { out << l << "\n"; });
+      const bool ata = drive.LoadIdentify();
+      drive.CloseDrive();
+      // No ATA IDENTIFY: an NVMe drive keeps its own self-test log.
+      const NvmeDrive nvme = ata ? NvmeDrive{} : ReadNvmeDrive(n);
+      if (nvme.identified) {
+        if (nvme.selfTestLog) {
+          ReportNvmeSelfTestLog(*nvme.selfTestLog, print);
+        } else {
+          out << "NVMe self-test log (log 06h): not read (" << nvme.selfTestLogError << ")\n";
+        }
+      } else if (drive.OpenDrive(n)) {
+        ReportSmartLogs(drive, print);
+      } else {
+        out << "SMART logs: the drive could not be opened:" << SystemErrorText(drive.LastError)
+            << "\n";
+      }
     } else {
       out << "SMART logs: the drive could not be opened:" << SystemErrorText(drive.LastError)
           << "\n";
@@ -117,7 +134,8 @@ void AddSmartCommand(CLI::App& root, std::vector<Command>& commands) {
   auto* json = app->add_flag("--json", g_args.json,
                              "Print identity and attribute table as JSON (schema in README.md)");
   app->add_flag("--logs", g_args.logs,
-                "Append the self-test status, the self-test log and the summary error log")
+                "Append the self-test status, the self-test log and the summary error log (NVMe: "
+                "the Device Self-test log)")
       ->excludes(json);
   commands.push_back({app, &RunSmart});
 }

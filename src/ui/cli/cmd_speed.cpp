@@ -283,21 +283,16 @@ bool PrepareOutput(const std::string& what, const std::string& path, const std::
   return true;
 }
 
-// The drive's identity for the JSON: IDENTIFY's text fields, trimmed.
+// The drive's identity for the JSON: IDENTIFY's text fields (or an NVMe
+// drive's Identify Controller), trimmed.
 struct SpeedIdentity {
   bool identified = false;
   DriveIdentity fields;
 };
 
 SpeedIdentity ReadIdentity(int drive) {
-  SpeedIdentity id;
-  TIDE_SMART smart;
-  if (smart.OpenDrive(drive) && smart.LoadIdentify()) {
-    id.identified = true;
-    id.fields = IdentityOf(smart);
-  }
-  smart.CloseDrive();
-  return id;
+  const DriveIdentityRead read = ReadDriveIdentity(drive);
+  return {read.identified, read.trimmed};
 }
 
 constexpr int kSpeedJsonSchemaVersion = 1;

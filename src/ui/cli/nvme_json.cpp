@@ -17,6 +17,32 @@ Json CounterJson(Uint128 v) {
   return v.FitsIn64() ? Json(v.lo) : Json(ToDecimal(v));
 }
 
+Json NvmeSelfTestLogJson(const NvmeSelfTestLog& log) {
+  auto orNull = [](const auto& v) { return v ? Json(*v) : Json(nullptr); };
+  Json j;
+  j["current_operation"] = log.currentOperation;
+  j["running"] = log.Running();
+  j["completion_percent"] = log.Running() ? Json(log.completionPercent) : Json(nullptr);
+  j["entries"] = Json::array();
+  for (const NvmeSelfTestEntry& e : log.entries) {
+    Json o;
+    o["number"] = e.number;
+    o["type"] = e.code;
+    o["type_text"] = NvmeSelfTestCodeText(e.code);
+    o["result"] = e.result;
+    o["result_text"] = NvmeSelfTestResultText(e.result);
+    o["segment"] = e.segment ? Json(e.segment) : Json(nullptr);
+    o["power_on_hours"] = e.powerOnHours;
+    o["nsid"] = orNull(e.nsid);
+    o["failing_lba"] = orNull(e.failingLba);
+    o["status_code_type"] = orNull(e.statusCodeType);
+    o["status_code"] = orNull(e.statusCode);
+    o["failed"] = e.failed;
+    j["entries"].push_back(o);
+  }
+  return j;
+}
+
 Json NvmeJson(const NvmeHealthData& d) {
   const NvmeController& c = d.controller;
   const NvmeSmartLog& l = d.log;
@@ -74,6 +100,9 @@ Json NvmeJson(const NvmeHealthData& d) {
   j["thermal_temp1_total_time"] = l.thermal1Time;
   j["thermal_temp2_total_time"] = l.thermal2Time;
   j["error_log_entries"] = d.errorLogEntries ? Json(*d.errorLogEntries) : Json(nullptr);
+  j["self_test_supported"] = c.SelfTestSupported();
+  j["extended_self_test_minutes"] = c.extendedSelfTestMinutes;
+  j["self_test_log"] = d.selfTestLog ? NvmeSelfTestLogJson(*d.selfTestLog) : Json(nullptr);
   return j;
 }
 

@@ -13,5 +13,7 @@ namespace dt::cli {
 nlohmann::ordered_json CounterJson(Uint128 v);
 
 nlohmann::ordered_json NvmeJson(const NvmeHealthData& d);
+// The "self_test_log" object of the "nvme" object.
+nlohmann::ordered_json NvmeSelfTestLogJson(const NvmeSelfTestLog& log);
 
 }  // namespace dt::cli
