@@ -36,7 +36,9 @@ std::uint64_t LatencyHistogram::BucketTop(std::size_t bucket) {
 }
 
 void LatencyHistogram::Record(std::uint64_t value) {
-  ++counts_[BucketOf(value)];
+  const std::size_t b = BucketOf(value);
+  ++counts_[b];
+  largest_[b] = std::max(largest_[b], value);
   if (count_ == 0 || value < min_) min_ = value;
   if (value > max_) max_ = value;
   ++count_;
@@ -57,7 +59,7 @@ std::uint64_t LatencyHistogram::Percentile(double p) const {
   std::uint64_t seen = 0;
   for (std::size_t b = 0; b < kBuckets; ++b) {
     seen += counts_[b];
-    if (seen >= rank) return std::clamp(BucketTop(b), min_, max_);
+    if (seen >= rank) return largest_[b];
   }
   return max_;
 }

@@ -1,7 +1,9 @@
 // A latency histogram of fixed size in the manner of HdrHistogram: values
 // below 256 have a bucket each; above, every power of two is split into 128
 // buckets, so a percentile is exact to within 1/128 (0.8 %) of its value,
-// whatever the range (nanoseconds up to centuries), in 7,424 counters.
+// whatever the range (nanoseconds up to centuries), in 7,424 buckets. Each
+// bucket also keeps the largest value it took, so a percentile is always a
+// value that was recorded.
 #pragma once
 
 #include <array>
@@ -22,10 +24,9 @@ class LatencyHistogram {
   std::uint64_t Min() const { return count_ ? min_ : 0; }
   std::uint64_t Max() const { return max_; }
   double Mean() const;
-  // The value at percentile `p` (0 < p <= 100) by nearest rank: the highest
-  // value of the bucket that holds the ceil(p/100 * count)-th smallest
-  // value, kept within [Min, Max] so that equal values come back exactly.
-  // 0 when empty.
+  // The value at percentile `p` (0 < p <= 100) by nearest rank: the largest
+  // value recorded in the bucket that holds the ceil(p/100 * count)-th
+  // smallest value (at most 0.8 % above it). 0 when empty.
   std::uint64_t Percentile(double p) const;
 
   // The bucket of a value and the highest value that falls into a bucket.
@@ -34,6 +35,7 @@ class LatencyHistogram {
 
  private:
   std::array<std::uint64_t, kBuckets> counts_{};
+  std::array<std::uint64_t, kBuckets> largest_{};
   std::uint64_t count_ = 0;
   std::uint64_t sum_ = 0;
   std::uint64_t min_ = 0;

@@ -201,9 +201,10 @@ void SizeRun::Run(AccessSizeResult& out, std::uint8_t* buffers, AsyncReader* rea
     std::vector<AsyncReadCompletion> done(depth);
     std::size_t inFlight = 0;
     std::int64_t now = start_;
+    bool refused = false;  // the reader took no more reads: drain and end
     for (;;) {
       batch.clear();
-      while (!free.empty() && MayIssue(now)) {
+      while (!refused && !free.empty() && MayIssue(now)) {
         const std::uint32_t slot = free.back();
         free.pop_back();
         AsyncReadRequest r;
@@ -225,7 +226,7 @@ void SizeRun::Run(AccessSizeResult& out, std::uint8_t* buffers, AsyncReader* rea
             free.push_back(static_cast<std::uint32_t>(r.tag));
           }
           // A reader that takes no reads ends this size.
-          if (inFlight == 0) break;
+          refused = true;
         } else {
           inFlight += batch.size();
         }

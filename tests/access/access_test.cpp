@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "access/access_scatter.h"
 #include "platform/sim/sim_platform.h"
 
 namespace dt {
@@ -24,11 +25,12 @@ TEST(LatencyHistogram, SummaryOfKnownValues) {
   std::vector<std::uint64_t> twoModes(900, 100000);  // 90 % at 100 us, 10 % at 8 ms
   twoModes.insert(twoModes.end(), 100, 8000000);
   const Case cases[] = {
-      // Equal values come back exactly, wherever their bucket ends.
+      // A percentile is the largest value its bucket took: equal values come
+      // back exactly.
       {std::vector<std::uint64_t>(50, 12540960), 12540960, 12540960, 12540960, 12540960,
        12540960, 12540960, 12540960.0},
-      // Ranks by nearest rank; above 256 a percentile is its bucket's top.
-      {ramp, 1, 501, 901, 991, 999, 1000, 500.5},
+      // Ranks by nearest rank; above 256 a bucket holds 2, 4, ... values.
+      {ramp, 1, 501, 903, 991, 999, 1000, 500.5},
       {twoModes, 100000, 100000, 100000, 8000000, 8000000, 8000000, 890000.0},
       {{}, 0, 0, 0, 0, 0, 0, 0.0},
   };
@@ -256,6 +258,32 @@ TEST(RandomAccessRun, ReadErrorsAreCountedAndSettingsThatDoNotFitRefused) {
     EXPECT_NE(failure.find(c.says), std::string::npos) << failure;
   }
   EXPECT_EQ(sim.sim->OpenHandleCount(), 0);
+}
+
+TEST(AccessScatter, ReadsLandAtTheirPlaceAndLatency) {
+  // Decades from 1 ms (bottom) to 10 ms (top), places across 1000 bytes.
+  AccessResult r;
+  r.diskSize = 1000;
+  AccessSizeResult& z = r.sizes.emplace_back();
+  z.samples = {{0, 1000000}, {500, 10000000}};
+  AccessSizeResult& y = r.sizes.emplace_back();
+  y.samples = {{999, 3000000}};  // 10^6.48 ns: 40 of the 83 rows up
+  const ScatterImage img = DrawAccessScatter(r, 200, 100);
+  EXPECT_EQ(img.lowNs, 1000000u);
+  EXPECT_EQ(img.highNs, 10000000u);
+  auto at = [&](int x, int yy) {
+    const std::uint8_t* p = &img.rgb[(static_cast<std::size_t>(yy) * img.width + x) * 3];
+    return std::vector<int>{p[0], p[1], p[2]};
+  };
+  std::uint8_t c0[3], c1[3];
+  ScatterColour(0, c0);
+  ScatterColour(1, c1);
+  const std::vector<int> first{c0[0], c0[1], c0[2]}, second{c1[0], c1[1], c1[2]};
+  // The plot spans x 8 ... 191 and y 8 ... 91 inside an 8-pixel margin.
+  EXPECT_EQ(at(9, 91), first);    // place 0, 1 ms: bottom left
+  EXPECT_EQ(at(99, 8), first);    // place 500, 10 ms: top, half way across
+  EXPECT_EQ(at(189, 51), second);  // place 999, 3 ms: at the right, 40 rows up
+  EXPECT_EQ(at(150, 30), (std::vector<int>{255, 255, 255}));
 }
 
 }  // namespace
