@@ -51,7 +51,9 @@ TEST(AccessOnRealDisk, ReadsExactlyThePlacesItReports) {
     ASSERT_TRUE(run.Run(s, &r, &failure)) << failure;
     ::unsetenv("DISKTEST_ASYNC");
     // A kernel without io_uring for us falls back to the pool.
-    if (std::string(c.engine) != "io_uring" || r.engine != "threads") EXPECT_EQ(r.engine, c.engine);
+    if (std::string(c.engine) != "io_uring" || r.engine != "threads") {
+      EXPECT_EQ(r.engine, c.engine);
+    }
     ASSERT_EQ(r.sizes.size(), 2u);
     std::vector<std::pair<std::uint64_t, std::uint64_t>> reported, asked;
     for (const AccessSizeResult& z : r.sizes) {
