@@ -273,6 +273,13 @@ bool RandomAccessRun::Run(const AccessSettings& s, AccessResult* result, std::st
     *failure = "neither a time nor a count limits the run";
     return false;
   }
+  const std::uint32_t largest = *std::max_element(s.sizes.begin(), s.sizes.end());
+  if (static_cast<std::uint64_t>(largest) * s.depth > kMaxAccessMemory) {
+    *failure = std::to_string(s.depth) + " reads of " + AccessSizeText(largest) +
+               " under way at once need more than 1 GiB of buffers: give a smaller queue "
+               "depth or request size";
+    return false;
+  }
   Platform& sys = Sys();
   if (sys.PerfFrequency() <= 0) {
     *failure = "the system has no performance counter to time the reads";
@@ -324,7 +331,6 @@ bool RandomAccessRun::Run(const AccessSettings& s, AccessResult* result, std::st
     }
   }
 
-  const std::uint32_t largest = *std::max_element(s.sizes.begin(), s.sizes.end());
   std::unique_ptr<AsyncReader> reader;
   if (s.depth > 1) {
     reader = sys.OpenAsyncReader(h, s.depth);
@@ -338,8 +344,17 @@ bool RandomAccessRun::Run(const AccessSettings& s, AccessResult* result, std::st
   } else {
     result->engine = "sync";
   }
+  AlignedBytes buffers;
+  try {
+    buffers = AllocateAligned(static_cast<std::size_t>(largest) * s.depth);
+  } catch (const std::bad_alloc&) {
+    reader.reset();
+    sys.Close(h);
+    *failure = "no memory for the buffers of " + std::to_string(s.depth) + " reads of " +
+               AccessSizeText(largest);
+    return false;
+  }
   {
-    AlignedBytes buffers = AllocateAligned(static_cast<std::size_t>(largest) * s.depth);
     for (std::size_t i = 0; i < s.sizes.size() && !stop_.load(); ++i) {
       AccessSizeResult& out = result->sizes.emplace_back();
       out.size = s.sizes[i];

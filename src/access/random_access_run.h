@@ -26,6 +26,8 @@ inline const std::vector<std::uint32_t>& DefaultAccessSizes() {
 }
 inline constexpr std::uint32_t kMaxAccessSize = 64u << 20;
 inline constexpr std::uint32_t kMaxAccessDepth = 1024;
+// The buffers of the reads under way (queue depth x largest size) at most.
+inline constexpr std::uint64_t kMaxAccessMemory = std::uint64_t{1} << 30;
 
 struct AccessSettings {
   std::string path;  // a device path or a regular file

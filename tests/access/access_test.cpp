@@ -246,6 +246,7 @@ TEST(RandomAccessRun, ReadErrorsAreCountedAndSettingsThatDoNotFitRefused) {
   } refused[] = {
       {[](AccessSettings& a) { a.sizes = {1000}; }, "not a whole number of 512-byte sectors"},
       {[](AccessSettings& a) { a.depth = 0; }, "queue depth"},
+      {[](AccessSettings& a) { a.depth = 1024; a.sizes = {4096, 2097152}; }, "more than 1 GiB"},
       {[](AccessSettings& a) { a.rangeStart = 4194304; }, "does not lie within"},
       {[](AccessSettings& a) { a.rangeEnd = 1000000; a.sizes = {1048576}; }, "no read of 1 MiB fits"},
       {[](AccessSettings& a) { a.path = "\\\\.\\PHYSICALDRIVE9"; }, "is unknown"},
