@@ -12,7 +12,7 @@ SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO=sudo
 
 run_pkgs=(build-essential cmake ninja-build pkg-config
-  nlohmann-json3-dev libcli11-dev libblkid-dev libpng-dev
+  nlohmann-json3-dev libcli11-dev libblkid-dev libpng-dev liburing-dev
   qt6-base-dev qt6-charts-dev libqt6charts6-dev libqt6opengl6-dev libgl-dev fonts-liberation2
   xvfb xauth)
 test_pkgs=(googletest libgtest-dev libgmock-dev

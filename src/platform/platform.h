@@ -249,6 +249,37 @@ struct LogicalDrive {
 };
 
 // ---------------------------------------------------------------------------
+// Asynchronous reads: several reads at once on one data handle (the random
+// access test at queue depths above one).
+
+struct AsyncReadRequest {
+  std::int64_t offset = 0;
+  void* buf = nullptr;  // aligned to 4096 bytes; `len` a whole number of sectors
+  std::uint32_t len = 0;
+  std::uint64_t tag = 0;  // handed back with the completion
+};
+
+struct AsyncReadCompletion {
+  std::uint64_t tag = 0;
+  std::uint32_t done = 0;    // bytes read
+  std::uint32_t error = 0;   // the native error code, 0 when the read succeeded
+  std::int64_t counter = 0;  // PerfCounter() at the moment the read was seen complete
+};
+
+class AsyncReader {
+ public:
+  virtual ~AsyncReader() = default;
+  // Queues `n` reads; at most the reader's depth may be outstanding at once.
+  // False with LastError() set when they could not be queued (none is then).
+  virtual bool Submit(const AsyncReadRequest* reqs, std::size_t n) = 0;
+  // Waits until at least `min` reads have completed (fewer when fewer are
+  // outstanding) and hands back up to `max` completed ones.
+  virtual std::size_t Reap(AsyncReadCompletion* out, std::size_t max, std::size_t min) = 0;
+  // What carries the reads: "io_uring", "threads", "iocp" or "sim".
+  virtual const char* Kind() const = 0;
+};
+
+// ---------------------------------------------------------------------------
 // The seam.
 
 class Platform {
@@ -284,6 +315,11 @@ class Platform {
                       std::uint32_t* done) = 0;
   virtual bool WriteAt(Handle h, std::int64_t offset, const void* buf, std::uint32_t len,
                        std::uint32_t* done) = 0;
+  // A reader that keeps up to `depth` reads of the data handle `h` under way
+  // at once; null with LastError() set when none can be made. The handle
+  // must stay open while the reader lives. By default a pool of `depth`
+  // threads that each issue ReadAt.
+  virtual std::unique_ptr<AsyncReader> OpenAsyncReader(Handle h, std::uint32_t depth);
 
   // DeviceIoControl with the request codes above.
   virtual bool Control(Handle h, std::uint32_t code, const void* in, std::uint32_t inLen,

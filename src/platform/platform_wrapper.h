@@ -38,6 +38,9 @@ class PlatformWrapper : public Platform {
                std::uint32_t* done) override {
     return target_->WriteAt(h, offset, buf, len, done);
   }
+  std::unique_ptr<AsyncReader> OpenAsyncReader(Handle h, std::uint32_t depth) override {
+    return target_->OpenAsyncReader(h, depth);
+  }
   bool Control(Handle h, std::uint32_t code, const void* in, std::uint32_t inLen, void* out,
                std::uint32_t outLen, std::uint32_t* returned) override {
     return target_->Control(h, code, in, inLen, out, outLen, returned);

@@ -32,6 +32,8 @@
 
 #include "platform/posix/nvme_passthrough.h"
 #include "platform/posix/sysfs.h"
+#include "platform/posix/uring_reader.h"
+#include "platform/thread_pool_reader.h"
 
 namespace dt {
 
@@ -363,6 +365,25 @@ bool PosixPlatform::ReadAt(Handle h, std::int64_t offset, void* buf, std::uint32
 bool PosixPlatform::WriteAt(Handle h, std::int64_t offset, const void* buf, std::uint32_t len,
                             std::uint32_t* done) {
   return Transfer(true, h, offset, const_cast<void*>(buf), len, done);
+}
+
+std::unique_ptr<AsyncReader> PosixPlatform::OpenAsyncReader(Handle h, std::uint32_t depth) {
+  OpenFile f;
+  if (!impl_->Lookup(h, &f) || !f.dataAllowed) {
+    Fail(EBADF);
+    return nullptr;
+  }
+  if (depth == 0) {
+    Fail(EINVAL);
+    return nullptr;
+  }
+  const char* choice = std::getenv("DISKTEST_ASYNC");
+  const bool threads = choice && std::strcmp(choice, "threads") == 0;
+  // The ring reads whole sectors into the caller's aligned buffers, as the
+  // handle's direct reads need.
+  if (!threads)
+    if (auto r = MakeUringReader(*this, f.fd, depth)) return r;
+  return MakeThreadPoolReader(*this, h, depth);
 }
 
 bool PosixPlatform::DeviceSize(Handle h, std::uint64_t* bytes, std::uint32_t* sectorSize) {

@@ -23,6 +23,9 @@ class PosixPlatform : public Platform {
               std::uint32_t* done) override;
   bool WriteAt(Handle h, std::int64_t offset, const void* buf, std::uint32_t len,
                std::uint32_t* done) override;
+  // io_uring on the handle's descriptor (uncached where the handle is), or
+  // the thread pool where the kernel refuses a ring or DISKTEST_ASYNC=threads.
+  std::unique_ptr<AsyncReader> OpenAsyncReader(Handle h, std::uint32_t depth) override;
   bool Control(Handle h, std::uint32_t code, const void* in, std::uint32_t inLen, void* out,
                std::uint32_t outLen, std::uint32_t* returned) override;
   // NVME_IOCTL_ADMIN_CMD on the open node (nvme_passthrough.cpp). Regular

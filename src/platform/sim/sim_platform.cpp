@@ -73,6 +73,10 @@ struct SimDisk {
   double startMBps = 100;
   double endMBps = 50;
   double latencyMs = 0.1;
+  // The time to reach a place that does not follow the previous request
+  // (seek and rotation of a hard disk), and where the last request ended.
+  double accessMs = 0;
+  std::uint64_t lastEnd = 0;
   std::optional<DISK_GEOMETRY> geometry;
   std::optional<AtaCapture> capture;
   std::optional<SimNvme> nvme;
@@ -667,7 +671,7 @@ SimNvme ParseNvme(const json& n, const std::string& key, const SimDisk& disk) {
 
 std::unique_ptr<SimDisk> ParseDisk(const json& d, const std::string& key, const std::string& baseDir) {
   CheckKeys(d, key, {"size", "sector_size", "unreadable", "unwritable", "slow", "speed",
-                     "geometry", "capture", "image", "fail", "nvme"});
+                     "geometry", "capture", "image", "fail", "nvme", "access_ms"});
   auto disk = std::make_unique<SimDisk>();
   if (d.contains("capture") && d.contains("nvme"))
     Bad(key + ".nvme", "a disk answers either ATA commands from a capture or NVMe, not both");
@@ -714,6 +718,10 @@ std::unique_ptr<SimDisk> ParseDisk(const json& d, const std::string& key, const 
     if (s.contains("latency_ms")) disk->latencyMs = Number(s["latency_ms"], key + ".speed.latency_ms");
     if (disk->startMBps <= 0) Bad(key + ".speed.start_mbps", "expected a positive number");
     if (disk->endMBps <= 0) Bad(key + ".speed.end_mbps", "expected a positive number");
+  }
+  if (d.contains("access_ms")) {
+    disk->accessMs = Number(d["access_ms"], key + ".access_ms");
+    if (disk->accessMs < 0) Bad(key + ".access_ms", "expected a number of at least 0");
   }
   if (d.contains("geometry")) {
     const json& g = d["geometry"];
@@ -969,7 +977,7 @@ bool SimPlatform::WriteAt(Handle h, std::int64_t offset, const void* buf, std::u
 }
 
 bool SimPlatform::Transfer(bool write, Handle h, std::int64_t offset, void* buf,
-                           std::uint32_t len, std::uint32_t* done) {
+                           std::uint32_t len, std::uint32_t* done, std::int64_t* serviceNs) {
   if (done) *done = 0;
   std::function<void(int, std::int64_t, bool)> hook;
   int hookDisk = -1;
@@ -1004,6 +1012,10 @@ bool SimPlatform::Transfer(bool write, Handle h, std::int64_t offset, void* buf,
     moved = off >= limit ? 0 : static_cast<std::uint32_t>(std::min<std::uint64_t>(len, limit - off));
     const std::uint64_t abs = base + off;
     ns = RequestNs(disk, abs, len);
+    if (disk && disk->accessMs > 0) {
+      if (abs != disk->lastEnd) ns += static_cast<std::int64_t>(disk->accessMs * 1e6);
+      disk->lastEnd = abs + len;
+    }
     ok = true;
     if (moved > 0 && disk) {
       const std::uint64_t first = abs / ss;
@@ -1027,10 +1039,15 @@ bool SimPlatform::Transfer(bool write, Handle h, std::int64_t offset, void* buf,
         });
       }
     }
-    if (!m_->realtime) m_->clockNs += ns;
+    // An asynchronous read takes its time on the reader's queue instead.
+    if (serviceNs) {
+      *serviceNs = ns;
+    } else if (!m_->realtime) {
+      m_->clockNs += ns;
+    }
   }
   if (hook) hook(hookDisk, offset, write);
-  if (m_->realtime) std::this_thread::sleep_for(std::chrono::nanoseconds(ns));
+  if (m_->realtime && !serviceNs) std::this_thread::sleep_for(std::chrono::nanoseconds(ns));
   if (ok && done) *done = moved;
   return ok;
 }
@@ -1376,6 +1393,106 @@ void SimPlatform::Sleep(std::uint32_t milliseconds) {
   }
   std::lock_guard<std::mutex> lock(m_->mu);
   m_->clockNs += static_cast<std::int64_t>(milliseconds) * 1000000;
+}
+
+// The disk serves the reads of a reader one after the other, in the order
+// they were submitted: each begins when the one before it has ended (or at
+// its submission) and takes its simulated duration, access time included.
+// Reaping waits on the machine's clock for the completions it returns.
+class SimAsyncReader : public AsyncReader {
+ public:
+  SimAsyncReader(SimPlatform& p, Handle h, std::uint32_t depth) : p_(p), h_(h), depth_(depth) {}
+
+  bool Submit(const AsyncReadRequest* reqs, std::size_t n) override {
+    if (pending_.size() + n > depth_) {
+      Platform::SetLastError(kErrInvalidParameter);
+      return false;
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+      Pending q;
+      q.c.tag = reqs[i].tag;
+      std::int64_t ns = 0;
+      if (!p_.Transfer(false, h_, reqs[i].offset, reqs[i].buf, reqs[i].len, &q.c.done, &ns))
+        q.c.error = Platform::LastError();
+      const std::int64_t begin = std::max(p_.NowNs(), busyUntil_);
+      busyUntil_ = begin + ns;
+      q.endNs = busyUntil_;
+      q.seq = seq_++;
+      pending_.push_back(q);
+    }
+    return true;
+  }
+
+  std::size_t Reap(AsyncReadCompletion* out, std::size_t max, std::size_t min) override {
+    std::sort(pending_.begin(), pending_.end(), [](const Pending& a, const Pending& b) {
+      return a.endNs != b.endNs ? a.endNs < b.endNs : a.seq < b.seq;
+    });
+    const std::size_t want = std::min({min, max, pending_.size()});
+    if (want > 0) p_.WaitUntilNs(pending_[want - 1].endNs);
+    const std::int64_t now = p_.NowNs();
+    std::size_t n = 0;
+    while (n < max && n < pending_.size() && pending_[n].endNs <= now) {
+      out[n] = pending_[n].c;
+      out[n].counter = p_.CounterAtNs(pending_[n].endNs);
+      ++n;
+    }
+    pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(n));
+    return n;
+  }
+
+  const char* Kind() const override { return "sim"; }
+
+ private:
+  struct Pending {
+    std::int64_t endNs = 0;
+    std::uint64_t seq = 0;
+    AsyncReadCompletion c;
+  };
+  SimPlatform& p_;
+  const Handle h_;
+  const std::size_t depth_;
+  std::vector<Pending> pending_;
+  std::int64_t busyUntil_ = 0;
+  std::uint64_t seq_ = 0;
+};
+
+std::unique_ptr<AsyncReader> SimPlatform::OpenAsyncReader(Handle h, std::uint32_t depth) {
+  {
+    std::lock_guard<std::mutex> lock(m_->mu);
+    if (!m_->open.count(h)) {
+      SetLastError(kErrInvalidHandle);
+      return nullptr;
+    }
+  }
+  if (depth == 0) {
+    SetLastError(kErrInvalidParameter);
+    return nullptr;
+  }
+  return std::make_unique<SimAsyncReader>(*this, h, depth);
+}
+
+std::int64_t SimPlatform::NowNs() const {
+  std::lock_guard<std::mutex> lock(m_->mu);
+  if (m_->realtime)
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() -
+                                                                m_->start)
+        .count();
+  return m_->clockNs;
+}
+
+void SimPlatform::WaitUntilNs(std::int64_t ns) {
+  if (m_->realtime) {
+    std::this_thread::sleep_until(m_->start + std::chrono::nanoseconds(ns));
+    return;
+  }
+  std::lock_guard<std::mutex> lock(m_->mu);
+  m_->clockNs = std::max(m_->clockNs, ns);
+}
+
+std::int64_t SimPlatform::CounterAtNs(std::int64_t ns) const {
+  std::lock_guard<std::mutex> lock(m_->mu);
+  if (m_->perfFrequency == 0) return 0;
+  return static_cast<std::int64_t>(static_cast<long double>(ns) * m_->perfFrequency / 1e9L);
 }
 
 void SimPlatform::SetRequestHook(std::function<void(int, std::int64_t, bool)> hook) {

@@ -36,6 +36,7 @@
 //       "unreadable": [[first, last], ...], "unwritable": [[first, last], ...],
 //       "slow": [{"first": first, "last": last, "ms": 80}, ...],
 //       "speed": {"start_mbps": 100, "end_mbps": 50, "latency_ms": 0.1},
+//       "access_ms": 12.5,
 //       "geometry": {"cylinders": 16383, "heads": 16, "sectors": 63},
 //       "capture": "file.cap" or "builtin:demo", "image": "disk.img",
 //       "nvme": {"model": "...", "serial": "...", "firmware": "...", "pci_vendor_id": n,
@@ -79,6 +80,11 @@
 // A read or write touching a "slow" range lasts at least its "ms" (the
 // slowest of the ranges it touches), as a sector that reads only after the
 // drive's internal retries.
+// "access_ms" (0 when absent) is the time a request takes besides its
+// transfer when it does not begin where the previous one of the disk ended:
+// the seek and rotation of a hard disk, paid by random reads and not by a
+// sequential run. Asynchronous reads (OpenAsyncReader) are served one after
+// the other in the order they came, on the machine's clock.
 // Sector ranges are inclusive sector numbers. Relative paths are taken from
 // the descriptor's folder.
 #pragma once
@@ -120,6 +126,7 @@ class SimPlatform : public Platform {
               std::uint32_t* done) override;
   bool WriteAt(Handle h, std::int64_t offset, const void* buf, std::uint32_t len,
                std::uint32_t* done) override;
+  std::unique_ptr<AsyncReader> OpenAsyncReader(Handle h, std::uint32_t depth) override;
   bool Control(Handle h, std::uint32_t code, const void* in, std::uint32_t inLen, void* out,
                std::uint32_t outLen, std::uint32_t* returned) override;
   bool NvmePassThrough(Handle h, const NvmeCommand& cmd, NvmeResult* result) override;
@@ -149,8 +156,15 @@ class SimPlatform : public Platform {
   explicit SimPlatform(std::unique_ptr<Machine> m);
 
  private:
+  friend class SimAsyncReader;
+  // With `serviceNs` the request's duration is handed back instead of
+  // passing on the clock.
   bool Transfer(bool write, Handle h, std::int64_t offset, void* buf, std::uint32_t len,
-                std::uint32_t* done);
+                std::uint32_t* done, std::int64_t* serviceNs = nullptr);
+  std::int64_t NowNs() const;
+  // Lets the clock reach `ns` (a realtime machine waits for it).
+  void WaitUntilNs(std::int64_t ns);
+  std::int64_t CounterAtNs(std::int64_t ns) const;
   std::unique_ptr<Machine> m_;
 };
 

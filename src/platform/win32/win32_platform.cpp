@@ -5,10 +5,14 @@
 #include <windows.h>
 #include <io.h>
 
+#include <algorithm>
 #include <cstring>
+#include <deque>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
+#include "platform/thread_pool_reader.h"
 #include "platform/win32/nvme_passthrough.h"
 
 namespace dt {
@@ -20,6 +24,115 @@ Handle FromNative(HANDLE h) {
   return h == INVALID_HANDLE_VALUE ? kInvalidHandle : reinterpret_cast<Handle>(h);
 }
 void KeepLastError() { Platform::SetLastError(::GetLastError()); }
+
+// Overlapped reads on a second handle of the same file, opened with
+// FILE_FLAG_OVERLAPPED | FILE_FLAG_NO_BUFFERING, whose completions arrive
+// at an I/O completion port.
+class IocpReader : public AsyncReader {
+ public:
+  IocpReader(Platform& clock, std::uint32_t depth) : clock_(clock), slots_(depth) {}
+  bool Open(HANDLE source) {
+    file_ = ::ReOpenFile(source, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                         FILE_FLAG_OVERLAPPED | FILE_FLAG_NO_BUFFERING);
+    if (file_ == INVALID_HANDLE_VALUE) {
+      KeepLastError();
+      return false;
+    }
+    port_ = ::CreateIoCompletionPort(file_, nullptr, 0, 1);
+    if (!port_) {
+      KeepLastError();
+      return false;
+    }
+    for (std::size_t i = 0; i < slots_.size(); ++i) free_.push_back(i);
+    return true;
+  }
+  ~IocpReader() override {
+    if (file_ != INVALID_HANDLE_VALUE && outstanding_ > 0) {
+      // The reads under way write into the caller's buffers: end them first.
+      ::CancelIo(file_);
+      while (outstanding_ > 0) {
+        DWORD n = 0;
+        ULONG_PTR key = 0;
+        OVERLAPPED* ov = nullptr;
+        if (!::GetQueuedCompletionStatus(port_, &n, &key, &ov, INFINITE) && !ov) break;
+        --outstanding_;
+      }
+    }
+    if (port_) ::CloseHandle(port_);
+    if (file_ != INVALID_HANDLE_VALUE) ::CloseHandle(file_);
+  }
+
+  bool Submit(const AsyncReadRequest* reqs, std::size_t n) override {
+    if (n > free_.size()) {
+      Platform::SetLastError(ERROR_INVALID_PARAMETER);
+      return false;
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::size_t k = free_.back();
+      free_.pop_back();
+      Slot& slot = slots_[k];
+      slot.ov = OVERLAPPED{};
+      const auto off = static_cast<std::uint64_t>(reqs[i].offset);
+      slot.ov.Offset = static_cast<DWORD>(off & 0xFFFFFFFFu);
+      slot.ov.OffsetHigh = static_cast<DWORD>(off >> 32);
+      slot.tag = reqs[i].tag;
+      if (!::ReadFile(file_, reqs[i].buf, reqs[i].len, nullptr, &slot.ov) &&
+          ::GetLastError() != ERROR_IO_PENDING) {
+        // Failed at once: no packet comes for it.
+        AsyncReadCompletion c;
+        c.tag = slot.tag;
+        c.error = ::GetLastError();
+        c.counter = clock_.PerfCounter();
+        failed_.push_back(c);
+        free_.push_back(k);
+        continue;
+      }
+      ++outstanding_;
+    }
+    return true;
+  }
+
+  std::size_t Reap(AsyncReadCompletion* out, std::size_t max, std::size_t min) override {
+    std::size_t n = 0;
+    while (n < max && !failed_.empty()) {
+      out[n++] = failed_.front();
+      failed_.pop_front();
+    }
+    const std::size_t want = std::min(min, n + outstanding_);
+    while (n < max && outstanding_ > 0) {
+      DWORD moved = 0;
+      ULONG_PTR key = 0;
+      OVERLAPPED* ov = nullptr;
+      const BOOL ok =
+          ::GetQueuedCompletionStatus(port_, &moved, &key, &ov, n < want ? INFINITE : 0);
+      if (!ov) break;  // nothing more now, or the port failed
+      Slot* slot = reinterpret_cast<Slot*>(ov);  // the OVERLAPPED is a slot's first member
+      AsyncReadCompletion& c = out[n++];
+      c.tag = slot->tag;
+      c.done = ok ? moved : 0;
+      c.error = ok ? 0 : ::GetLastError();
+      c.counter = clock_.PerfCounter();
+      free_.push_back(static_cast<std::size_t>(slot - slots_.data()));
+      --outstanding_;
+    }
+    return n;
+  }
+
+  const char* Kind() const override { return "iocp"; }
+
+ private:
+  struct Slot {
+    OVERLAPPED ov{};
+    std::uint64_t tag = 0;
+  };
+  Platform& clock_;
+  HANDLE file_ = INVALID_HANDLE_VALUE;
+  HANDLE port_ = nullptr;
+  std::vector<Slot> slots_;
+  std::vector<std::size_t> free_;
+  std::deque<AsyncReadCompletion> failed_;
+  std::size_t outstanding_ = 0;
+};
 
 class Win32Platform : public Platform {
  public:
@@ -75,6 +188,18 @@ class Win32Platform : public Platform {
     if (!ok) KeepLastError();
     if (done) *done = ok ? n : 0;
     return ok != FALSE;
+  }
+
+  // Overlapped reads and a completion port; the thread pool where the
+  // handle cannot be opened again for them.
+  std::unique_ptr<AsyncReader> OpenAsyncReader(Handle h, std::uint32_t depth) override {
+    if (depth == 0) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return nullptr;
+    }
+    auto r = std::make_unique<IocpReader>(*this, depth);
+    if (r->Open(ToNative(h))) return r;
+    return MakeThreadPoolReader(*this, h, depth);
   }
 
   bool WriteAt(Handle h, std::int64_t offset, const void* buf, std::uint32_t len,

@@ -71,6 +71,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   AddListCommand(app, commands);
   AddSurfaceCommand(app, commands);
   AddSpeedCommand(app, commands);
+  AddAccessCommand(app, commands);
   AddSmartCommand(app, commands);
   AddSelfTestCommand(app, commands);
   AddHealthCommand(app, commands);

@@ -53,5 +53,6 @@ void AddSmartCommand(CLI::App& root, std::vector<Command>& commands);
 void AddSurfaceCommand(CLI::App& root, std::vector<Command>& commands);
 void AddSelfTestCommand(CLI::App& root, std::vector<Command>& commands);
 void AddHealthCommand(CLI::App& root, std::vector<Command>& commands);
+void AddAccessCommand(CLI::App& root, std::vector<Command>& commands);
 
 }  // namespace dt::cli

@@ -174,6 +174,13 @@ const Runs& SharedRuns() {
                         "--yes-system-disk", "--map-size", "4x2", "--grade", "--slow-blocks",
                         r->slowBlocks, "--json", "-"});
     r->byCommand["surface"].push_back(r->graded);
+    // Random 1 MiB reads of a 4 MiB disk whose first MiB is unreadable: a
+    // quarter of them fail.
+    const std::string small = r->dir.Path("small.json");
+    std::ofstream(small) << R"({"disks": [{"size": 4194304, "unreadable": [[0, 2047]]}]})";
+    r->byCommand["access"].push_back(RunCli({"--sim", small, "access", "0", "--sizes", "512,1m",
+                                             "--count", "40", "--qd", "4", "--seed", "3",
+                                             "--json", "-"}));
     return r;
   }();
   return *runs;

@@ -1,0 +1,130 @@
+#include "platform/posix/uring_reader.h"
+
+#include <algorithm>
+
+#ifdef DT_HAVE_LIBURING
+#include <liburing.h>
+
+#include <cerrno>
+#endif
+
+namespace dt {
+
+#ifdef DT_HAVE_LIBURING
+
+namespace {
+
+class UringReader : public AsyncReader {
+ public:
+  UringReader(Platform& clock, int fd, std::uint32_t depth) : clock_(clock), fd_(fd), depth_(depth) {}
+  bool Init() {
+    const int r = io_uring_queue_init(depth_, &ring_, 0);
+    if (r < 0) {
+      Platform::SetLastError(static_cast<std::uint32_t>(-r));
+      return false;
+    }
+    ready_ = true;
+    return true;
+  }
+  ~UringReader() override {
+    if (!ready_) return;
+    // The reads under way write into the caller's buffers: wait for them.
+    while (outstanding_ > 0) {
+      io_uring_cqe* cqe = nullptr;
+      const int r = io_uring_wait_cqe(&ring_, &cqe);
+      if (r == -EINTR) continue;
+      if (r < 0) break;
+      io_uring_cqe_seen(&ring_, cqe);
+      --outstanding_;
+    }
+    io_uring_queue_exit(&ring_);
+  }
+
+  bool Submit(const AsyncReadRequest* reqs, std::size_t n) override {
+    if (outstanding_ + n > depth_) {
+      Platform::SetLastError(EINVAL);
+      return false;
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+      io_uring_sqe* sqe = io_uring_get_sqe(&ring_);
+      if (!sqe) {
+        Platform::SetLastError(EBUSY);
+        return false;
+      }
+      io_uring_prep_read(sqe, fd_, reqs[i].buf, reqs[i].len,
+                         static_cast<std::uint64_t>(reqs[i].offset));
+      io_uring_sqe_set_data64(sqe, reqs[i].tag);
+    }
+    std::size_t left = n;
+    while (left > 0) {
+      const int r = io_uring_submit(&ring_);
+      if (r == -EINTR || r == -EAGAIN) continue;
+      if (r < 0) {
+        Platform::SetLastError(static_cast<std::uint32_t>(-r));
+        return false;
+      }
+      left -= std::min<std::size_t>(left, static_cast<std::size_t>(r));
+      if (r == 0) break;
+    }
+    outstanding_ += n;
+    return true;
+  }
+
+  std::size_t Reap(AsyncReadCompletion* out, std::size_t max, std::size_t min) override {
+    std::size_t n = 0;
+    const std::size_t want = std::min({min, max, outstanding_});
+    while (n < max && outstanding_ > 0) {
+      io_uring_cqe* cqe = nullptr;
+      int r = 0;
+      if (n < want) {
+        r = io_uring_wait_cqe(&ring_, &cqe);
+        if (r == -EINTR) continue;
+      } else {
+        r = io_uring_peek_cqe(&ring_, &cqe);
+      }
+      if (r < 0 || !cqe) break;
+      AsyncReadCompletion& c = out[n++];
+      c.tag = io_uring_cqe_get_data64(cqe);
+      c.counter = clock_.PerfCounter();
+      if (cqe->res < 0) {
+        c.error = static_cast<std::uint32_t>(-cqe->res);
+        c.done = 0;
+      } else {
+        c.error = 0;
+        c.done = static_cast<std::uint32_t>(cqe->res);
+      }
+      io_uring_cqe_seen(&ring_, cqe);
+      --outstanding_;
+    }
+    return n;
+  }
+
+  const char* Kind() const override { return "io_uring"; }
+
+ private:
+  Platform& clock_;
+  const int fd_;
+  const std::size_t depth_;
+  io_uring ring_{};
+  bool ready_ = false;
+  std::size_t outstanding_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<AsyncReader> MakeUringReader(Platform& clock, int fd, std::uint32_t depth) {
+  auto r = std::make_unique<UringReader>(clock, fd, depth);
+  if (!r->Init()) return nullptr;
+  return r;
+}
+
+#else
+
+std::unique_ptr<AsyncReader> MakeUringReader(Platform&, int, std::uint32_t) {
+  Platform::SetLastError(kErrNotSupported);
+  return nullptr;
+}
+
+#endif
+
+}  // namespace dt
