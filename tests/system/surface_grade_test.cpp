@@ -33,8 +33,10 @@ TEST(SurfaceGradeSystem, TheSlowRangesOfALoopDeviceAreItsDelayedSectors) {
   ASSERT_EQ(r.exitCode, 0) << r.output;
   EXPECT_NE(r.output.find("Access time of the reads:"), std::string::npos) << r.output;
 
-  // One line a delayed request: the request's sectors (at most 128 KiB)
-  // hold the delayed ones, its time at least their delay.
+  // One line for each delayed request: the request's sectors (at most
+  // 128 KiB) hold the delayed ones, its time at least their delay. A busy
+  // machine may make other requests slow as well: they may add lines of
+  // their own, never change these.
   std::ifstream in(slow);
   struct Line {
     std::int64_t first, last;
@@ -42,16 +44,20 @@ TEST(SurfaceGradeSystem, TheSlowRangesOfALoopDeviceAreItsDelayedSectors) {
   };
   std::vector<Line> lines;
   for (Line l{}; in >> l.first >> l.last >> l.ms;) lines.push_back(l);
-  ASSERT_EQ(lines.size(), 2u) << r.output;
   const std::int64_t delayed[2][2] = {{1000, 1007}, {50000, 50000}};
   const double least[2] = {80, 700};
+  Line found[2] = {};
   for (int i = 0; i < 2; ++i) {
     SCOPED_TRACE(i);
-    EXPECT_LE(lines[i].first, delayed[i][0]);
-    EXPECT_GE(lines[i].last, delayed[i][1]);
-    EXPECT_LE(lines[i].last - lines[i].first + 1, 256);
-    EXPECT_GE(lines[i].ms, least[i]);
-    EXPECT_LT(lines[i].ms, least[i] + 100);  // the disk's own time is small
+    int holding = 0;
+    for (const Line& l : lines) {
+      if (l.first > delayed[i][0] || l.last < delayed[i][1]) continue;
+      ++holding;
+      found[i] = l;
+    }
+    ASSERT_EQ(holding, 1) << r.output;
+    EXPECT_LE(found[i].last - found[i].first + 1, 256);
+    EXPECT_GE(found[i].ms, least[i]);
   }
 
   std::stringstream text;
@@ -60,13 +66,20 @@ TEST(SurfaceGradeSystem, TheSlowRangesOfALoopDeviceAreItsDelayedSectors) {
   const auto& a = j.at("access_time");
   EXPECT_EQ(a.at("slow_limit_ms"), 50);
   ASSERT_EQ(a.at("bands").size(), 6u);
-  EXPECT_EQ(a["bands"][3].at("below_ms"), 200);
-  EXPECT_EQ(a["bands"][3].at("count"), 1);  // the 80 ms request
-  EXPECT_EQ(a["bands"][4].at("count"), 0);
+  const double limits[5] = {5, 20, 50, 200, 600};
+  for (int b = 0; b < 5; ++b) EXPECT_EQ(a["bands"][b].at("below_ms"), limits[b]);
   EXPECT_TRUE(a["bands"][5].at("below_ms").is_null());
-  EXPECT_EQ(a["bands"][5].at("count"), 1);  // the 700 ms request
-  EXPECT_EQ(a.at("slowest").at("first"), lines[1].first);
-  EXPECT_EQ(a.at("slow_ranges").size(), 2u);
+  // Each delayed request is counted in the band its time falls in (the
+  // 80 ms one below 200 ms on a quiet machine, the 700 ms one at 600 or more).
+  for (const Line& l : found) {
+    int band = 0;
+    while (band < 5 && l.ms >= limits[band]) ++band;
+    EXPECT_GE(a["bands"][band].at("count").get<int>(), 1) << l.ms;
+  }
+  EXPECT_GE(a["bands"][5].at("count").get<int>(), 1);
+  // (the list prints tenths of a millisecond, the JSON the time itself)
+  EXPECT_GE(a.at("slowest").at("ms").get<double>(), found[1].ms - 0.05);
+  EXPECT_EQ(a.at("slow_ranges").size(), lines.size());
   EXPECT_FALSE(j.contains("access_time_write"));
 }
 
