@@ -259,6 +259,30 @@ void ResumeCapturedSelfTest(SimDisk& d) {
   t.endNs = t.startNs + t.durationNs;
 }
 
+// A self-test started now (ATA sub-command or NVMe self-test code `type`)
+// that lasts `durationNs`. The extended one reads the whole surface in order
+// and stops at the first sector it cannot read.
+SimSelfTest StartedSelfTest(const SimDisk& d, std::uint8_t type, bool extended,
+                            std::int64_t durationNs, std::int64_t nowNs) {
+  SimSelfTest t;
+  t.running = true;
+  t.type = type;
+  t.startNs = nowNs;
+  t.durationNs = durationNs;
+  t.endNs = nowNs + durationNs;
+  if (extended && !d.unreadable.empty()) {
+    std::uint64_t first = d.unreadable[0].first;
+    for (const Range& r : d.unreadable) first = std::min(first, r.first);
+    const std::uint64_t sectors = std::max<std::uint64_t>(d.size / d.sectorSize, 1);
+    t.fails = true;
+    t.failLba = first;
+    t.endNs = nowNs + static_cast<std::int64_t>(static_cast<long double>(durationNs) *
+                                                static_cast<long double>(first) /
+                                                static_cast<long double>(sectors));
+  }
+  return t;
+}
+
 // SMART EXECUTE OFF-LINE IMMEDIATE with sub-command `sub`: false when the
 // drive aborts the command. Short, extended and conveyance tests in off-line
 // mode run as the SMART data's capability byte allows, taking the polling
@@ -278,24 +302,7 @@ bool ExecuteOffline(SimDisk& d, std::uint8_t sub, std::int64_t nowNs) {
   const int minutes = TestMinutes(cap, sub);
   if (minutes < 0) return false;
   abortRunning();
-  t = SimSelfTest{};
-  t.running = true;
-  t.type = sub;
-  t.startNs = nowNs;
-  t.durationNs = std::max(minutes, 1) * kNsPerMinute;
-  t.endNs = nowNs + t.durationNs;
-  // The extended test reads the whole surface in order and stops at the
-  // first sector it cannot read.
-  if (sub == 2 && !d.unreadable.empty()) {
-    std::uint64_t first = d.unreadable[0].first;
-    for (const Range& r : d.unreadable) first = std::min(first, r.first);
-    const std::uint64_t sectors = std::max<std::uint64_t>(d.size / d.sectorSize, 1);
-    t.fails = true;
-    t.failLba = first;
-    t.endNs = nowNs + static_cast<std::int64_t>(static_cast<long double>(t.durationNs) *
-                                                static_cast<long double>(first) /
-                                                static_cast<long double>(sectors));
-  }
+  t = StartedSelfTest(d, sub, sub == 2, std::max(minutes, 1) * kNsPerMinute, nowNs);
   SetSelfTestStatus(cap, static_cast<std::uint8_t>(0xF0 | RemainingTenths(t, nowNs)));
   return true;
 }
@@ -368,24 +375,7 @@ std::uint16_t StartNvmeSelfTest(SimDisk& d, std::uint8_t code, std::int64_t nowN
   }
   if (code != 1 && code != 2) return 0x0002;  // Invalid Field in Command
   if (t.running) return 0x011D;               // Device Self-test in Progress
-  t = SimSelfTest{};
-  t.running = true;
-  t.type = code;
-  t.startNs = nowNs;
-  t.durationNs = code == 1 ? n.shortNs : n.extendedNs;
-  t.endNs = nowNs + t.durationNs;
-  // The extended test reads the whole namespace in order and stops at the
-  // first block it cannot read.
-  if (code == 2 && !d.unreadable.empty()) {
-    std::uint64_t first = d.unreadable[0].first;
-    for (const Range& r : d.unreadable) first = std::min(first, r.first);
-    const std::uint64_t sectors = std::max<std::uint64_t>(d.size / d.sectorSize, 1);
-    t.fails = true;
-    t.failLba = first;
-    t.endNs = nowNs + static_cast<std::int64_t>(static_cast<long double>(t.durationNs) *
-                                                static_cast<long double>(first) /
-                                                static_cast<long double>(sectors));
-  }
+  t = StartedSelfTest(d, code, code == 2, code == 1 ? n.shortNs : n.extendedNs, nowNs);
   AdvanceNvmeSelfTest(n, nowNs);
   return 0;
 }

@@ -67,6 +67,29 @@ bool WaitPoll(const InterruptGuard& interrupt) {
   return interrupt.Interrupted();
 }
 
+// What a test just started (or aborted) says; true when the caller goes on
+// to wait for it (--wait). `atMost`: the drive's time is an upper bound.
+bool SayStarted(std::ostream& out, int n, const std::string& path, SelfTestKind kind,
+                const std::string& name, int minutes, bool atMost) {
+  if (kind == SelfTestKind::Abort) {
+    out << "Asked " << path << " to abort its self-test\n";
+  } else {
+    out << "Started the " << name << " self-test on " << path;
+    if (minutes > 0)
+      out << " (the drive expects " << (atMost ? "at most " : "about ") << minutes
+          << (minutes == 1 ? " minute" : " minutes") << ")";
+    out << "\n";
+  }
+  if (!g_args.wait) {
+    if (kind != SelfTestKind::Abort)
+      out << "The test runs in the drive; disktest-cli smart " << n
+          << " --logs shows its progress and result\n";
+    return false;
+  }
+  out.flush();
+  return true;
+}
+
 // The self-test of an NVMe drive open on `h` whose controller answered
 // Identify: Device Self-test, followed through the Device Self-test log.
 int RunNvmeSelfTest(int n, const std::string& path, Handle h, const NvmeController& controller,
@@ -101,22 +124,8 @@ int RunNvmeSelfTest(int n, const std::string& path, Handle h, const NvmeControll
   // A short test takes two minutes at most; the extended one as long as the
   // controller says.
   const int minutes = kind == SelfTestKind::Short ? 2 : controller.extendedSelfTestMinutes;
-  if (kind == SelfTestKind::Abort) {
-    out << "Asked " << path << " to abort its self-test\n";
-  } else {
-    out << "Started the " << name << " self-test on " << path;
-    if (minutes > 0)
-      out << " (the drive expects " << (kind == SelfTestKind::Short ? "at most " : "about ")
-          << minutes << (minutes == 1 ? " minute" : " minutes") << ")";
-    out << "\n";
-  }
-  if (!g_args.wait) {
-    if (kind != SelfTestKind::Abort)
-      out << "The test runs in the drive; disktest-cli smart " << n
-          << " --logs shows its progress and result\n";
-    return kExitOk;
-  }
-  out.flush();
+  const bool atMost = kind == SelfTestKind::Short;
+  if (!SayStarted(out, n, path, kind, name, minutes, atMost)) return kExitOk;
 
   const InterruptGuard interrupt;
   const std::uint32_t started = Sys().TickCount();
@@ -214,22 +223,7 @@ int RunSelfTest(std::ostream& out, std::ostream& err) {
     err << "disktest-cli: " << path << ": " << error << "\n";
     return kExitFailure;
   }
-  if (kind == SelfTestKind::Abort) {
-    out << "Asked " << path << " to abort its self-test\n";
-  } else {
-    out << "Started the " << name << " self-test on " << path;
-    if (minutes > 0)
-      out << " (the drive expects about " << minutes << (minutes == 1 ? " minute" : " minutes")
-          << ")";
-    out << "\n";
-  }
-  if (!g_args.wait) {
-    if (kind != SelfTestKind::Abort)
-      out << "The test runs in the drive; disktest-cli smart " << n
-          << " --logs shows its progress and result\n";
-    return kExitOk;
-  }
-  out.flush();
+  if (!SayStarted(out, n, path, kind, name, minutes, false)) return kExitOk;
 
   const InterruptGuard interrupt;
   const std::uint32_t started = Sys().TickCount();
