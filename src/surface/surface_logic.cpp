@@ -257,9 +257,14 @@ void SurfaceTestLogic::StartButtonClick() {
 bool SurfaceTestLogic::HoldHandleFor(bool writing) {
   std::atomic<Handle>* ref = state_.DiskHandleRef.load();
   if (writing == writeHandle_ || ref == nullptr || state_.DiskPath.empty()) return true;
-  const Handle h = OpenDisk(state_.DiskPath, writing);
+  // A handle for reading only is worth no message: the one for writing
+  // reads as well.
+  const Handle h = writing ? OpenDisk(state_.DiskPath, true)
+                           : Sys().OpenDevice(state_.DiskPath, kGenericRead,
+                                              kShareRead | kShareWrite, kOpenExisting,
+                                              kAttributeNormal);
   if (h == kInvalidHandle) {
-    if (!writing) return true;  // the handle for writing reads as well
+    if (!writing) return true;
     state_.ReadOnlyDisk.store(true);
     SetRunControls(true);
     Changed();

@@ -46,6 +46,7 @@ Rgb GradeColor(std::int32_t band, std::int32_t bands);
 struct LegendEntry {
   Rgb colour;
   std::string text;
+  bool operator==(const LegendEntry&) const = default;
 };
 // The legend of the state's band limits with the counts of its reads and
 // writes together, and the bad blocks.

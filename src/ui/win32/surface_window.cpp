@@ -129,12 +129,7 @@ void TSurfaceImage::Paint(HDC dc, const RECT& client) {
 }
 
 void TSurfaceImage::SetLegend(std::vector<surface::LegendEntry> legend) {
-  if (legend.size() == legend_.size()) {
-    bool same = true;
-    for (std::size_t i = 0; i < legend.size() && same; ++i)
-      same = legend[i].colour == legend_[i].colour && legend[i].text == legend_[i].text;
-    if (same) return;
-  }
+  if (legend == legend_) return;
   legend_ = std::move(legend);
   InvalidateRect(hwnd_, nullptr, FALSE);
 }
