@@ -444,6 +444,20 @@ bool Flag(const json& v, const std::string& key) {
   return v.get<bool>();
 }
 
+// A sector range `k` of list `key`: in order, on the disk, and apart from
+// the ones before it.
+template <typename R>
+void CheckRange(const R& range, const std::vector<R>& before, const std::string& key,
+                const std::string& k, std::uint64_t sectors) {
+  if (range.last < range.first) Bad(k, "last sector is below the first");
+  if (range.last >= sectors)
+    Bad(k, "sector " + std::to_string(range.last) + " lies beyond the disk's " +
+               std::to_string(sectors) + " sectors");
+  for (std::size_t j = 0; j < before.size(); ++j)
+    if (before[j].first <= range.last && range.first <= before[j].last)
+      Bad(k, "overlaps " + key + "[" + std::to_string(j) + "]");
+}
+
 std::vector<Range> Ranges(const json& v, const std::string& key, std::uint64_t sectors) {
   if (!v.is_array()) Bad(key, "expected a list of [first, last] sector pairs");
   std::vector<Range> out;
@@ -452,13 +466,7 @@ std::vector<Range> Ranges(const json& v, const std::string& key, std::uint64_t s
     const json& r = v[i];
     if (!r.is_array() || r.size() != 2) Bad(k, "expected a [first, last] sector pair");
     const Range range{UInt(r[0], k, false), UInt(r[1], k, false)};
-    if (range.last < range.first) Bad(k, "last sector is below the first");
-    if (range.last >= sectors)
-      Bad(k, "sector " + std::to_string(range.last) + " lies beyond the disk's " +
-                 std::to_string(sectors) + " sectors");
-    for (std::size_t j = 0; j < out.size(); ++j)
-      if (out[j].first <= range.last && range.first <= out[j].last)
-        Bad(k, "overlaps " + key + "[" + std::to_string(j) + "]");
+    CheckRange(range, out, key, k, sectors);
     out.push_back(range);
   }
   return out;
@@ -480,13 +488,7 @@ std::vector<SlowRange> SlowRanges(const json& v, const std::string& key, std::ui
     const double ms = Number(r.value("ms", json()), k + ".ms");
     if (!(ms >= 0) || ms > 3600000) Bad(k + ".ms", "expected milliseconds from 0 to 3600000");
     range.ns = static_cast<std::int64_t>(ms * 1e6 + 0.5);
-    if (range.last < range.first) Bad(k, "last sector is below the first");
-    if (range.last >= sectors)
-      Bad(k, "sector " + std::to_string(range.last) + " lies beyond the disk's " +
-                 std::to_string(sectors) + " sectors");
-    for (std::size_t j = 0; j < out.size(); ++j)
-      if (out[j].first <= range.last && range.first <= out[j].last)
-        Bad(k, "overlaps " + key + "[" + std::to_string(j) + "]");
+    CheckRange(range, out, key, k, sectors);
     out.push_back(range);
   }
   return out;
