@@ -37,11 +37,8 @@
 
 namespace dt {
 
-namespace {
-
-constexpr std::size_t kAlign = 4096;
-
-struct OpenFile {
+// One open descriptor and what requests on it need to know.
+struct PosixOpenFile {
   int fd = -1;
   bool block = false;
   bool direct = false;
@@ -51,6 +48,11 @@ struct OpenFile {
   std::uint32_t sectorSize = 512;
   int openErrno = 0;  // why a device-control handle could only be opened O_PATH
 };
+
+namespace {
+
+using OpenFile = PosixOpenFile;
+constexpr std::size_t kAlign = 4096;
 
 void Fail(int err) { Platform::SetLastError(static_cast<std::uint32_t>(err)); }
 
@@ -176,6 +178,25 @@ Handle PosixPlatform::OpenDevice(const std::string& path, std::uint32_t access,
     Fail(errno);
     return kInvalidHandle;
   }
+  return Register(fd, f);
+}
+
+Handle PosixPlatform::Adopt(int fd) {
+  struct stat st {};
+  const int fl = ::fcntl(fd, F_GETFL);
+  if (::fstat(fd, &st) != 0 || fl < 0) {
+    Fail(errno);
+    return kInvalidHandle;
+  }
+  OpenFile f;
+  f.block = S_ISBLK(st.st_mode);
+  f.rdev = st.st_rdev;
+  f.direct = (fl & O_DIRECT) != 0;
+  f.writable = (fl & O_ACCMODE) == O_RDWR;
+  return Register(fd, f);
+}
+
+Handle PosixPlatform::Register(int fd, OpenFile f) {
   f.fd = fd;
   if (!f.block) {
     // A regular file: the direct I/O alignment its file system asks for

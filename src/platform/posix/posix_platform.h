@@ -6,6 +6,8 @@
 
 namespace dt {
 
+struct PosixOpenFile;
+
 class PosixPlatform : public Platform {
  public:
   PosixPlatform();
@@ -44,8 +46,16 @@ class PosixPlatform : public Platform {
   // sched_setaffinity of the calling thread to the processor of sched_getcpu.
   bool KeepThreadOnProcessor(bool keep) override;
 
+  // Takes over an open data descriptor (one that another process opened and
+  // passed on): reads and writes go through it exactly as through a handle
+  // OpenDevice made, uncached when it was opened so. Returns its handle, or
+  // kInvalidHandle with the error when it cannot be examined.
+  Handle Adopt(int fd);
+
  private:
   class Impl;
+  // Records an open descriptor with its sector size; returns its handle.
+  Handle Register(int fd, PosixOpenFile f);
   bool Transfer(bool write, Handle h, std::int64_t offset, void* buf, std::uint32_t len,
                 std::uint32_t* done);
   bool DeviceSize(Handle h, std::uint64_t* bytes, std::uint32_t* sectorSize);
