@@ -23,7 +23,8 @@ test_pkgs=(googletest libgtest-dev libgmock-dev
   g++-mingw-w64-i686-posix mingw-w64-i686-dev
   g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
   wine wine32:i386 wine64
-  dpkg-dev file man-db desktop-file-utils unzip)
+  dpkg-dev file man-db desktop-file-utils unzip
+  polkitd pkexec dbus weston qt6-wayland x11-utils)
 
 if [ "$what" = test ]; then
   $SUDO dpkg --add-architecture i386

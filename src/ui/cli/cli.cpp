@@ -47,7 +47,8 @@ int PhysicalDriveNumber(const std::string& device) {
   return disk.empty() ? -1 : find(disk);
 }
 
-int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+        const std::function<void(bool useHelper)>& openRealMachine) {
   CLI::App app{"disktest: read-speed test, surface scan and ATA SMART / IDENTIFY report of disks",
                "disktest-cli"};
   app.require_subcommand(1);
@@ -63,6 +64,11 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
                      "Use a simulated machine whose disk 0 answers from the ATA capture FILE")
           ->option_text("FILE");
   demoOpt->excludes(simOpt)->excludes(capOpt);
+  bool noHelper = false;
+#ifndef _WIN32
+  app.add_flag("--no-helper", noHelper,
+               "Never start disktest-helper (through pkexec) for a disk that only root may open");
+#endif
   app.set_version_flag("--version", std::string("disktest-cli ") + VersionText(),
                        "Print the version and the git commit of the build");
   simOpt->excludes(capOpt);
@@ -122,6 +128,8 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
       return kExitUsage;
     }
     SetSys(std::move(m));
+  } else if (openRealMachine) {
+    openRealMachine(!noHelper);
   }
 
   for (const Command& c : commands)

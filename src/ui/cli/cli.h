@@ -1,6 +1,7 @@
 // disktest-cli: the command-line front end.
 #pragma once
 
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -17,8 +18,12 @@ inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
 
 // Runs the program with the given arguments (argv[0] first); output goes to
-// the given streams.
-int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// the given streams. When no option chose a simulated machine,
+// `openRealMachine` (if any) puts the real one in place, told whether the
+// privileged helper may be used (not with --no-helper); without it the
+// machine already in place is used.
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+        const std::function<void(bool useHelper)>& openRealMachine = nullptr);
 
 // Each command registers its subcommand and returns the function that runs
 // it once the machine is chosen.
