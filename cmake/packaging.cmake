@@ -38,11 +38,13 @@ else()
   include(GNUInstallDirs)
   set(dest ${CMAKE_INSTALL_BINDIR})
   set(share ${CMAKE_INSTALL_DATADIR})
-  # The menu entry starts the program through pkexec, which the polkit action
-  # allows for /usr/bin/disktest: raw disks open only for root.
+  # The menu entry starts the program as the user; raw disks open only for
+  # root, so disktest-helper opens them, started through pkexec under the
+  # polkit action (its path is the one the programs start).
   install(FILES ${DT_PKG_SRC}/linux/disktest.desktop DESTINATION ${share}/applications)
-  install(FILES ${DT_PKG_SRC}/linux/io.github.disktest.policy
+  install(FILES ${DT_PKG_SRC}/linux/io.github.disktest.helper.policy
           DESTINATION ${share}/polkit-1/actions)
+  install(TARGETS disktest-helper RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/disktest)
   install(FILES ${DT_PKG_SRC}/icons/disktest.svg DESTINATION ${share}/icons/hicolor/scalable/apps)
   # Manual pages with the version, compressed as Debian wants them (gzip -9n:
   # no name or time stamp). configure_file makes an edit of a page re-run the
@@ -65,7 +67,7 @@ else()
   # The libraries the programs link (Qt, libblkid, libpng, the C++ runtime)
   # come from dpkg-shlibdeps over the installed programs.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pkexec | policykit-1")
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pkexec | policykit-1, polkitd")
   set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 endif()
 

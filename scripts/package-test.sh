@@ -36,9 +36,9 @@ deb=${debs[0]}
 echo "--- $deb ($(stat -c %s "$deb") bytes)"
 dpkg-deb -I "$deb"
 contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
-for f in ./usr/bin/disktest ./usr/bin/disktest-cli \
+for f in ./usr/bin/disktest ./usr/bin/disktest-cli ./usr/libexec/disktest/disktest-helper \
   ./usr/share/applications/disktest.desktop \
-  ./usr/share/polkit-1/actions/io.github.disktest.policy \
+  ./usr/share/polkit-1/actions/io.github.disktest.helper.policy \
   ./usr/share/icons/hicolor/scalable/apps/disktest.svg \
   ./usr/share/man/man1/disktest.1.gz ./usr/share/man/man1/disktest-cli.1.gz; do
   grep -qxF "$f" <<<"$contents" || fail "$f is not in the package"
@@ -82,8 +82,14 @@ man_warnings=$(man --warnings -l "$(man -w disktest-cli)" 2>&1 >/dev/null)
 if command -v desktop-file-validate >/dev/null; then
   desktop-file-validate /usr/share/applications/disktest.desktop
 fi
-grep -qx 'Exec=pkexec /usr/bin/disktest' /usr/share/applications/disktest.desktop ||
-  fail "the menu entry does not start the program through pkexec"
+# The menu entry starts the program as the user; only the helper is started
+# through pkexec, under the package's polkit action.
+exec_line=$(sed -n 's/^Exec=//p' /usr/share/applications/disktest.desktop)
+[ "$exec_line" = disktest ] || fail "the menu entry runs '$exec_line', expected 'disktest'"
+grep -q '<annotate key="org.freedesktop.policykit.exec.path">/usr/libexec/disktest/disktest-helper<' \
+  /usr/share/polkit-1/actions/io.github.disktest.helper.policy || fail "the polkit action names another helper"
+bash tests/ui/qt/desktop_session_test.sh /usr/bin/$exec_line
+bash scripts/helper-package-test.sh
 
 remove
 [ ! -e /usr/bin/disktest-cli ] || fail "/usr/bin/disktest-cli is still there after the removal"
