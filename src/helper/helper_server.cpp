@@ -9,22 +9,14 @@
 #include <cerrno>
 #include <cstring>
 
+// The command codes only (no code of these libraries is linked).
+#include "ata/smart_commands.h"
+#include "ata/tide_smart.h"
+#include "nvme/nvme_commands.h"
+
 namespace dt::helper {
 
 namespace {
-
-// The ATA registers of a SENDCMDINPARAMS record.
-constexpr std::uint8_t kIdentifyDevice = 0xEC;
-constexpr std::uint8_t kIdentifyPacketDevice = 0xA1;
-constexpr std::uint8_t kSmart = 0xB0;
-constexpr std::uint8_t kSmartReadData = 0xD0;
-constexpr std::uint8_t kSmartReadThresholds = 0xD1;
-constexpr std::uint8_t kSmartExecuteOffline = 0xD4;
-constexpr std::uint8_t kSmartReadLog = 0xD5;
-constexpr std::uint8_t kSmartEnable = 0xD8;
-constexpr std::uint8_t kSmartReturnStatus = 0xDA;
-
-constexpr std::uint8_t kNvmeSelfTest = 0x14;
 
 Reply Refuse(Kind kind, int err) {
   Reply r;
@@ -77,20 +69,26 @@ bool AtaRequestAllowed(std::uint32_t code, const std::vector<std::uint8_t>& in) 
   if (in.size() < kSendCmdInLength) return false;
   IDEREGS regs;
   std::memcpy(&regs, in.data() + offsetof(SENDCMDINPARAMS, irDriveRegs), sizeof regs);
-  if (regs.bCommandReg == kIdentifyDevice || regs.bCommandReg == kIdentifyPacketDevice)
+  if (regs.bCommandReg == kAtaIdentifyDevice || regs.bCommandReg == kAtaIdentifyPacketDevice)
     return true;
-  if (regs.bCommandReg != kSmart) return false;
+  if (regs.bCommandReg != kAtaSmart) return false;
   switch (regs.bFeaturesReg) {
     case kSmartReadData:
     case kSmartReadThresholds:
     case kSmartReadLog:
-    case kSmartEnable:
+    case kSmartEnableOperations:
     case kSmartReturnStatus:
       return true;
     case kSmartExecuteOffline:
       // Self-tests in off-line mode and their abort; no captive tests.
-      return regs.bSectorNumberReg == 1 || regs.bSectorNumberReg == 2 ||
-             regs.bSectorNumberReg == 3 || regs.bSectorNumberReg == 0x7F;
+      switch (static_cast<SelfTestKind>(regs.bSectorNumberReg)) {
+        case SelfTestKind::Short:
+        case SelfTestKind::Extended:
+        case SelfTestKind::Conveyance:
+        case SelfTestKind::Abort:
+          return true;
+      }
+      return false;
     default:
       return false;
   }
@@ -102,10 +100,11 @@ bool NvmeRequestAllowed(const Request& q) {
     case kNvmeIdentify:
       return (low == kNvmeCnsController || low == kNvmeCnsNamespace) && q.dataLen == 4096;
     case kNvmeGetLogPage:
-      return low == kNvmeLogErrorInfo || low == kNvmeLogSmartHealth || low == 0x06;
-    case kNvmeSelfTest: {
+      return low == kNvmeLogErrorInfo || low == kNvmeLogSmartHealth || low == kNvmeLogSelfTest;
+    case kNvmeDeviceSelfTest: {
       const std::uint32_t stc = q.cdw[0] & 0xF;
-      return q.dataLen == 0 && (stc == 1 || stc == 2 || stc == 0xF);
+      return q.dataLen == 0 && (stc == kNvmeSelfTestShort || stc == kNvmeSelfTestExtended ||
+                                stc == kNvmeSelfTestAbort);
     }
     default:
       return false;

@@ -159,6 +159,25 @@ bool HelperPlatform::Ask(const helper::Request& q, helper::Reply* a, int* fd) {
   return false;
 }
 
+bool HelperPlatform::AskCommand(const helper::Request& q, std::uint32_t refused, void* data,
+                                std::uint32_t dataLen, helper::Reply* a) {
+  int fd = -1;
+  if (!Ask(q, a, &fd)) {
+    // No helper: the request fails as this process's own did.
+    SetLastError(refused);
+    return false;
+  }
+  if (fd >= 0) ::close(fd);  // commands carry no descriptor back
+  if (data) std::memcpy(data, a->data.data(), std::min<std::size_t>(dataLen, a->data.size()));
+  return true;
+}
+
+bool HelperPlatform::Answered(const helper::Reply& a) {
+  if (a.error == 0) return true;
+  SetLastError(a.error);
+  return false;
+}
+
 std::string HelperPlatform::PathOf(Handle h) {
   std::lock_guard<std::mutex> lock(pathsMu_);
   auto it = paths_.find(h);
@@ -233,19 +252,9 @@ bool HelperPlatform::Control(Handle h, std::uint32_t code, const void* in, std::
   if (p) q.in.assign(p, p + inLen);
   q.outLen = outLen;
   helper::Reply a;
-  int fd = -1;
-  if (!Ask(q, &a, &fd)) {
-    SetLastError(err);
-    return false;
-  }
-  if (fd >= 0) ::close(fd);
-  if (out) std::memcpy(out, a.data.data(), std::min<std::size_t>(outLen, a.data.size()));
+  if (!AskCommand(q, err, out, outLen, &a)) return false;
   if (returned) *returned = std::min(a.returned, outLen);
-  if (a.error != 0) {
-    SetLastError(a.error);
-    return false;
-  }
-  return true;
+  return Answered(a);
 }
 
 bool HelperPlatform::NvmePassThrough(Handle h, const NvmeCommand& cmd, NvmeResult* result) {
@@ -265,23 +274,12 @@ bool HelperPlatform::NvmePassThrough(Handle h, const NvmeCommand& cmd, NvmeResul
   std::copy(cdw, cdw + 6, q.cdw);
   q.dataLen = cmd.dataLen;
   helper::Reply a;
-  int fd = -1;
-  if (!Ask(q, &a, &fd)) {
-    SetLastError(err);
-    return false;
-  }
-  if (fd >= 0) ::close(fd);
-  if (cmd.data)
-    std::memcpy(cmd.data, a.data.data(), std::min<std::size_t>(cmd.dataLen, a.data.size()));
+  if (!AskCommand(q, err, cmd.data, cmd.dataLen, &a)) return false;
   if (result) {
     result->cdw0 = a.cdw0;
     result->status = a.status;
   }
-  if (a.error != 0) {
-    SetLastError(a.error);
-    return false;
-  }
-  return true;
+  return Answered(a);
 }
 
 std::unique_ptr<Platform> MakeUserPlatform(bool useHelper, HelperOptions options) {

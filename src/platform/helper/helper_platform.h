@@ -59,6 +59,12 @@ class HelperPlatform : public PlatformWrapper {
   // helper first if need be. False with LastError() set when there is no
   // helper to ask.
   bool Ask(const helper::Request& q, helper::Reply* a, int* fd);
+  // Ask for a drive command: its data goes to `data` (at most `dataLen`
+  // bytes). False, with `refused` as the error, when there is no helper.
+  bool AskCommand(const helper::Request& q, std::uint32_t refused, void* data,
+                  std::uint32_t dataLen, helper::Reply* a);
+  // True for a reply without error; else false with its error set.
+  static bool Answered(const helper::Reply& a);
   bool StartLocked();
   void StopLocked();
   std::string PathOf(Handle h);
