@@ -120,9 +120,14 @@ std::vector<DriveItem> FillLogicalList() {
 }
 
 int DriveNumberOf(const std::string& t) {
-  if (t.size() < 4) return 0;
-  int n = t[3] - '0';
-  if (t.size() >= 5 && t[4] >= '0' && t[4] <= '9') n = 10 * n + (t[4] - '0');
+  if (t.compare(0, 3, "HDD") != 0) return -1;
+  std::size_t i = 3;
+  int n = 0;
+  for (; i < t.size() && t[i] >= '0' && t[i] <= '9'; ++i) {
+    if (n > 99999) return -1;  // far beyond any list; keeps the number from overflowing
+    n = 10 * n + (t[i] - '0');
+  }
+  if (i == 3 || (i < t.size() && t[i] != ' ')) return -1;
   return n;
 }
 

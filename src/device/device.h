@@ -52,7 +52,8 @@ std::vector<DriveItem> FillPhysicalList();
 // name + ": " + MiB + " MB [" + label + "] " + file system, for every drive.
 std::vector<DriveItem> FillLogicalList();
 
-// The drive number that a physical list item names ("HDD12  ..." -> 12).
+// The drive number that a physical list item names ("HDD12  ..." -> 12);
+// -1 for any other text ("HDD" and its digits, then the end or a space).
 int DriveNumberOf(const std::string& itemText);
 // The name of the logical drive that a logical list item names: the text
 // before its first ':' ("C" on Windows, "sdb1" on Linux).

@@ -112,7 +112,10 @@ SpeedTest::SpeedTest(SpeedView& view, ErrorLines& errors, RangeDialog& range, Ma
 }
 
 SpeedTest::~SpeedTest() {
-  speedRunning_.store(false);
+  // A run under way stops before its next read; the worker ends without
+  // handing over another step, and a step handed over but not yet run does
+  // nothing (see TDiskTest::Synchronize).
+  Stop();
   worker_.reset();
   // A run cut short by the end of the program still closes its disk.
   if (busy_.exchange(false)) CloseDiskHandle();
@@ -324,7 +327,9 @@ std::array<std::string, 10> SpeedTest::ReportLabels(const SpeedSettings& current
 void TDiskTest::Synchronize(const std::function<void()>& step) {
   // At the end of the program the main thread no longer serves steps.
   if (Terminated()) return;
-  owner_.main_.Synchronize(step);
+  owner_.main_.Synchronize([&] {
+    if (!Terminated()) step();
+  });
 }
 
 void TDiskTest::Execute() {

@@ -25,6 +25,14 @@ TEST_F(DeviceTest, DriveNumbersReadBackFromListItems) {
   EXPECT_EQ(DriveNumberOf("HDD7  76319 MB"), 7);
   EXPECT_EQ(DriveNumberOf("HDD12  76319 MB"), 12);
   EXPECT_EQ(DriveNumberOf("HDD3  100 MB"), 3);
+  // Anything that is not a list item names no drive (an empty list shows "Disks").
+  const struct {
+    const char* text;
+    int drive;
+  } kItems[] = {{"HDD0", 0},   {"HDD123  1 MB", 123}, {"Disks", -1},       {"", -1},
+                {"HDD", -1},   {"HDD  1 MB", -1},     {"HDDx  1 MB", -1},  {"HDD1x", -1},
+                {"hdd1", -1},  {" HDD1", -1},         {"HDD-1", -1},       {"HDD99999999999", -1}};
+  for (const auto& c : kItems) EXPECT_EQ(DriveNumberOf(c.text), c.drive) << '"' << c.text << '"';
   EXPECT_EQ(LogicalNameOf("C: 40,001 MB [SYSTEM] NTFS"), "C");
   EXPECT_EQ(LogicalNameOf("sdb1: 40,001 MB [DATA] ext4"), "sdb1");
   EXPECT_EQ(LabelPartOf("C: 40,001 MB [SYSTEM] NTFS"), "[SYSTEM] NTFS");

@@ -58,6 +58,7 @@ class ScriptedSgIo {
     std::uint8_t status = 0;
     std::uint16_t hostStatus = 0;
     std::uint16_t driverStatus = 0;
+    int senseLen = -1;  // the sense length the driver claims; -1: the bytes copied
   };
   struct Seen {
     int fd;
@@ -76,7 +77,7 @@ class ScriptedSgIo {
                     std::min<std::size_t>(req.dataLen, answer.data.size()));
       const std::size_t n = std::min(answer.sense.size(), sizeof req.sense);
       if (n) std::memcpy(req.sense, answer.sense.data(), n);
-      req.senseLen = static_cast<std::uint8_t>(n);
+      req.senseLen = static_cast<std::uint8_t>(answer.senseLen >= 0 ? answer.senseLen : n);
       req.status = answer.status;
       req.hostStatus = answer.hostStatus;
       req.driverStatus = answer.driverStatus;
@@ -310,6 +311,65 @@ TEST(AtaPassThrough, ReturnStatusHandsBackTheRegisters) {
   ASSERT_TRUE(AtaControl(3, true, SMART_SEND_DRIVE_COMMAND, &enable, kSendCmdInLength, &out, 24,
                          &returned));
   EXPECT_EQ(returned, 16u);
+}
+
+// Descriptor-format sense is walked within the bytes that came back, the
+// additional length and the buffer, whatever the lengths in it say: a
+// descriptor that runs past the end ends the walk, an ATA Status Return
+// descriptor counts only when its own length holds the registers.
+TEST(AtaPassThrough, DescriptorSenseIsReadWithinItsBounds) {
+  ScriptedSgIo sg;
+  sg.answer.status = 0x02;
+  sg.answer.driverStatus = 0x08;
+  const Bytes header = {0x72, 0x01, 0x00, 0x1D, 0, 0, 0};  // additional length follows
+  const Bytes ata = {0x09, 0x0C, 0x00, 0x00, 0, 1, 0, 1, 0, 0x4F, 0, 0xC2, 0xA0, 0x50};
+  auto sense = [&](std::uint8_t additional, std::initializer_list<Bytes> parts) {
+    Bytes b = header;
+    b.push_back(additional);
+    for (const Bytes& p : parts) b.insert(b.end(), p.begin(), p.end());
+    return b;
+  };
+  Bytes zeroLengths(24, 0x00);  // twelve empty descriptors: fills the 32-byte buffer
+  Bytes ataThenEmpty = ata;
+  ataThenEmpty.resize(24, 0x00);
+  struct Case {
+    const char* name;
+    Bytes sense;
+    int senseLen;
+    bool registers;
+  } cases[] = {
+      {"ATA descriptor cut by the sense length", sense(14, {ata}), 20, false},
+      {"ATA descriptor cut by the additional length", sense(10, {ata}), -1, false},
+      {"descriptor claims more than there is", sense(16, {{0x00, 0xF0}, ata}), -1, false},
+      {"ATA descriptor claims more than there is",
+       sense(14, {{0x09, 0x20}, Bytes(ata.begin() + 2, ata.end())}), -1, false},
+      {"ATA descriptor too short for the registers",
+       sense(14, {{0x09, 0x02, 0x00, 0x00}, {0x00, 0x08, 0, 0x4F, 0, 0xC2, 0xA0, 0x50, 0, 0}}), -1,
+       false},
+      {"empty descriptors before the ATA descriptor", sense(18, {{0, 0, 0, 0}, ata}), -1, true},
+      {"sense length past the buffer", sense(0xFF, {ataThenEmpty}), 255, true},
+      {"only empty descriptors, sense length past the buffer", sense(0xFF, {zeroLengths}), 255,
+       false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    sg.answer.sense = c.sense;
+    sg.answer.senseLen = c.senseLen;
+    const SENDCMDINPARAMS in = Command(0, 0xDA, kSmart);
+    SENDCMDOUTPARAMS512 out;
+    std::memset(&out, 0xCC, sizeof out);
+    std::uint32_t returned = 0;
+    ASSERT_TRUE(
+        AtaControl(3, true, SMART_SEND_DRIVE_COMMAND, &in, kSendCmdInLength, &out, 24, &returned));
+    EXPECT_EQ(returned, c.registers ? 24u : 16u);
+    IDEREGS regs;
+    std::memcpy(&regs, out.bBuffer, sizeof regs);
+    if (c.registers) {
+      EXPECT_EQ(regs.bCylLowReg, 0x4F);
+      EXPECT_EQ(regs.bCylHighReg, 0xC2);
+      EXPECT_EQ(regs.bCommandReg, 0x50);
+    }
+  }
 }
 
 // EXECUTE OFF-LINE IMMEDIATE is non-data with the sub-command in LBA low;

@@ -345,6 +345,39 @@ TEST_F(SpeedTestTest, StopRightAfterStartReturnsToIdle) {
   }
 }
 
+// Destroying the test while a run reads stops the run, waits for the worker
+// and closes the disk; the end-of-run step of a destroyed test never runs.
+TEST_F(SpeedTestTest, DestroyedWhileARunReads) {
+  Harness h(OneDisk(10737418240, kSteady));
+  h.settings.Edit1 = "1000";
+  std::promise<void> reached;
+  std::mutex mu;
+  std::condition_variable cv;
+  bool destroying = false;
+  int reads = 0;
+  h.sim->SetRequestHook([&](int, std::int64_t, bool) {
+    std::unique_lock<std::mutex> lock(mu);
+    if (++reads != 2) return;
+    reached.set_value();
+    cv.wait(lock, [&] { return destroying; });
+  });
+  ASSERT_EQ(h.Start(), StartResult::Started);
+  reached.get_future().wait();
+  h.view.ClearCalls();
+  {
+    std::lock_guard<std::mutex> lock(mu);
+    destroying = true;
+  }
+  cv.notify_all();
+  h.test.reset();
+  EXPECT_EQ(h.sim->OpenHandleCount(), 0);
+  EXPECT_EQ(DiskHandle.load(), kInvalidHandle);
+  const std::vector<std::string> calls = h.view.Calls();
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), "idle"), 0);
+  std::lock_guard<std::mutex> lock(mu);
+  EXPECT_LT(reads, 1000);  // the run did not go on to its end
+}
+
 TEST_F(SpeedTestTest, NothingStartsOnBadInput) {
   Harness h(OneDisk(10485760, kSteady));
   h.settings.Edit1 = "abc";

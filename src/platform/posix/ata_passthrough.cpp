@@ -99,11 +99,15 @@ AtaOutcome RunAta(int fd, const std::uint8_t regs[7], bool dataIn, std::uint8_t*
       key = req.sense[1] & 0x0F;
       asc = req.sense[2];
       ascq = req.sense[3];
-      const std::size_t total = std::min<std::size_t>(req.senseLen, 8u + req.sense[7]);
-      for (std::size_t i = 8; i + 1 < total;) {
+      // The descriptors end where the sense data ends, where the additional
+      // length says, and never past the buffer, whatever length came back.
+      const std::size_t total =
+          std::min<std::size_t>({req.senseLen, sizeof req.sense, 8u + req.sense[7]});
+      for (std::size_t i = 8; i + 2 <= total;) {
         const std::uint8_t code = req.sense[i];
         const std::size_t len = 2u + req.sense[i + 1];
-        if (code == 0x09 && i + 14 <= total) {  // ATA Status Return descriptor
+        if (len > total - i) break;       // cut off: neither it nor anything after it is whole
+        if (code == 0x09 && len >= 14) {  // ATA Status Return descriptor
           haveAtaStatus = true;
           ataError = req.sense[i + 3];
           ataStatus = req.sense[i + 13];

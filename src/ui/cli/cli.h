@@ -26,10 +26,11 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         const std::function<void(bool useHelper)>& openRealMachine = nullptr);
 
 // Each command registers its subcommand and returns the function that runs
-// it once the machine is chosen.
+// it once the machine is chosen; the options the subcommand parses into
+// belong to that function.
 struct Command {
   CLI::App* app = nullptr;
-  int (*run)(std::ostream& out, std::ostream& err) = nullptr;
+  std::function<int(std::ostream& out, std::ostream& err)> run;
 };
 
 // Catches Ctrl+C while it lives, so that a command can stop its test and

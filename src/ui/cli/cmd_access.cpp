@@ -7,14 +7,11 @@
 #include <chrono>
 #include <cstdio>
 #include <iostream>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <ostream>
 #include <random>
-
-#ifdef DT_HAVE_PNG
-#include <png.h>
-#endif
 
 #include "access/access_scatter.h"
 #include "access/random_access_run.h"
@@ -23,6 +20,7 @@
 #include "speedtest/read_speed_run.h"
 #include "ui/cli/cli.h"
 #include "ui/cli/output.h"
+#include "ui/cli/png_writer.h"
 
 namespace dt::cli {
 
@@ -40,7 +38,6 @@ struct AccessOptions {
   std::string plot;
 };
 
-AccessOptions g_options;
 
 // The reads kept per size for the scatter.
 constexpr std::size_t kPlotSamples = 1000000;
@@ -185,35 +182,11 @@ nlohmann::ordered_json AccessJson(const AccessSettings& s, const AccessResult& r
 bool WriteScatterPng(OutputFile* file, const ScatterImage& img) {
   std::FILE* f = file->f;
   file->f = nullptr;
-#ifdef DT_HAVE_PNG
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png ? png_create_info_struct(png) : nullptr;
-  bool ok = png && info;
-  if (ok) {
-    if (setjmp(png_jmpbuf(png))) {
-      ok = false;
-    } else {
-      png_init_io(png, f);
-      png_set_IHDR(png, info, static_cast<png_uint_32>(img.width),
-                   static_cast<png_uint_32>(img.height), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                   PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-      png_write_info(png, info);
-      for (int y = 0; y < img.height; ++y)
-        png_write_row(png, img.rgb.data() + static_cast<std::size_t>(y) * img.width * 3);
-      png_write_end(png, nullptr);
-    }
-  }
-  png_destroy_write_struct(png ? &png : nullptr, info ? &info : nullptr);
-  return std::fclose(f) == 0 && ok;
-#else
-  (void)img;
-  std::fclose(f);
-  return false;
-#endif
+  return WriteRgbPng(f, img.width, img.height, img.rgb.data(),
+                     static_cast<std::size_t>(img.width) * 3);
 }
 
-int RunAccess(std::ostream& out, std::ostream& err) {
-  const AccessOptions& o = g_options;
+int RunAccess(const AccessOptions& o, std::ostream& out, std::ostream& err) {
   AccessSettings s;
   const int drive = PhysicalDriveNumber(o.device);
   s.path = drive >= 0 ? Sys().PhysicalDrivePath(drive) : o.device;
@@ -289,11 +262,10 @@ int RunAccess(std::ostream& out, std::ostream& err) {
     }
   }
   if (!o.plot.empty() && !WriteScatterPng(&png, DrawAccessScatter(r, kPlotWidth, kPlotHeight))) {
-#ifdef DT_HAVE_PNG
-    err << "disktest-cli: cannot write " << o.plot << "\n";
-#else
-    err << "disktest-cli: this build has no PNG support; " << o.plot << " was not written\n";
-#endif
+    if (PngSupported())
+      err << "disktest-cli: cannot write " << o.plot << "\n";
+    else
+      err << "disktest-cli: this build has no PNG support; " << o.plot << " was not written\n";
     code = kExitFailure;
   }
   return code;
@@ -302,8 +274,9 @@ int RunAccess(std::ostream& out, std::ostream& err) {
 }  // namespace
 
 void AddAccessCommand(CLI::App& root, std::vector<Command>& commands) {
-  g_options = AccessOptions{};
-  AccessOptions& o = g_options;
+  // The options live as long as the run function that reads them.
+  const auto options = std::make_shared<AccessOptions>();
+  AccessOptions& o = *options;
   CLI::App* app = root.add_subcommand(
       "access",
       "Random access test: time reads of a few sizes at random places (access time and IOPS)");
@@ -334,7 +307,9 @@ void AddAccessCommand(CLI::App& root, std::vector<Command>& commands) {
   app->add_option("--plot", o.plot,
                   "Save every read's latency (log scale, upwards) against its place as a PNG")
       ->option_text("PNG");
-  commands.push_back({app, &RunAccess});
+  commands.push_back({app, [options](std::ostream& out, std::ostream& err) {
+                        return RunAccess(*options, out, err);
+                      }});
 }
 
 }  // namespace dt::cli

@@ -3,6 +3,7 @@
 // text, as JSON, or in the Prometheus text format for node_exporter's
 // textfile collector.
 #include <CLI/CLI.hpp>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <ostream>
 #include <set>
@@ -28,7 +29,6 @@ struct HealthArgs {
   bool json = false;
   bool prometheus = false;
 };
-HealthArgs g_args;
 
 using Json = nlohmann::ordered_json;
 
@@ -320,18 +320,18 @@ void PrintText(std::ostream& out, const std::string& device, const DriveHealth& 
   ReportHealth(h, [&out](const std::string& l) { out << l << "\n"; });
 }
 
-int RunHealth(std::ostream& out, std::ostream& err) {
-  const int n = PhysicalDriveNumber(g_args.device);
+int RunHealth(const HealthArgs& args, std::ostream& out, std::ostream& err) {
+  const int n = PhysicalDriveNumber(args.device);
   if (n < 0) {
-    err << "disktest-cli: " << g_args.device
+    err << "disktest-cli: " << args.device
         << " is not a physical disk of the list (see disktest-cli list)\n";
     return kExitUsage;
   }
   const std::string device = Sys().PhysicalDrivePath(n);
   const DriveHealth h = ReadHealth(n);
-  if (g_args.json) {
+  if (args.json) {
     PrintJson(out, n, device, h);
-  } else if (g_args.prometheus) {
+  } else if (args.prometheus) {
     // Nothing for the collector when there is no verdict: the series go
     // stale rather than show a wrong one.
     if (h.read) PrintPrometheus(out, device, h);
@@ -345,18 +345,20 @@ int RunHealth(std::ostream& out, std::ostream& err) {
 }  // namespace
 
 void AddHealthCommand(CLI::App& root, std::vector<Command>& commands) {
-  g_args = HealthArgs{};
+  // The options live as long as the run function that reads them.
+  const auto args = std::make_shared<HealthArgs>();
   CLI::App* app = root.add_subcommand(
       "health",
       "Print the health verdict of a physical disk (exit code 0 GOOD, 3 CAUTION, 4 BAD, 1 when it "
       "cannot be read) with its reasons, temperature, power-on hours and last self-tests");
-  app->add_option("DEVICE", g_args.device, "Disk number of `list`, or its device path")->required();
-  auto* json = app->add_flag("--json", g_args.json, "Print it as JSON (keys in README.md)");
-  auto* prom = app->add_flag("--prometheus", g_args.prometheus,
+  app->add_option("DEVICE", args->device, "Disk number of `list`, or its device path")->required();
+  auto* json = app->add_flag("--json", args->json, "Print it as JSON (keys in README.md)");
+  auto* prom = app->add_flag("--prometheus", args->prometheus,
                              "Print it in the Prometheus text format (for node_exporter's "
                              "textfile collector)");
   json->excludes(prom);
-  commands.push_back({app, &RunHealth});
+  commands.push_back(
+      {app, [args](std::ostream& out, std::ostream& err) { return RunHealth(*args, out, err); }});
 }
 
 }  // namespace dt::cli

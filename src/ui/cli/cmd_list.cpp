@@ -1,6 +1,7 @@
 // disktest-cli list: the physical and the logical list as the main window
 // shows them, each item with the device path it maps to.
 #include <CLI/CLI.hpp>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <ostream>
 
@@ -22,7 +23,6 @@ void PrintItems(std::ostream& out, const char* heading, const std::vector<DriveI
 }
 
 constexpr int kListJsonSchemaVersion = 1;
-bool g_json = false;
 
 void PrintJson(std::ostream& out) {
   using Json = nlohmann::ordered_json;
@@ -38,8 +38,8 @@ void PrintJson(std::ostream& out) {
   out << j.dump(2) << "\n";
 }
 
-int RunList(std::ostream& out, std::ostream&) {
-  if (g_json) {
+int RunList(bool json, std::ostream& out) {
+  if (json) {
     PrintJson(out);
     return kExitOk;
   }
@@ -53,9 +53,11 @@ int RunList(std::ostream& out, std::ostream&) {
 void AddListCommand(CLI::App& root, std::vector<Command>& commands) {
   CLI::App* app = root.add_subcommand(
       "list", "List the physical disks and logical drives with the device paths they map to");
-  g_json = false;
-  app->add_flag("--json", g_json, "Print the lists as JSON (keys in README.md)");
-  commands.push_back({app, &RunList});
+  // The flag lives as long as the run function that reads it.
+  const auto json = std::make_shared<bool>(false);
+  app->add_flag("--json", *json, "Print the lists as JSON (keys in README.md)");
+  commands.push_back(
+      {app, [json](std::ostream& out, std::ostream&) { return RunList(*json, out); }});
 }
 
 }  // namespace dt::cli

@@ -4,6 +4,7 @@
 // Self-test and the Device Self-test log.
 #include <CLI/CLI.hpp>
 #include <array>
+#include <memory>
 #include <ostream>
 #include <vector>
 
@@ -36,7 +37,6 @@ struct SelfTestArgs {
   std::string kind;
   bool wait = false;
 };
-SelfTestArgs g_args;
 
 SelfTestKind KindOf(const std::string& name) {
   if (name == "short") return SelfTestKind::Short;
@@ -70,7 +70,7 @@ bool WaitPoll(const InterruptGuard& interrupt) {
 // What a test just started (or aborted) says; true when the caller goes on
 // to wait for it (--wait). `atMost`: the drive's time is an upper bound.
 bool SayStarted(std::ostream& out, int n, const std::string& path, SelfTestKind kind,
-                const std::string& name, int minutes, bool atMost) {
+                const std::string& name, int minutes, bool atMost, bool wait) {
   if (kind == SelfTestKind::Abort) {
     out << "Asked " << path << " to abort its self-test\n";
   } else {
@@ -80,7 +80,7 @@ bool SayStarted(std::ostream& out, int n, const std::string& path, SelfTestKind 
           << (minutes == 1 ? " minute" : " minutes") << ")";
     out << "\n";
   }
-  if (!g_args.wait) {
+  if (!wait) {
     if (kind != SelfTestKind::Abort)
       out << "The test runs in the drive; disktest-cli smart " << n
           << " --logs shows its progress and result\n";
@@ -92,10 +92,10 @@ bool SayStarted(std::ostream& out, int n, const std::string& path, SelfTestKind 
 
 // The self-test of an NVMe drive open on `h` whose controller answered
 // Identify: Device Self-test, followed through the Device Self-test log.
-int RunNvmeSelfTest(int n, const std::string& path, Handle h, const NvmeController& controller,
-                    std::ostream& out, std::ostream& err) {
-  const SelfTestKind kind = KindOf(g_args.kind);
-  const std::string name = g_args.kind == "long" ? "extended" : g_args.kind;
+int RunNvmeSelfTest(const SelfTestArgs& args, int n, const std::string& path, Handle h,
+                    const NvmeController& controller, std::ostream& out, std::ostream& err) {
+  const SelfTestKind kind = KindOf(args.kind);
+  const std::string name = args.kind == "long" ? "extended" : args.kind;
   const std::string abortHint = "disktest-cli selftest " + std::to_string(n) + " abort stops it";
   if (!controller.SelfTestSupported()) {
     err << "disktest-cli: " << path
@@ -125,7 +125,7 @@ int RunNvmeSelfTest(int n, const std::string& path, Handle h, const NvmeControll
   // controller says.
   const int minutes = kind == SelfTestKind::Short ? 2 : controller.extendedSelfTestMinutes;
   const bool atMost = kind == SelfTestKind::Short;
-  if (!SayStarted(out, n, path, kind, name, minutes, atMost)) return kExitOk;
+  if (!SayStarted(out, n, path, kind, name, minutes, atMost, args.wait)) return kExitOk;
 
   const InterruptGuard interrupt;
   const std::uint32_t started = Sys().TickCount();
@@ -169,21 +169,21 @@ int RunNvmeSelfTest(int n, const std::string& path, Handle h, const NvmeControll
   return kExitFailure;
 }
 
-int RunSelfTest(std::ostream& out, std::ostream& err) {
-  const int n = PhysicalDriveNumber(g_args.device);
+int RunSelfTest(const SelfTestArgs& args, std::ostream& out, std::ostream& err) {
+  const int n = PhysicalDriveNumber(args.device);
   if (n < 0) {
-    err << "disktest-cli: " << g_args.device
+    err << "disktest-cli: " << args.device
         << " is not a physical disk of the list (see disktest-cli list)\n";
     return kExitUsage;
   }
   const std::string path = Sys().PhysicalDrivePath(n);
-  const SelfTestKind kind = KindOf(g_args.kind);
-  const std::string name = g_args.kind == "long" ? "extended" : g_args.kind;
+  const SelfTestKind kind = KindOf(args.kind);
+  const std::string name = args.kind == "long" ? "extended" : args.kind;
   const std::string abortHint = "disktest-cli selftest " + std::to_string(n) + " abort stops it";
 
   TIDE_SMART drive;
   if (!drive.OpenDrive(n)) {
-    err << "disktest-cli: " << (path.empty() ? g_args.device : path)
+    err << "disktest-cli: " << (path.empty() ? args.device : path)
         << " cannot be opened:" << SystemErrorText(drive.LastError) << "\n";
     return kExitFailure;
   }
@@ -191,8 +191,8 @@ int RunSelfTest(std::ostream& out, std::ostream& err) {
     // No ATA IDENTIFY: an NVMe drive runs its own self-tests.
     std::vector<std::uint8_t> page(kNvmeIdentifySize);
     if (NvmeIdentify(drive.Handle, kNvmeCnsController, 0, page.data(), nullptr)) {
-      const int code =
-          RunNvmeSelfTest(n, path, drive.Handle, DecodeIdentifyController(page.data()), out, err);
+      const int code = RunNvmeSelfTest(args, n, path, drive.Handle,
+                                       DecodeIdentifyController(page.data()), out, err);
       drive.CloseDrive();
       return code;
     }
@@ -223,7 +223,7 @@ int RunSelfTest(std::ostream& out, std::ostream& err) {
     err << "disktest-cli: " << path << ": " << error << "\n";
     return kExitFailure;
   }
-  if (!SayStarted(out, n, path, kind, name, minutes, false)) return kExitOk;
+  if (!SayStarted(out, n, path, kind, name, minutes, false, args.wait)) return kExitOk;
 
   const InterruptGuard interrupt;
   const std::uint32_t started = Sys().TickCount();
@@ -271,18 +271,20 @@ int RunSelfTest(std::ostream& out, std::ostream& err) {
 }  // namespace
 
 void AddSelfTestCommand(CLI::App& root, std::vector<Command>& commands) {
-  g_args = SelfTestArgs{};
+  // The options live as long as the run function that reads them.
+  const auto args = std::make_shared<SelfTestArgs>();
   CLI::App* app = root.add_subcommand(
       "selftest",
       "Start or abort a SMART self-test of a physical disk (ATA pass-through), or an NVMe drive's "
       "Device Self-test");
-  app->add_option("DEVICE", g_args.device, "Disk number of `list`, or its device path")->required();
-  app->add_option("TEST", g_args.kind, "short, long (extended), conveyance, or abort")
+  app->add_option("DEVICE", args->device, "Disk number of `list`, or its device path")->required();
+  app->add_option("TEST", args->kind, "short, long (extended), conveyance, or abort")
       ->required()
       ->check(CLI::IsMember({"short", "long", "conveyance", "abort"}));
-  app->add_flag("--wait", g_args.wait,
+  app->add_flag("--wait", args->wait,
                 "Show the progress until the test ends (Ctrl+C stops waiting, not the test)");
-  commands.push_back({app, &RunSelfTest});
+  commands.push_back(
+      {app, [args](std::ostream& out, std::ostream& err) { return RunSelfTest(*args, out, err); }});
 }
 
 }  // namespace dt::cli

@@ -1,6 +1,7 @@
 // disktest-cli smart: the SMART and IDENTIFY report of a physical disk, line
 // for line what the SMART window shows, or its facts as JSON.
 #include <CLI/CLI.hpp>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <ostream>
 
@@ -25,16 +26,15 @@ struct SmartArgs {
   bool json = false;
   bool logs = false;
 };
-SmartArgs g_args;
 
-int RunSmart(std::ostream& out, std::ostream& err) {
-  const int n = PhysicalDriveNumber(g_args.device);
+int RunSmart(const SmartArgs& args, std::ostream& out, std::ostream& err) {
+  const int n = PhysicalDriveNumber(args.device);
   if (n < 0) {
-    err << "disktest-cli: " << g_args.device
+    err << "disktest-cli: " << args.device
         << " is not a physical disk of the list (see disktest-cli list)\n";
     return kExitUsage;
   }
-  if (g_args.json) {
+  if (args.json) {
     const SmartSummary s = ReadSmartSummary(n);
     // No ATA IDENTIFY: an NVMe drive says what its controller answers.
     const NvmeDrive nvme = s.identified ? NvmeDrive{} : ReadNvmeDrive(n);
@@ -76,16 +76,16 @@ int RunSmart(std::ostream& out, std::ostream& err) {
     return s.errors.empty() ? kExitOk : kExitFailure;
   }
   SmartOptions o;
-  o.reserved = g_args.reserved;
-  o.help = g_args.helpTexts;
-  o.identify = !g_args.identify.empty();
-  o.english = g_args.identify != "ru";
+  o.reserved = args.reserved;
+  o.help = args.helpTexts;
+  o.identify = !args.identify.empty();
+  o.english = args.identify != "ru";
   std::vector<std::string> lines;
   BuildSmartReport(n, o, [&](const std::string& l) {
     lines.push_back(l);
     out << l << "\n";
   });
-  if (g_args.logs) {
+  if (args.logs) {
     // The logs follow the report, which stays as it is; a log that cannot
     // be read says so in its place.
     out << "\n";
@@ -119,25 +119,25 @@ int RunSmart(std::ostream& out, std::ostream& err) {
 }  // namespace
 
 void AddSmartCommand(CLI::App& root, std::vector<Command>& commands) {
-  // A flag that is not given leaves its variable as it was: the options of
-  // an earlier run in the same process must not carry over.
-  g_args = SmartArgs{};
+  // The options live as long as the run function that reads them.
+  const auto args = std::make_shared<SmartArgs>();
   CLI::App* app = root.add_subcommand(
       "smart", "Print the SMART and IDENTIFY report of a physical disk (ATA pass-through)");
-  app->add_option("DEVICE", g_args.device, "Disk number of `list`, or its device path")->required();
-  app->add_flag("--reserved", g_args.reserved, "Print SMART reserved bytes and raw dumps");
-  app->add_flag("--help-texts", g_args.helpTexts, "Print the attribute reference texts");
-  app->add_option("--identify", g_args.identify,
+  app->add_option("DEVICE", args->device, "Disk number of `list`, or its device path")->required();
+  app->add_flag("--reserved", args->reserved, "Print SMART reserved bytes and raw dumps");
+  app->add_flag("--help-texts", args->helpTexts, "Print the attribute reference texts");
+  app->add_option("--identify", args->identify,
                   "Append the IDENTIFY DEVICE report in English or Russian")
       ->check(CLI::IsMember({"en", "ru"}))
       ->option_text("en|ru");
-  auto* json = app->add_flag("--json", g_args.json,
+  auto* json = app->add_flag("--json", args->json,
                              "Print identity and attribute table as JSON (schema in README.md)");
-  app->add_flag("--logs", g_args.logs,
+  app->add_flag("--logs", args->logs,
                 "Append the self-test status, the self-test log and the summary error log (NVMe: "
                 "the Device Self-test log)")
       ->excludes(json);
-  commands.push_back({app, &RunSmart});
+  commands.push_back(
+      {app, [args](std::ostream& out, std::ostream& err) { return RunSmart(*args, out, err); }});
 }
 
 }  // namespace dt::cli

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -41,7 +42,6 @@ struct SpeedOptions {
   std::string json;
 };
 
-SpeedOptions g_options;
 
 // Whether standard output is a terminal; elsewhere the progress is written
 // as plain lines.
@@ -68,10 +68,11 @@ class CliNotifier : public Notifier {
 // The range dialog, filled from --from and --to.
 class CliRange : public RangeDialog {
  public:
+  CliRange(const std::string& from, const std::string& to) : from_(from), to_(to) {}
   bool refused = false;
   void ShowModal(RangeModel& m) override {
     m.FormShow();
-    if (!Apply(m, g_options.from, true) || !Apply(m, g_options.to, false) || !m.Button1Click()) {
+    if (!Apply(m, from_, true) || !Apply(m, to_, false) || !m.Button1Click()) {
       refused = true;
       m.Button2Click();
     }
@@ -96,6 +97,8 @@ class CliRange : public RangeDialog {
     m.Edit3 = value;
     return m.Edit3Exit();
   }
+
+  const std::string from_, to_;
 };
 
 // Progress: one line rewritten in place on a terminal, otherwise a line per
@@ -358,8 +361,7 @@ nlohmann::ordered_json SpeedJson(const SpeedTest& test, const SpeedSettings& s,
   return j;
 }
 
-int RunSpeed(std::ostream& out, std::ostream& err) {
-  const SpeedOptions& o = g_options;
+int RunSpeed(const SpeedOptions& o, std::ostream& out, std::ostream& err) {
   SpeedSettings s;
   if (o.blockSize) {
     s.BlockSizeFlg = true;
@@ -412,7 +414,7 @@ int RunSpeed(std::ostream& out, std::ostream& err) {
   const bool terminal = StdoutIsTerminal(text);
   CliView view(text, terminal);
   CliErrors errors(err, view);
-  CliRange range;
+  CliRange range(o.from, o.to);
   // The worker's window steps run on the worker itself, one at a time with
   // the timer's: a hand-over per block then costs no thread switch.
   DirectMainThread main;
@@ -502,8 +504,9 @@ int RunSpeed(std::ostream& out, std::ostream& err) {
 }  // namespace
 
 void AddSpeedCommand(CLI::App& root, std::vector<Command>& commands) {
-  g_options = SpeedOptions{};
-  SpeedOptions& o = g_options;
+  // The options live as long as the run function that reads them.
+  const auto options = std::make_shared<SpeedOptions>();
+  SpeedOptions& o = *options;
   CLI::App* app = root.add_subcommand(
       "speed", "Read-speed test: read a range of a disk block by block and time every block");
   app->add_option("DEVICE", o.device, "A disk number of `list`, a device path or a regular file")
@@ -546,7 +549,9 @@ void AddSpeedCommand(CLI::App& root, std::vector<Command>& commands) {
                   "Write the settings, the points and the summary as JSON to FILE (keys in "
                   "README.md); with - to standard output, and the text to standard error")
       ->option_text("FILE|-");
-  commands.push_back({app, &RunSpeed});
+  commands.push_back({app, [options](std::ostream& out, std::ostream& err) {
+                        return RunSpeed(*options, out, err);
+                      }});
 }
 
 }  // namespace dt::cli

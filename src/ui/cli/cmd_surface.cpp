@@ -14,16 +14,13 @@
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <ostream>
 #include <system_error>
 #include <thread>
-
-#ifdef DT_HAVE_PNG
-#include <png.h>
-#endif
 
 #include "device/device.h"
 #include "device/notify.h"
@@ -32,6 +29,8 @@
 #include "surface/surface_logic.h"
 #include "ui/cli/cli.h"
 #include "ui/cli/output.h"
+#include "ui/cli/png_writer.h"
+#include "ui/cli/surface_json.h"
 
 namespace dt::cli {
 
@@ -57,10 +56,9 @@ struct SurfaceOptions {
   double slowMs = surface::kDefaultSlowLimitMs;
   std::string bands;
   std::string slowBlocks;
+  // --dump given (with or without a file name); set at registration.
+  const CLI::Option* dumpOption = nullptr;
 };
-
-SurfaceOptions g_options;
-CLI::Option* g_dumpOption = nullptr;
 
 // Messages to standard error; questions answered by --yes (the two
 // data-loss questions) and --yes-system-disk (the system-disk question), or
@@ -279,34 +277,16 @@ bool SelectDevice(const std::string& device, DriveSelection* sel) {
 // Writes the map to `f`, opened before the test, and closes it.
 bool WritePng(std::FILE* f, const std::string& path, const surface::MapImage& image,
               std::string* error) {
-#ifdef DT_HAVE_PNG
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png ? png_create_info_struct(png) : nullptr;
-  bool ok = png && info;
-  if (ok) {
-    if (setjmp(png_jmpbuf(png))) {
-      ok = false;
-    } else {
-      png_init_io(png, f);
-      png_set_IHDR(png, info, static_cast<png_uint_32>(image.Width()),
-                   static_cast<png_uint_32>(image.Height()), 8, PNG_COLOR_TYPE_RGB,
-                   PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-      png_write_info(png, info);
-      for (int y = 0; y < image.Height(); ++y)
-        png_write_row(png, image.Bits() + static_cast<std::size_t>(y) * image.BytesPerLine());
-      png_write_end(png, nullptr);
-    }
+  if (!PngSupported()) {
+    std::fclose(f);
+    *error = "this build has no PNG support; " + path + " was not written";
+    return false;
   }
-  png_destroy_write_struct(png ? &png : nullptr, info ? &info : nullptr);
-  if (std::fclose(f) != 0) ok = false;
-  if (!ok) *error = "cannot write " + path;
-  return ok;
-#else
-  (void)image;
-  std::fclose(f);
-  *error = "this build has no PNG support; " + path + " was not written";
+  if (WriteRgbPng(f, image.Width(), image.Height(), image.Bits(),
+                  static_cast<std::size_t>(image.BytesPerLine())))
+    return true;
+  *error = "cannot write " + path;
   return false;
-#endif
 }
 
 // The --dump target: a regular file that can be created, never a device, a
@@ -379,47 +359,6 @@ bool ParseBands(const std::string& text, std::vector<double>* limits) {
   return surface::ValidBandLimits(*limits);
 }
 
-// A slow range of blocks as 512-byte sectors, inclusive, cut at the end of
-// the disk.
-surface::SlowRange SectorRange(const surface::SlowRange& r, std::int32_t sectorsPerBlock,
-                               std::int64_t diskBytes) {
-  const std::int64_t sectors = (diskBytes + 511) / 512;
-  return {r.First * sectorsPerBlock,
-          std::min((r.Last + 1) * sectorsPerBlock, std::max<std::int64_t>(sectors, 1)) - 1, r.Ms};
-}
-
-// A limit as JSON: a whole number without its ".0".
-nlohmann::ordered_json LimitJson(double ms) {
-  if (ms == static_cast<double>(static_cast<std::int64_t>(ms)))
-    return static_cast<std::int64_t>(ms);
-  return ms;
-}
-
-// A time as JSON, to the microsecond.
-double MsJson(double ms) {
-  return static_cast<double>(static_cast<std::int64_t>(ms * 1000.0 + 0.5)) / 1000.0;
-}
-
-nlohmann::ordered_json GradesJson(const surface::AccessGrades& g, const surface::SurfaceState& s,
-                                  std::int32_t sectorsPerBlock, std::int64_t diskBytes) {
-  using Json = nlohmann::ordered_json;
-  auto range = [&](const surface::SlowRange& blocks) {
-    const surface::SlowRange r = SectorRange(blocks, sectorsPerBlock, diskBytes);
-    return Json{{"first", r.First}, {"last", r.Last}, {"ms", MsJson(r.Ms)}};
-  };
-  Json j;
-  Json& bands = j["bands"] = Json::array();
-  for (std::size_t b = 0; b <= s.BandLimitsMs.size(); ++b)
-    bands.push_back({{"below_ms", b < s.BandLimitsMs.size() ? LimitJson(s.BandLimitsMs[b]) : Json()},
-                     {"count", b < g.Counts.size() ? g.Counts[b] : 0}});
-  j["slowest"] = g.Slowest.First < 0 ? Json() : range(g.Slowest);
-  j["slow_limit_ms"] = LimitJson(s.SlowLimitMs);
-  Json& slow = j["slow_ranges"] = Json::array();
-  for (const surface::SlowRange& r : g.MergedSlowRanges()) slow.push_back(range(r));
-  j["slow_ranges_cut"] = g.SlowRangesCut;
-  return j;
-}
-
 // The --grade text of one kind of request: the histogram, the slowest
 // request and the slow ranges in 512-byte sectors.
 void PrintGrades(std::ostream& text, const char* kind, const surface::AccessGrades& g,
@@ -446,70 +385,6 @@ void PrintGrades(std::ostream& text, const char* kind, const surface::AccessGrad
   }
 }
 
-constexpr int kSurfaceJsonSchemaVersion = 1;
-
-// What the JSON needs beside the engine's state.
-struct SurfaceRun {
-  std::int32_t drive = -1;  // the disk number of the physical list, or -1
-  const surface::TestedDisk* disk = nullptr;
-  std::string mode;
-  std::int32_t passes = 0;
-  std::int32_t columns = 0, rows = 0;
-  std::chrono::system_clock::time_point startedAt;
-  bool stopped = false;
-};
-
-// The run as JSON (keys in README.md): the failing blocks as ranges of
-// consecutive block numbers of the engine's list.
-nlohmann::ordered_json SurfaceJson(const SurfaceRun& run, surface::SurfaceState& s,
-                                   const std::vector<std::int64_t>& bad) {
-  using Json = nlohmann::ordered_json;
-  const surface::TestedDisk& disk = *run.disk;
-  std::string model = disk.model;
-  model.erase(model.find_last_not_of(' ') + 1);
-  model.erase(0, model.find_first_not_of(' '));
-  Json j;
-  j["schema_version"] = kSurfaceJsonSchemaVersion;
-  j["drive"] = run.drive >= 0 ? Json(run.drive) : Json(nullptr);
-  j["device"] = disk.path;
-  j["model"] = model.empty() ? Json(nullptr) : Json(model);
-  j["started_at"] = IsoTimeUtc(run.startedAt);
-  j["duration_seconds"] =
-      static_cast<double>(static_cast<std::uint32_t>(Sys().TickCount() - s.StartTick.load())) /
-      1000.0;
-  Json& set = j["settings"];
-  set["mode"] = run.mode;
-  set["passes"] = run.passes;
-  set["read_only"] = !disk.writeHandle;
-  set["disk_bytes"] = disk.bytes;
-  set["block_bytes"] = disk.sectorsPerBlock * 512;
-  set["block_count"] = disk.blocks;
-  set["map_columns"] = run.columns;
-  set["map_rows"] = run.rows;
-  set["cell_count"] = static_cast<std::int64_t>(run.columns) * run.rows;
-  set["blocks_per_cell"] = s.BlocksPerCell.load();
-  Json& res = j["result"];
-  res["stopped"] = run.stopped;
-  res["blocks_read"] = s.ReadDone.load();
-  res["blocks_written"] = s.WriteDone.load();
-  res["blocks_compared"] = s.CompareDone.load();
-  res["bad_read"] = s.ReadErrors.load();
-  res["bad_write"] = s.WriteErrors.load();
-  res["bad_compare"] = s.CompareErrors.load();
-  res["bad_block_count"] = static_cast<std::int64_t>(bad.size());
-  Json& ranges = j["bad_ranges"] = Json::array();
-  for (std::size_t i = 0; i < bad.size();) {
-    std::size_t k = i;
-    while (k + 1 < bad.size() && bad[k + 1] == bad[k] + 1) ++k;
-    ranges.push_back({{"first_block", bad[i]}, {"last_block", bad[k]}});
-    i = k + 1;
-  }
-  j["access_time"] = GradesJson(s.ReadGrades, s, disk.sectorsPerBlock, disk.bytes);
-  if (s.TestMode.load() != surface::kModeRead)
-    j["access_time_write"] = GradesJson(s.WriteGrades, s, disk.sectorsPerBlock, disk.bytes);
-  return j;
-}
-
 const char* ModeName(std::uint8_t mode) {
   switch (mode) {
     case surface::kModeWrite:
@@ -521,8 +396,7 @@ const char* ModeName(std::uint8_t mode) {
   }
 }
 
-int RunSurface(std::ostream& out, std::ostream& err) {
-  const SurfaceOptions& o = g_options;
+int RunSurface(const SurfaceOptions& o, std::ostream& out, std::ostream& err) {
   std::uint8_t mode = surface::kModeRead;
   if (o.mode == "write") mode = surface::kModeWrite;
   if (o.mode == "read-write") mode = surface::kModeReadWrite;
@@ -574,7 +448,7 @@ int RunSurface(std::ostream& out, std::ostream& err) {
   const std::string diskPath = path.empty() ? DeviceName(sel) : path;
 
   // Every output file is checked or opened before the disk is touched.
-  const bool dump = g_dumpOption && g_dumpOption->count() > 0;
+  const bool dump = o.dumpOption && o.dumpOption->count() > 0;
   const std::string dumpName = o.dump.empty() ? "rd.dat" : o.dump;
   DumpCheck dumpCheck;
   OutputFile badList, slowList, png, json;
@@ -767,8 +641,9 @@ int RunSurface(std::ostream& out, std::ostream& err) {
 }  // namespace
 
 void AddSurfaceCommand(CLI::App& root, std::vector<Command>& commands) {
-  g_options = SurfaceOptions{};
-  SurfaceOptions& o = g_options;
+  // The options live as long as the run function that reads them.
+  const auto options = std::make_shared<SurfaceOptions>();
+  SurfaceOptions& o = *options;
   CLI::App* app = root.add_subcommand(
       "surface",
       "Surface test: read, write, or read and write back every block of a disk, pass after "
@@ -786,7 +661,7 @@ void AddSurfaceCommand(CLI::App& root, std::vector<Command>& commands) {
   app->add_option("--passes", o.passes, "Passes over the whole disk (1)")
       ->check(CLI::Range(0, 2147483647))
       ->option_text("N");
-  g_dumpOption = app->add_option("--dump", o.dump,
+  o.dumpOption = app->add_option("--dump", o.dump,
                                  "Write the data read to FILE (rd.dat when no name is given): "
                                  "every pass's blocks, zeros for unreadable ones. FILE must be "
                                  "a regular file; a device, a directory or the disk under test "
@@ -838,7 +713,9 @@ void AddSurfaceCommand(CLI::App& root, std::vector<Command>& commands) {
   app->add_flag("--yes", o.yes, "Answer Yes to the two questions before a writing test");
   app->add_flag("--yes-system-disk", o.yesSystemDisk,
                 "Answer Yes to the question before writing to a disk that may be the system's");
-  commands.push_back({app, &RunSurface});
+  commands.push_back({app, [options](std::ostream& out, std::ostream& err) {
+                        return RunSurface(*options, out, err);
+                      }});
 }
 
 }  // namespace dt::cli

@@ -165,6 +165,26 @@ TEST(Cli, SmartOptionsDoNotCarryOverToTheNextRun) {
   EXPECT_EQ(RunCli({"--demo", "smart", "0"}).out, plain.out);
 }
 
+// The same for the other commands: each run parses into options of its own.
+TEST(Cli, CommandOptionsDoNotCarryOverToTheNextRun) {
+  const struct {
+    std::vector<std::string> plain, loaded;
+  } kCases[] = {
+      {{"--demo", "list"}, {"--demo", "list", "--json"}},
+      {{"--demo", "health", "0"}, {"--demo", "health", "0", "--json"}},
+      {{"--demo", "health", "0"}, {"--demo", "health", "0", "--prometheus"}},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.loaded.back());
+    const Result plain = RunCli(c.plain);
+    ASSERT_FALSE(plain.out.empty()) << plain.err;
+    EXPECT_NE(RunCli(c.loaded).out, plain.out);
+    const Result again = RunCli(c.plain);
+    EXPECT_EQ(again.code, plain.code);
+    EXPECT_EQ(again.out, plain.out);
+  }
+}
+
 #ifndef _WIN32
 // The JSON output agrees with skdump (libatasmart) on every attribute of
 // every real capture: ID, value, worst, threshold and the 48-bit raw value.
