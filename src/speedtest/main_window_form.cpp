@@ -68,6 +68,12 @@ constexpr std::array kControls = {
     C(Kind::CheckBox, "HealthFlg", "Print health verdict",
       "Add the health verdict, its reasons and the self-test and error logs to the SMART report",
       430, 96, 137, 15, 145, true, false),
+    // Off by default; on, Start runs the random access test instead of the
+    // read-speed test. It sits in the free space right of the block count,
+    // under the clock.
+    C(Kind::CheckBox, "RandomAccess", "Random access",
+      "Start times reads at random places (access time and IOPS) instead of the read speed", 530,
+      31, 97, 16, 146),
     C(Kind::CentredLabel, "Label9", "Time", "", 345, 0, 73, 13, 128),
     C(Kind::Button, "Button5", "Printer setup", "", 345, 16, 75, 17, 129),
     C(Kind::Button, "Button6", "Preview", "", 345, 32, 75, 17, 130),

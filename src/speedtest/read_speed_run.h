@@ -36,6 +36,7 @@ struct SpeedSettings {
   bool CheckBox4 = false;     // "Force 0": a first point (0, 0)
   bool PercentFlg = true;     // progress in per cent, else in MiB
   bool ErrMsgEn = false;      // a message box for every read error
+  bool RandomAccess = false;  // "Random access": Start runs the random access test instead
   DriveSelection drive;       // the mode and the texts of both lists
   // A device path or a regular file to test instead of the list selection
   // (the CLI); empty for the selection.

@@ -16,7 +16,7 @@ TEST(MainWindowForm, IsSoundAndListsTheControlsInTheirOrder) {
   EXPECT_EQ(std::string(f.title).rfind("Disk read speed (", 0), 0u);
   EXPECT_EQ(f.clientWidth, 635);
   EXPECT_EQ(f.clientHeight, 465);
-  ASSERT_EQ(f.controls.size(), 45u);
+  ASSERT_EQ(f.controls.size(), 46u);
   EXPECT_STREQ(f.controls.front().name, "DriveComboBox1");
   EXPECT_STREQ(f.controls[5].name, "Button1");
   EXPECT_STREQ(f.controls.back().name, "Timer1");
@@ -26,6 +26,11 @@ TEST(MainWindowForm, IsSoundAndListsTheControlsInTheirOrder) {
   EXPECT_STREQ(chart->caption, "Speed of disk");
   EXPECT_FALSE(f.Find("ComboBox1")->visible);
   EXPECT_STREQ(f.Find("Button2")->caption, "Printer  setup");  // two blanks
+  // Off by default: Start runs the read-speed test.
+  const form::ControlSpec* random = f.Find("RandomAccess");
+  ASSERT_TRUE(random);
+  EXPECT_STREQ(random->caption, "Random access");
+  EXPECT_FALSE(random->checked);
 }
 
 TEST(MainWindowForm, CheckFormFindsBrokenDescriptions) {

@@ -74,4 +74,24 @@ void LineChart::Refresh() {
   chart_->Reload(std::max(width(), kMinScreenColumns));
 }
 
+void LineChart::SetImage(int width, int height, const std::vector<std::uint8_t>& rgb) {
+  if (!image_) {
+    image_ = new QLabel(this);
+    image_->setScaledContents(true);
+  }
+  const QImage picture(rgb.data(), width, height, width * 3, QImage::Format_RGB888);
+  image_->setPixmap(QPixmap::fromImage(picture.copy()));
+  image_->setGeometry(rect());
+  image_->show();
+}
+
+void LineChart::ClearImage() {
+  if (image_) image_->hide();
+}
+
+void LineChart::resizeEvent(QResizeEvent* e) {
+  QChartView::resizeEvent(e);
+  if (image_) image_->setGeometry(rect());
+}
+
 }  // namespace dt::ui

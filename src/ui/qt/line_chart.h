@@ -10,7 +10,10 @@
 #include <QtCharts/QChartView>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QValueAxis>
+#include <QLabel>
+#include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "speedtest/chart_envelope.h"
 
@@ -55,9 +58,17 @@ class LineChart : public QChartView {
   DataChart* Chart() const { return chart_; }
   // Re-reads the table for the current width.
   void Refresh();
+  // Shows a picture (RGB rows from the top) in place of the chart, or the
+  // chart again.
+  void SetImage(int width, int height, const std::vector<std::uint8_t>& rgb);
+  void ClearImage();
+
+ protected:
+  void resizeEvent(QResizeEvent* e) override;
 
  private:
   DataChart* chart_;
+  QLabel* image_ = nullptr;
 };
 
 }  // namespace dt::ui

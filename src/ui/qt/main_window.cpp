@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QThread>
+#include <random>
 
 #include "device/device.h"
 #include "speedtest/main_window_form.h"
@@ -47,6 +48,7 @@ TForm1::TForm1(MainThread& mainThread, QWidget* parent)
   CheckBox3 = b.Get<QCheckBox>("CheckBox3");
   CheckBox4 = b.Get<QCheckBox>("CheckBox4");
   Physical = b.Get<QCheckBox>("Physical");
+  RandomAccess = b.Get<QCheckBox>("RandomAccess");
   ErrMsgEn = b.Get<QCheckBox>("ErrMsgEn");
   Label8 = b.Get<QLabel>("Label8");
   Button2 = b.Get<QPushButton>("Button2");
@@ -113,6 +115,7 @@ void TForm1::FormCreate(const Forms& forms) {
   SpeedView& view = *this;
   speed_ = std::make_unique<SpeedTest>(view, *forms_.ErrListFrm, *forms_.RangeForm, mainThread_,
                                        forms_.DataModule1->RxMemoryData1);
+  access_ = std::make_unique<AccessTest>(view, *forms_.ErrListFrm);
   speed_->CheckBox1Click(CheckBox1->isChecked());
   speed_->ErrMsgEnClick(ErrMsgEn->isChecked());
   Timer1->start();
@@ -129,6 +132,7 @@ SpeedSettings TForm1::Settings() const {
   s.CheckBox4 = CheckBox4->isChecked();
   s.PercentFlg = PercentFlg->isChecked();
   s.ErrMsgEn = ErrMsgEn->isChecked();
+  s.RandomAccess = RandomAccess->isChecked();
   s.drive.physical = Physical->isChecked();
   s.drive.physicalText = ComboText(ComboBox1);
   s.drive.logicalText = ComboText(ComboBox2);
@@ -136,6 +140,13 @@ SpeedSettings TForm1::Settings() const {
 }
 
 void TForm1::FinishRun() {
+  if (access_ && access_->Busy()) {
+    access_->Stop();
+    while (access_->Busy()) {
+      access_->Timer1Timer();
+      QThread::msleep(1);
+    }
+  }
   if (!speed_ || !speed_->Busy()) return;
   speed_->Stop();
   // The worker hands its last steps to this thread; serve them until the
@@ -191,10 +202,11 @@ void TForm1::FormResize() {
   const QSize outer = OuterSize(this);
   const form::Rect r = main_window::ChartRect(outer.width(), outer.height(), width(), height());
   DBChart1->resize(r.width, r.height);
+  if (access_ && access_->ShowsScatter()) ShowScatter();
 }
 
 void TForm1::Button1Click() {
-  if (speed_) speed_->Button1Click(Settings());
+  if (speed_ && access_) MainButton1Click(*speed_, *access_, Settings(), std::random_device{}());
 }
 
 void TForm1::FillReportLabels(TReportPage* report) {
@@ -251,6 +263,7 @@ void TForm1::Button11Click() {
 
 void TForm1::Timer1Timer() {
   if (speed_) speed_->Timer1Timer();
+  if (access_) access_->Timer1Timer();
 }
 
 void TForm1::SetLabel(SpeedLabel which, const std::string& text) {
@@ -270,7 +283,17 @@ void TForm1::SetRunning(bool running) {
 }
 
 void TForm1::RefreshChart() {
+  if (access_ && access_->ShowsScatter()) {
+    ShowScatter();
+    return;
+  }
+  DBChart1->ClearImage();
   DBChart1->Refresh();
+}
+
+void TForm1::ShowScatter() {
+  const ScatterImage image = access_->Scatter(DBChart1->width(), DBChart1->height());
+  DBChart1->SetImage(image.width, image.height, image.rgb);
 }
 
 void TForm1::ShowErrorsList() {

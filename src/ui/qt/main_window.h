@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "device/form.h"
+#include "access/access_test.h"
 #include "speedtest/read_speed_run.h"
 #include "ui/qt/clock_label.h"
 #include "ui/qt/form_builder.h"
@@ -35,6 +36,10 @@ class TForm1 : public QWidget, private SpeedView {
 
   // The read-speed test that Start and Stop drive (exists after FormCreate).
   SpeedTest& Speed() { return *speed_; }
+  // The random access test that Start runs with "Random access" ticked.
+  AccessTest& Access() { return *access_; }
+  // True while either test holds the disk.
+  bool TestBusy() const { return speed_ && access_ && MainTestBusy(*speed_, *access_); }
   // The settings of the controls now, as Start reads them.
   SpeedSettings Settings() const;
   // Ends a run that is under way and waits for its end-of-run step, serving
@@ -60,6 +65,7 @@ class TForm1 : public QWidget, private SpeedView {
   QCheckBox* CheckBox4;
   QCheckBox* Physical;
   QCheckBox* ErrMsgEn;
+  QCheckBox* RandomAccess;
   QLabel* Label8;
   QPushButton* Button2;
   QPushButton* Button3;
@@ -127,6 +133,9 @@ class TForm1 : public QWidget, private SpeedView {
   std::unique_ptr<BuiltForm> built_;
   Forms forms_;
   std::unique_ptr<SpeedTest> speed_;
+  std::unique_ptr<AccessTest> access_;
+  // Shows the random access test's scatter in the chart at its size.
+  void ShowScatter();
 };
 
 }  // namespace dt::ui

@@ -327,7 +327,7 @@ void TSurfaceTest::Image1MouseMove(int x, int y) {
 void SurfaceTestClicked(const Forms& forms) {
   TForm1& main = *forms.Form1;
   // The read-speed run holds the disk handle that the hand-over would open.
-  if (main.Speed().Busy()) {
+  if (main.TestBusy()) {
     Notify().ShowMessage(SurfaceTestForm().title, SpeedTest::BusyText());
     return;
   }

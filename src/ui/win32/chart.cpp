@@ -226,7 +226,39 @@ void LineChart::Refresh() {
   Redraw();
 }
 
+void LineChart::SetImage(int width, int height, const std::vector<std::uint8_t>& rgb) {
+  if (width <= 0 || height <= 0 || rgb.size() < static_cast<std::size_t>(width) * height * 3) return;
+  imageWidth_ = width;
+  imageHeight_ = height;
+  imageBgrx_.assign(static_cast<std::size_t>(width) * height * 4, 0);
+  for (std::size_t i = 0, n = static_cast<std::size_t>(width) * height; i < n; ++i) {
+    imageBgrx_[i * 4] = rgb[i * 3 + 2];
+    imageBgrx_[i * 4 + 1] = rgb[i * 3 + 1];
+    imageBgrx_[i * 4 + 2] = rgb[i * 3];
+  }
+  Redraw();
+}
+
+void LineChart::ClearImage() {
+  if (imageWidth_ == 0) return;
+  imageWidth_ = imageHeight_ = 0;
+  imageBgrx_.clear();
+  Redraw();
+}
+
 void LineChart::Paint(HDC dc, const RECT& client) {
+  if (imageWidth_ > 0) {
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = imageWidth_;
+    bi.bmiHeader.biHeight = -imageHeight_;  // top-down
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    StretchDIBits(dc, 0, 0, client.right, client.bottom, 0, 0, imageWidth_, imageHeight_,
+                  imageBgrx_.data(), &bi, DIB_RGB_COLORS, SRCCOPY);
+    return;
+  }
   FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
   DrawChart(dc, client, spec_.caption, shown_, scales_, look_);
 }

@@ -6,8 +6,10 @@
 // labels below and left of it.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "device/page.h"
 #include "speedtest/chart_axis.h"
@@ -66,6 +68,11 @@ class LineChart : public Custom {
   int ShownPoints() const { return static_cast<int>(shown_.points.size()); }
   const Envelope& Shown() const { return shown_; }
   const ChartScales& Scales() const { return scales_; }
+  // Shows a picture (RGB rows from the top) in place of the chart, or the
+  // chart again.
+  void SetImage(int width, int height, const std::vector<std::uint8_t>& rgb);
+  void ClearImage();
+  bool ShowsImage() const { return imageWidth_ > 0; }
 
  protected:
   void Paint(HDC dc, const RECT& client) override;
@@ -75,6 +82,8 @@ class LineChart : public Custom {
   Envelope shown_;
   ChartScales scales_;
   ChartLook look_;
+  int imageWidth_ = 0, imageHeight_ = 0;
+  std::vector<std::uint8_t> imageBgrx_;  // 32-bit pixels for StretchDIBits
 };
 
 }  // namespace dt::win

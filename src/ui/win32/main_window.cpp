@@ -1,5 +1,7 @@
 #include "ui/win32/main_window.h"
 
+#include <random>
+
 #include "device/device.h"
 #include "speedtest/main_window_form.h"
 #include "ui/win32/data_module.h"
@@ -39,6 +41,7 @@ TForm1::TForm1(MainThread& mainThread)
   CheckBox4 = Get<CheckBox>("CheckBox4");
   Physical = Get<CheckBox>("Physical");
   ErrMsgEn = Get<CheckBox>("ErrMsgEn");
+  RandomAccess = Get<CheckBox>("RandomAccess");
   Label8 = Get<Label>("Label8");
   Button2 = Get<Button>("Button2");
   Button3 = Get<Button>("Button3");
@@ -101,6 +104,7 @@ void TForm1::FormCreate(const Forms& forms) {
   SpeedView& view = *this;
   speed_ = std::make_unique<SpeedTest>(view, *forms_.ErrListFrm, *forms_.RangeForm, mainThread_,
                                        forms_.DataModule1->RxMemoryData1);
+  access_ = std::make_unique<AccessTest>(view, *forms_.ErrListFrm);
   speed_->CheckBox1Click(CheckBox1->Checked());
   speed_->ErrMsgEnClick(ErrMsgEn->Checked());
   SetTimer(hwnd(), kTimer1, static_cast<UINT>(MainWindowForm().Find("Timer1")->rect.width),
@@ -118,6 +122,7 @@ SpeedSettings TForm1::Settings() const {
   s.CheckBox4 = CheckBox4->Checked();
   s.PercentFlg = PercentFlg->Checked();
   s.ErrMsgEn = ErrMsgEn->Checked();
+  s.RandomAccess = RandomAccess->Checked();
   s.drive.physical = Physical->Checked();
   s.drive.physicalText = ComboBox1->Text();
   s.drive.logicalText = ComboBox2->Text();
@@ -125,6 +130,13 @@ SpeedSettings TForm1::Settings() const {
 }
 
 void TForm1::FinishRun() {
+  if (access_ && access_->Busy()) {
+    access_->Stop();
+    while (access_->Busy()) {
+      access_->Timer1Timer();
+      Sleep(1);
+    }
+  }
   if (!speed_ || !speed_->Busy()) return;
   speed_->Stop();
   // The worker hands its last steps to this thread; serve them until the
@@ -188,10 +200,11 @@ void TForm1::FormResize() {
   const form::Rect r = main_window::ChartRect(outer.cx, outer.cy, client.cx, client.cy);
   SetWindowPos(DBChart1->hwnd(), nullptr, 0, 0, r.width, r.height,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  if (access_ && access_->ShowsScatter()) ShowScatter();
 }
 
 void TForm1::Button1Click() {
-  if (speed_) speed_->Button1Click(Settings());
+  if (speed_ && access_) MainButton1Click(*speed_, *access_, Settings(), std::random_device{}());
 }
 
 void TForm1::FillReportLabels(TReportPage* report) {
@@ -248,6 +261,7 @@ void TForm1::Button11Click() {
 
 void TForm1::Timer1Timer() {
   if (speed_) speed_->Timer1Timer();
+  if (access_) access_->Timer1Timer();
 }
 
 void TForm1::SetLabel(SpeedLabel which, const std::string& text) {
@@ -267,7 +281,19 @@ void TForm1::SetRunning(bool running) {
 }
 
 void TForm1::RefreshChart() {
+  if (access_ && access_->ShowsScatter()) {
+    ShowScatter();
+    return;
+  }
+  DBChart1->ClearImage();
   DBChart1->Refresh();
+}
+
+void TForm1::ShowScatter() {
+  RECT rc;
+  GetClientRect(DBChart1->hwnd(), &rc);
+  const ScatterImage image = access_->Scatter(rc.right, rc.bottom);
+  DBChart1->SetImage(image.width, image.height, image.rgb);
 }
 
 void TForm1::ShowErrorsList() {

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "device/form.h"
+#include "access/access_test.h"
 #include "speedtest/read_speed_run.h"
 #include "ui/win32/chart.h"
 #include "ui/win32/forms.h"
@@ -26,6 +27,10 @@ class TForm1 : public Form, private SpeedView {
 
   // The read-speed test that Start and Stop drive (exists after FormCreate).
   SpeedTest& Speed() { return *speed_; }
+  // The random access test that Start runs with "Random access" ticked.
+  AccessTest& Access() { return *access_; }
+  // True while either test holds the disk.
+  bool TestBusy() const { return speed_ && access_ && MainTestBusy(*speed_, *access_); }
   // The settings of the controls now, as Start reads them.
   SpeedSettings Settings() const;
   // Ends a run that is under way and waits for its end-of-run step, serving
@@ -51,6 +56,7 @@ class TForm1 : public Form, private SpeedView {
   CheckBox* CheckBox4;
   CheckBox* Physical;
   CheckBox* ErrMsgEn;
+  CheckBox* RandomAccess;
   Label* Label8;
   Button* Button2;
   Button* Button3;
@@ -115,6 +121,9 @@ class TForm1 : public Form, private SpeedView {
   form::FormState state_;
   Forms forms_;
   std::unique_ptr<SpeedTest> speed_;
+  std::unique_ptr<AccessTest> access_;
+  // Shows the random access test's scatter in the chart at its size.
+  void ShowScatter();
 };
 
 }  // namespace dt::win
