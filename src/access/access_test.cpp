@@ -39,7 +39,8 @@ class AccessTest::Progress : public AccessProgress {
   std::size_t sizes_;
 };
 
-AccessTest::AccessTest(SpeedView& view, ErrorLines& errors) : view_(view), errors_(errors) {}
+AccessTest::AccessTest(SpeedView& view, ErrorLines& errors, PointTable* points)
+    : view_(view), errors_(errors), points_(points) {}
 
 AccessTest::~AccessTest() {
   Stop();
@@ -73,6 +74,7 @@ StartResult AccessTest::Button1Click(const SpeedSettings& s, std::uint64_t seed)
   percent_.store(0);
   done_.store(false);
   errors_.Clear();
+  if (points_) points_->Clear();
   SetLabel(SpeedLabel::Label3, "Errors: 0");
   SetLabel(SpeedLabel::Label2, Trimmed(NumberText(0.0, 4, 1)) + "%");
   startTick_ = Sys().TickCount();

@@ -26,7 +26,9 @@ namespace dt {
 
 class AccessTest {
  public:
-  AccessTest(SpeedView& view, ErrorLines& errors);
+  // `points` is the read-speed test's table: a run empties it, so that the
+  // speed chart and the printed speed reports show no earlier curve.
+  AccessTest(SpeedView& view, ErrorLines& errors, PointTable* points = nullptr);
   // Stops a run under way and waits for its end.
   ~AccessTest();
   AccessTest(const AccessTest&) = delete;
@@ -68,6 +70,7 @@ class AccessTest {
 
   SpeedView& view_;
   ErrorLines& errors_;
+  PointTable* points_;
   std::unique_ptr<RandomAccessRun> run_;  // one per run: a stopped run stays stopped
   AccessSettings settings_;
   AccessResult result_;

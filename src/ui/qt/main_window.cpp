@@ -115,7 +115,8 @@ void TForm1::FormCreate(const Forms& forms) {
   SpeedView& view = *this;
   speed_ = std::make_unique<SpeedTest>(view, *forms_.ErrListFrm, *forms_.RangeForm, mainThread_,
                                        forms_.DataModule1->RxMemoryData1);
-  access_ = std::make_unique<AccessTest>(view, *forms_.ErrListFrm);
+  access_ = std::make_unique<AccessTest>(view, *forms_.ErrListFrm,
+                                         &forms_.DataModule1->RxMemoryData1);
   speed_->CheckBox1Click(CheckBox1->isChecked());
   speed_->ErrMsgEnClick(ErrMsgEn->isChecked());
   Timer1->start();

@@ -104,7 +104,8 @@ void TForm1::FormCreate(const Forms& forms) {
   SpeedView& view = *this;
   speed_ = std::make_unique<SpeedTest>(view, *forms_.ErrListFrm, *forms_.RangeForm, mainThread_,
                                        forms_.DataModule1->RxMemoryData1);
-  access_ = std::make_unique<AccessTest>(view, *forms_.ErrListFrm);
+  access_ = std::make_unique<AccessTest>(view, *forms_.ErrListFrm,
+                                         &forms_.DataModule1->RxMemoryData1);
   speed_->CheckBox1Click(CheckBox1->Checked());
   speed_->ErrMsgEnClick(ErrMsgEn->Checked());
   SetTimer(hwnd(), kTimer1, static_cast<UINT>(MainWindowForm().Find("Timer1")->rect.width),
