@@ -25,9 +25,11 @@ sandbox_polkit_on_bus() {
 polkit_sandbox_up() {
   id "$sandbox_user" >/dev/null 2>&1 ||
     useradd --system --no-create-home --shell /bin/sh "$sandbox_user"
-  if [ ! -S /run/dbus/system_bus_socket ]; then
+  if ! dbus-send --system --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+    org.freedesktop.DBus.GetId >/dev/null 2>&1; then
+    # No bus, or the socket and pid file of one that was killed.
     mkdir -p /run/dbus
-    rm -f /run/dbus/pid
+    rm -f /run/dbus/pid /run/dbus/system_bus_socket
     sandbox_bus=$(dbus-daemon --system --fork --print-pid)
   fi
   if ! sandbox_polkit_on_bus; then

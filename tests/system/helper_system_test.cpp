@@ -98,9 +98,11 @@ class PolkitSandbox {
   </action>
 </policyconfig>
 )";
-    if (!fs::exists("/run/dbus/system_bus_socket")) {
+    if (!BusAnswers()) {
+      // No bus, or the socket and pid file of one that was killed.
       fs::create_directories("/run/dbus");
-      fs::remove("/run/dbus/pid");  // left by a bus that was stopped
+      fs::remove("/run/dbus/pid");
+      fs::remove("/run/dbus/system_bus_socket");
       systest::RunOrThrow({"dbus-daemon", "--system", "--fork"});
       startedBus_ = true;
     }
@@ -167,6 +169,11 @@ class PolkitSandbox {
   }
 
  private:
+  static bool BusAnswers() {
+    return RunCommand({"dbus-send", "--system", "--print-reply", "--dest=org.freedesktop.DBus",
+                       "/org/freedesktop/DBus", "org.freedesktop.DBus.GetId"})
+               .exitCode == 0;
+  }
   static bool PolkitOnBus() {
     return RunCommand({"dbus-send", "--system", "--print-reply", "--dest=org.freedesktop.DBus",
                        "/org/freedesktop/DBus", "org.freedesktop.DBus.NameHasOwner",
