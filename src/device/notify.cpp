@@ -30,4 +30,10 @@ Notifier& Notify() {
 
 void SetNotifier(Notifier* n) { g_notifier.store(n); }
 
+MessageStyle StyleOf(const std::string& caption, const std::string& text) {
+  if (caption.rfind("System error ", 0) == 0 || caption == "Data Error") return MessageStyle::OkCancel;
+  if (text == kBusyText) return MessageStyle::Information;
+  return MessageStyle::Warning;
+}
+
 }  // namespace dt

@@ -121,9 +121,7 @@ SpeedTest::~SpeedTest() {
   if (busy_.exchange(false)) CloseDiskHandle();
 }
 
-const char* SpeedTest::BusyText() {
-  return "A read-speed test is running. Stop it before you start another test.";
-}
+const char* SpeedTest::BusyText() { return kBusyText; }
 
 void SpeedTest::SetLabel(SpeedLabel which, const std::string& text) {
   labels_[static_cast<std::size_t>(which)] = text;

@@ -142,3 +142,25 @@ TEST_F(DeviceTest, SystemErrorBoxTextsAreCutTo511Characters) {
 
 }  // namespace
 }  // namespace dt
+
+namespace dt {
+namespace {
+
+// Both window programs show a message in the style the core gives it.
+TEST(MessageStyle, ErrorsOfferCancelTheBusyNoticeInformsTheRestWarn) {
+  const struct {
+    const char* caption;
+    const char* text;
+    MessageStyle style;
+  } cases[] = {
+      {"System error (read error)", "Error Code = 5", MessageStyle::OkCancel},
+      {"Data Error", "Invalid range", MessageStyle::OkCancel},
+      {"Surface test", kBusyText, MessageStyle::Information},
+      {"Disk read speed", "No block size can be formed", MessageStyle::Warning},
+      {"System error", "a caption without its blank", MessageStyle::Warning},
+  };
+  for (const auto& c : cases) EXPECT_EQ(StyleOf(c.caption, c.text), c.style) << c.caption;
+}
+
+}  // namespace
+}  // namespace dt

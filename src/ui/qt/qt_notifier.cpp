@@ -23,6 +23,23 @@ int Ask(const std::string& caption, const std::string& text, QMessageBox::Icon i
   return box.exec();
 }
 
+// The icon and buttons of a message in the style every window program uses.
+struct BoxStyle {
+  QMessageBox::Icon icon;
+  QMessageBox::StandardButtons buttons;
+};
+BoxStyle StyleFor(const std::string& caption, const std::string& text) {
+  switch (StyleOf(caption, text)) {
+    case MessageStyle::OkCancel:
+      return {QMessageBox::NoIcon, QMessageBox::Ok | QMessageBox::Cancel};
+    case MessageStyle::Information:
+      return {QMessageBox::Information, QMessageBox::Ok};
+    case MessageStyle::Warning:
+      break;
+  }
+  return {QMessageBox::Warning, QMessageBox::Ok};
+}
+
 // What a worker waits for: the box closed.
 class Answer {
  public:
@@ -55,23 +72,22 @@ struct AnswerOnDrop {
 }  // namespace
 
 void QtNotifier::ShowMessage(const std::string& caption, const std::string& text) {
+  const BoxStyle style = StyleFor(caption, text);
   if (QThread::currentThread() == context_.thread()) {
-    Ask(caption, text, QMessageBox::NoIcon, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok);
+    Ask(caption, text, style.icon, style.buttons, QMessageBox::Ok);
     return;
   }
   auto answer = std::make_shared<Answer>();
   auto ticket = std::make_shared<AnswerOnDrop>(answer);
   QMetaObject::invokeMethod(
       &context_,
-      [ticket, caption, text] {
+      [ticket, caption, text, style] {
         if (QApplication::activeModalWidget()) {
-          Ask(caption, text, QMessageBox::NoIcon, QMessageBox::Ok | QMessageBox::Cancel,
-              QMessageBox::Ok);
+          Ask(caption, text, style.icon, style.buttons, QMessageBox::Ok);
           ticket->answer->Give();
           return;
         }
-        auto* box = new QMessageBox(QMessageBox::NoIcon, Text(caption), Text(text),
-                                    QMessageBox::Ok | QMessageBox::Cancel, nullptr);
+        auto* box = new QMessageBox(style.icon, Text(caption), Text(text), style.buttons, nullptr);
         box->setDefaultButton(QMessageBox::Ok);
         box->setWindowModality(Qt::NonModal);
         QObject::connect(box, &QDialog::finished, box, [box, ticket] {

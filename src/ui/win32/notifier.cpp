@@ -1,6 +1,5 @@
 #include "ui/win32/notifier.h"
 
-#include "speedtest/read_speed_run.h"
 #include "ui/win32/wingui.h"
 
 namespace dt::win {
@@ -17,8 +16,14 @@ HWND ActiveOwner() {
 }  // namespace
 
 UINT MessageStyle(const std::string& caption, const std::string& text) {
-  if (caption.rfind("System error ", 0) == 0 || caption == "Data Error") return MB_OKCANCEL;
-  if (text == SpeedTest::BusyText()) return MB_OK | MB_ICONINFORMATION;
+  switch (StyleOf(caption, text)) {
+    case dt::MessageStyle::OkCancel:
+      return MB_OKCANCEL;
+    case dt::MessageStyle::Information:
+      return MB_OK | MB_ICONINFORMATION;
+    case dt::MessageStyle::Warning:
+      break;
+  }
   return MB_OK | MB_ICONWARNING;
 }
 
