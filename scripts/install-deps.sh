@@ -13,7 +13,7 @@ SUDO=""
 
 run_pkgs=(build-essential cmake ninja-build pkg-config
   nlohmann-json3-dev libcli11-dev libblkid-dev libpng-dev liburing-dev
-  qt6-base-dev qt6-charts-dev libqt6charts6-dev libqt6opengl6-dev libgl-dev fonts-liberation2
+  qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev fonts-liberation2
   xvfb xauth)
 test_pkgs=(googletest libgtest-dev libgmock-dev
   libfuse3-dev fuse3 util-linux fdisk e2fsprogs
@@ -29,9 +29,23 @@ test_pkgs=(googletest libgtest-dev libgmock-dev
 if [ "$what" = test ]; then
   $SUDO dpkg --add-architecture i386
 fi
-$SUDO apt-get update -qq
-if [ "$what" = test ]; then
-  $SUDO apt-get install -y -qq --no-install-recommends "${run_pkgs[@]}" "${test_pkgs[@]}" >/dev/null
-else
-  $SUDO apt-get install -y -qq --no-install-recommends "${run_pkgs[@]}" >/dev/null
+# A mirror in the middle of a sync answers with index files of the wrong size and
+# apt-get exits 100: try again a few times, waiting longer each time.
+apt_retry() {
+  local n=1 delay=10
+  while ! $SUDO apt-get -o Acquire::Retries=3 "$@"; do
+    [ "$n" -lt 4 ] || return 1
+    echo "apt-get $1 failed (attempt $n), again in ${delay}s" >&2
+    sleep "$delay"
+    n=$((n + 1)); delay=$((delay * 2))
+  done
+}
+
+pkgs=("${run_pkgs[@]}")
+[ "$what" = test ] && pkgs+=("${test_pkgs[@]}")
+
+if ! apt_retry update -qq; then
+  # The lists already here may still hold every package (or they are installed).
+  echo "apt-get update failed; installing from the package lists at hand" >&2
 fi
+apt_retry install -y -qq --no-install-recommends "${pkgs[@]}" >/dev/null
