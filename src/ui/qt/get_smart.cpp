@@ -4,7 +4,6 @@
 #include "device/device.h"
 #include "device/text.h"
 #include "ui/qt/data_module.h"
-#include "ui/qt/main_window.h"
 #include "ui/qt/smart_report_pages.h"
 #include "ui/qt/smart_window.h"
 #include "ui/qt/widgets.h"
@@ -16,16 +15,7 @@ void AddSmartLine(const Forms& forms, const std::string& line) {
   forms.DataModule1->RxMemoryData2.push_back(LeftChars(line, kSmartRecordChars));
 }
 
-void GetSmartClicked(const Forms& forms) {
-  const TForm1& main = *forms.Form1;
-  const int drive = DriveNumberOf(ComboText(main.ComboBox1));
-  SmartOptions options;
-  options.reserved = main.SmartReserv->isChecked();
-  options.help = main.HelpFlg->isChecked();
-  options.identify = main.IdentFlg->isChecked();
-  options.english = main.EnglishFlg->isChecked();
-  options.health = main.HealthFlg->isChecked();
-
+void ShowSmartReport(const Forms& forms, int drive, const SmartOptions& options) {
   forms.SMARTinfo->SMARTinfoTEXT->clear();
   forms.DataModule1->RxMemoryData2.clear();
   // The drive is closed when the report is complete.

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "ata/smart_flow.h"
 #include "ui/qt/forms.h"
 
 namespace dt::ui {
@@ -17,10 +18,9 @@ inline constexpr std::size_t kSmartRecordChars = 256;
 // line table (RxMemoryData2).
 void AddSmartLine(const Forms& forms, const std::string& line);
 
-// Builds the report with the options of the main window's check boxes, puts
-// the drive title on both printed forms, and shows the SMART window modally.
-// Every failure of the drive is a line of the report: the window opens in
-// every case.
-void GetSmartClicked(const Forms& forms);
+// Builds the report of physical drive `drive`, puts the drive title on both
+// printed forms, and shows the SMART window modally. Every failure of the
+// drive is a line of the report: the window opens in every case.
+void ShowSmartReport(const Forms& forms, int drive, const SmartOptions& options);
 
 }  // namespace dt::ui

@@ -21,14 +21,14 @@ class GuiApp {
   GuiApp(const GuiApp&) = delete;
   GuiApp& operator=(const GuiApp&) = delete;
 
-  const Forms& forms() const { return forms_; }
+  const Forms& forms() const { return table_.forms(); }
   // Shows the main window.
   void Show();
 
  private:
   QtMainThread mainThread_;
   QtNotifier notifier_;
-  Forms forms_;
+  app::FormsTable<FormKinds> table_;
 };
 
 }  // namespace dt::ui

@@ -321,19 +321,9 @@ void TSurfaceTest::Image1MouseMove(int x, int y) {
   logic_->Image1MouseMove(x, y);
 }
 
-// ---------------------------------------------------------------------------
-// TForm1.Button11Click
-
-void SurfaceTestClicked(const Forms& forms) {
-  TForm1& main = *forms.Form1;
-  // The read-speed run holds the disk handle that the hand-over would open.
-  if (main.TestBusy()) {
-    Notify().ShowMessage(SurfaceTestForm().title, SpeedTest::BusyText());
-    return;
-  }
+void ShowSurfaceWindow(const Forms& forms, const DriveSelection& drive) {
   TSurfaceTest& window = *forms.SurfaceTest;
-  surface::SurfaceHandOver(
-      main.Settings().drive, window.Logic(), [&window] { window.ShowModal(); }, PumpEvents);
+  surface::SurfaceHandOver(drive, window.Logic(), [&window] { window.ShowModal(); }, PumpEvents);
 }
 
 }  // namespace dt::ui

@@ -17,7 +17,7 @@ class WinApp {
   WinApp(const WinApp&) = delete;
   WinApp& operator=(const WinApp&) = delete;
 
-  const Forms& forms() const { return forms_; }
+  const Forms& forms() const { return table_.forms(); }
   // Shows the main window.
   void Show();
   // Serves messages until the main window is closed; returns the exit code.
@@ -26,7 +26,7 @@ class WinApp {
  private:
   WinMainThread mainThread_;
   WinNotifier notifier_;
-  Forms forms_;
+  app::FormsTable<FormKinds> table_;
 };
 
 }  // namespace dt::win

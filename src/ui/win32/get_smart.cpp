@@ -3,7 +3,6 @@
 #include "device/device.h"
 #include "device/text.h"
 #include "ui/win32/data_module.h"
-#include "ui/win32/main_window.h"
 #include "ui/win32/smart_report_pages.h"
 #include "ui/win32/smart_window.h"
 
@@ -12,16 +11,6 @@ namespace dt::win {
 void AddSmartLine(const Forms& forms, const std::string& line) {
   forms.SMARTinfo->SMARTinfoTEXT->AppendLine(line);
   forms.DataModule1->RxMemoryData2.push_back(LeftChars(line, kSmartRecordChars));
-}
-
-SmartOptions SmartOptionsOf(const TForm1& main) {
-  SmartOptions options;
-  options.reserved = main.SmartReserv->Checked();
-  options.help = main.HelpFlg->Checked();
-  options.identify = main.IdentFlg->Checked();
-  options.english = main.EnglishFlg->Checked();
-  options.health = main.HealthFlg->Checked();
-  return options;
 }
 
 void ShowSmartReport(const Forms& forms, int drive, const SmartOptions& options) {
@@ -38,11 +27,6 @@ void ShowSmartReport(const Forms& forms, int drive, const SmartOptions& options)
 
   window.PrintReserved = options.reserved;
   window.ShowModal();
-}
-
-void GetSmartClicked(const Forms& forms) {
-  const TForm1& main = *forms.Form1;
-  ShowSmartReport(forms, DriveNumberOf(main.ComboBox1->Text()), SmartOptionsOf(main));
 }
 
 }  // namespace dt::win

@@ -19,9 +19,6 @@ inline constexpr std::size_t kSmartRecordChars = 256;
 // line table (RxMemoryData2).
 void AddSmartLine(const Forms& forms, const std::string& line);
 
-// The options of the main window's check boxes now.
-SmartOptions SmartOptionsOf(const TForm1& main);
-
 // The work of the button for drive `drive` with `options`: the report into
 // the SMART window and the line table of `forms`, the drive title on both
 // printed forms, and the SMART window shown modally; returns when it is
@@ -29,9 +26,5 @@ SmartOptions SmartOptionsOf(const TForm1& main);
 // Every failure of the drive is a line of the report: the window opens in
 // every case.
 void ShowSmartReport(const Forms& forms, int drive, const SmartOptions& options);
-
-// The button itself: the drive of the main window's list and the options of
-// its check boxes.
-void GetSmartClicked(const Forms& forms);
 
 }  // namespace dt::win

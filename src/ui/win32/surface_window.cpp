@@ -373,16 +373,10 @@ void TSurfaceTest::Image1MouseMove(int x, int y) {
   logic_->Image1MouseMove(x, y);
 }
 
-void SurfaceTestClicked(const Forms& forms) {
-  TForm1& main = *forms.Form1;
-  // The read-speed run holds the disk handle that the hand-over would open.
-  if (main.TestBusy()) {
-    Notify().ShowMessage(SurfaceTestForm().title, SpeedTest::BusyText());
-    return;
-  }
+void ShowSurfaceWindow(const Forms& forms, const DriveSelection& drive) {
   TSurfaceTest& window = *forms.SurfaceTest;
-  surface::SurfaceHandOver(
-      main.Settings().drive, window.Logic(), [&window] { window.ShowModal(); }, PumpWorkerSteps);
+  surface::SurfaceHandOver(drive, window.Logic(), [&window] { window.ShowModal(); },
+                           PumpWorkerSteps);
 }
 
 }  // namespace dt::win

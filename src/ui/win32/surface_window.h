@@ -147,10 +147,8 @@ class TSurfaceTest : public Form, private surface::SurfaceView {
 // Serves the worker's steps while the GUI thread waits for it.
 void PumpWorkerSteps();
 
-// TForm1.Button11Click ("Surface test"): refused with a message while a
-// read-speed run is under way; otherwise hands the selected disk to the
-// surface test window, shows it modally and, when it has closed and its
-// worker has left the run, closes the disk.
-void SurfaceTestClicked(const Forms& forms);
+// Hands the chosen disk to the surface test window, shows it modally and,
+// when it has closed and its worker has left the run, closes the disk.
+void ShowSurfaceWindow(const Forms& forms, const DriveSelection& drive);
 
 }  // namespace dt::win

@@ -607,6 +607,7 @@ Form::Form(const form::FormSpec& spec, const Factory& custom) : spec_(spec), sho
 
 Form::~Form() {
   if (hwnd_) {
+    for (std::size_t i = 0; i < timers_.size(); ++i) KillTimer(hwnd_, i + 1);
     SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
     DestroyWindow(hwnd_);
   }
@@ -748,6 +749,11 @@ void Form::Post(std::function<void()> fn) {
   PostMessageW(hwnd_, kPostMessage, 0, 0);
 }
 
+void Form::StartTimer(unsigned ms, std::function<void()> tick) {
+  timers_.push_back(std::move(tick));
+  SetTimer(hwnd_, timers_.size(), ms, nullptr);
+}
+
 void Form::Command(HWND from, int code) {
   const auto it = byHwnd_.find(from);
   if (it != byHwnd_.end()) it->second->Command(code);
@@ -778,6 +784,12 @@ LRESULT Form::Message(UINT msg, WPARAM wp, LPARAM lp) {
         FormClose();
       }
       return 0;
+    case WM_TIMER:
+      if (wp >= 1 && wp <= timers_.size()) {
+        timers_[wp - 1]();
+        return 0;
+      }
+      break;
     case DM_GETDEFID:
       for (const form::ControlSpec& c : spec_.controls)
         if (c.kind == form::Kind::DefaultButton) return MAKELONG(c.id, DC_HASDEFID);

@@ -308,6 +308,8 @@ class Form {
 
   // Runs `fn` on this form's thread after the current message.
   void Post(std::function<void()> fn);
+  // Runs `tick` every `ms` milliseconds while the window exists.
+  void StartTimer(unsigned ms, std::function<void()> tick);
 
  protected:
   // WM_SHOWWINDOW when it is shown, before it appears.
@@ -344,6 +346,7 @@ class Form {
   bool modal_ = false;
   bool inModalLoop_ = false;
   std::vector<std::function<void()>> posted_;
+  std::vector<std::function<void()>> timers_;  // WM_TIMER id - 1
 };
 
 // The form's font as the description gives it.

@@ -3,6 +3,11 @@
 #pragma once
 
 #include <QAbstractButton>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -16,7 +21,9 @@
 
 #include "platform/platform.h"
 #include "platform/sim/sim_platform.h"
+#include "ui/qt/clock_label.h"
 #include "ui/qt/gui_app.h"
+#include "ui/qt/line_chart.h"
 
 namespace dt::ui::test {
 

@@ -84,7 +84,7 @@ class ReportTest : public QObject {
     ModalWatcher okRange([this](QWidget* w) {
       QTimer::singleShot(0, w, [this] { app_->forms().RangeForm->Button1->click(); });
     });
-    QTest::mouseClick(f_->Button1, Qt::LeftButton);
+    QTest::mouseClick(f_->Get<QPushButton>("Button1"), Qt::LeftButton);
     QVERIFY(WaitFor([this] { return !f_->Speed().Busy(); }));
   }
 
@@ -155,7 +155,7 @@ class ReportTest : public QObject {
   }
 
   void speedReportBeforeAnyRunShowsTheInitialCaptions() {
-    const QVector<Word> words = PrintToPdf(app_->forms().Form2, f_->Button4, "speed0.pdf");
+    const QVector<Word> words = PrintToPdf(app_->forms().Form2, f_->Get<QPushButton>("Button4"), "speed0.pdf");
     QVERIFY(!words.isEmpty());
     CheckLabels(words, app_->forms().Form2,
                 {"BlokSize", "Blocks", "Errors: 0", "Disk Size Unknow ", "Minimal time 10 ms",
@@ -168,7 +168,7 @@ class ReportTest : public QObject {
   }
 
   void reportsOfAPhysicalRunNameTheDiskAndItsIdentity() {
-    f_->Physical->setChecked(true);
+    f_->Get<QCheckBox>("Physical")->setChecked(true);
     sim_->SetPerfFrequency(2400000000);
     Run();
     const QString model = app_->forms().Form2->QRLabel9.Caption;
@@ -178,15 +178,15 @@ class ReportTest : public QObject {
 
     // Settings changed after the run show in the labels as they are now;
     // the disk is the one tested, not the one selected now.
-    f_->Physical->setChecked(false);
-    const QStringList texts = {f_->Label4->text(),   f_->Label7->text(),
-                               f_->Label3->text(),   "Disk Size " + f_->DiskSz->text(),
-                               "Minimal time 10 ms", f_->Label5->text(),
-                               f_->Label6->text(),   "Disk HDD0: "};
+    f_->Get<QCheckBox>("Physical")->setChecked(false);
+    const QStringList texts = {f_->Get<QLabel>("Label4")->text(),   f_->Get<QLabel>("Label7")->text(),
+                               f_->Get<QLabel>("Label3")->text(),   "Disk Size " + f_->Get<QLabel>("DiskSz")->text(),
+                               "Minimal time 10 ms", f_->Get<QLabel>("Label5")->text(),
+                               f_->Get<QLabel>("Label6")->text(),   "Disk HDD0: "};
     QCOMPARE(texts[0], QString("BlokSize 512*256=131,072"));
     for (auto [report, button, name] : {std::tuple<TReportPage*, QPushButton*, QString>{
-                                            app_->forms().Form2, f_->Button4, "speed1.pdf"},
-                                        {app_->forms().Form3, f_->Button7, "time1.pdf"}}) {
+                                            app_->forms().Form2, f_->Get<QPushButton>("Button4"), "speed1.pdf"},
+                                        {app_->forms().Form3, f_->Get<QPushButton>("Button7"), "time1.pdf"}}) {
       const QVector<Word> words = PrintToPdf(report, button, name);
       CheckLabels(words, report, texts);
       // The model comes blank-padded to 40 characters from the drive.
@@ -205,13 +205,13 @@ class ReportTest : public QObject {
       if (auto* d = qobject_cast<QPrintDialog*>(w)) printer = d->printer();
       QTimer::singleShot(0, w, [w] { w->close(); });
     });
-    QTest::mouseClick(f_->Button6, Qt::LeftButton);
+    QTest::mouseClick(f_->Get<QPushButton>("Button6"), Qt::LeftButton);
     QVERIFY(preview);
     QCOMPARE(app_->forms().Form3->QRLabel1.Caption, QString("BlokSize"));
-    QTest::mouseClick(f_->Button2, Qt::LeftButton);
+    QTest::mouseClick(f_->Get<QPushButton>("Button2"), Qt::LeftButton);
     QVERIFY(setup);
     QCOMPARE(printer, app_->forms().Form2->Printer());
-    QTest::mouseClick(f_->Button5, Qt::LeftButton);
+    QTest::mouseClick(f_->Get<QPushButton>("Button5"), Qt::LeftButton);
     QCOMPARE(printer, app_->forms().Form3->Printer());
     QCOMPARE(watcher.Seen(), 3);
   }

@@ -199,22 +199,22 @@ class SmartWindowTest : public QObject {
     f_ = F().Form1;
     app_->Show();
     QVERIFY(QTest::qWaitForWindowExposed(f_));
-    f_->Physical->setChecked(true);
+    f_->Get<QCheckBox>("Physical")->setChecked(true);
   }
 
   void Select(int drive) {
     // The physical list ends at a disk without a size; the later test disks
     // are put in by hand.
-    while (f_->ComboBox1->count() <= drive)
-      f_->ComboBox1->addItem(QString("HDD%1  0 MB").arg(f_->ComboBox1->count()));
-    f_->ComboBox1->setCurrentIndex(drive);
+    while (f_->Get<QComboBox>("ComboBox1")->count() <= drive)
+      f_->Get<QComboBox>("ComboBox1")->addItem(QString("HDD%1  0 MB").arg(f_->Get<QComboBox>("ComboBox1")->count()));
+    f_->Get<QComboBox>("ComboBox1")->setCurrentIndex(drive);
   }
 
   void SetOptions(const Options& o) {
-    f_->SmartReserv->setChecked(o.reserved);
-    f_->HelpFlg->setChecked(o.help);
-    f_->IdentFlg->setChecked(o.identify);
-    f_->EnglishFlg->setChecked(o.english);
+    f_->Get<QCheckBox>("SmartReserv")->setChecked(o.reserved);
+    f_->Get<QCheckBox>("HelpFlg")->setChecked(o.help);
+    f_->Get<QCheckBox>("IdentFlg")->setChecked(o.identify);
+    f_->Get<QCheckBox>("EnglishFlg")->setChecked(o.english);
   }
 
   // Presses "Get SMART" and closes the SMART window once it is shown;
@@ -236,7 +236,7 @@ class SmartWindowTest : public QObject {
         w->close();
       });
     });
-    QTest::mouseClick(f_->Button9, Qt::LeftButton);
+    QTest::mouseClick(f_->Get<QPushButton>("Button9"), Qt::LeftButton);
     if (watcher.Seen() < 1) qFatal("the SMART window did not open");
     return shown;
   }
@@ -384,14 +384,14 @@ class SmartWindowTest : public QObject {
   // report is as it was.
   void healthOptionEndsTheReportWithTheHealthSection() {
     const Options o{false, false, true, true};
-    QVERIFY(!f_->HealthFlg->isChecked());
+    QVERIFY(!f_->Get<QCheckBox>("HealthFlg")->isChecked());
     QCOMPARE(GetSmart(kSamsung, o).memo, Cli(kSamsung, o));
     QStringList health = Run(DT_CLI_EXE, {"--sim", machineFile_, "health", "0"}).split('\n');
     if (!health.isEmpty() && health.back().isEmpty()) health.pop_back();
     QVERIFY(health.size() > 5);
     QCOMPARE(health[1], QString("Health"));
     health[0] = "";
-    f_->HealthFlg->setChecked(true);
+    f_->Get<QCheckBox>("HealthFlg")->setChecked(true);
     const QStringList memo = GetSmart(kSamsung, o).memo;
     QCOMPARE(memo, Cli(kSamsung, o) + health);
     QCOMPARE(Records(), memo);
@@ -413,13 +413,13 @@ class SmartWindowTest : public QObject {
     QCOMPARE(F().SmartRep->QRLabel1.Caption, QString("   "));
 
     // An empty disk list: its caption names no drive that opens.
-    f_->ComboBox1->clear();
+    f_->Get<QComboBox>("ComboBox1")->clear();
     SetOptions(Options{});
     ModalWatcher watcher([&](QWidget* w) {
       shown.memo = F().SMARTinfo->SMARTinfoTEXT->toPlainText().split('\n');
       QTimer::singleShot(0, w, [w] { w->close(); });
     });
-    QTest::mouseClick(f_->Button9, Qt::LeftButton);
+    QTest::mouseClick(f_->Get<QPushButton>("Button9"), Qt::LeftButton);
     QCOMPARE(watcher.Seen(), 1);
     QCOMPARE(shown.memo.size(), 1);
     QVERIFY2(shown.memo[0].startsWith("Open Error "), qPrintable(shown.memo[0]));
@@ -484,7 +484,7 @@ class SmartWindowTest : public QObject {
         QTimer::singleShot(0, w, [w] { w->close(); });
     });
     Select(kSamsung);
-    QTest::mouseClick(f_->Button9, Qt::LeftButton);
+    QTest::mouseClick(f_->Get<QPushButton>("Button9"), Qt::LeftButton);
     QCOMPARE(watcher.Seen(), 3);
     // The dialog opened on the memo's font.
     QCOMPARE(shownFont, QFontInfo(SmartMemoFont()).family());
@@ -642,7 +642,7 @@ class SmartWindowTest : public QObject {
       });
       Select(kSamsung);
       SetOptions(Options{reserved, false, false, true});
-      QTest::mouseClick(f_->Button9, Qt::LeftButton);
+      QTest::mouseClick(f_->Get<QPushButton>("Button9"), Qt::LeftButton);
       QCOMPARE(watcher.Seen(), 5);
       QCOMPARE(previewed, expected->Printer());
       QCOMPARE(setUp, expected->Printer());
@@ -692,11 +692,11 @@ class SmartWindowTest : public QObject {
   void speedReportsCarryTheDriveIdentity() {
     cleanup();
     Open(kTwoDisks);
-    f_->ComboBox1->setCurrentIndex(0);
+    f_->Get<QComboBox>("ComboBox1")->setCurrentIndex(0);
     ModalWatcher okRange([this](QWidget* w) {
       if (w == F().RangeForm) QTimer::singleShot(0, w, [this] { F().RangeForm->Button1->click(); });
     });
-    QTest::mouseClick(f_->Button1, Qt::LeftButton);
+    QTest::mouseClick(f_->Get<QPushButton>("Button1"), Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(!f_->Speed().Busy(), 20000);
     QCOMPARE(okRange.Seen(), 1);
     // The simulated counter runs at 10 MHz: no processor clock in front.
@@ -711,9 +711,9 @@ class SmartWindowTest : public QObject {
       report->Printer()->setOutputFormat(QPrinter::PdfFormat);
       report->Printer()->setOutputFileName(pdf);
       if (report == F().Form2)
-        f_->Button4->click();
+        f_->Get<QPushButton>("Button4")->click();
       else
-        f_->Button7->click();
+        f_->Get<QPushButton>("Button7")->click();
       const QList<Page> pages = PdfPages(pdf);
       QCOMPARE(pages.size(), 1);
       const int model = Find(pages[0], "ST9100821AS");

@@ -41,7 +41,7 @@ class SpeedRunTest : public QObject {
       QCOMPARE(w, static_cast<QWidget*>(app_->forms().RangeForm));
       QTimer::singleShot(0, w, [this] { app_->forms().RangeForm->Button1->click(); });
     });
-    QTest::mouseClick(f_->Button1, Qt::LeftButton);
+    QTest::mouseClick(f_->Get<QPushButton>("Button1"), Qt::LeftButton);
     QCOMPARE(okRange.Seen(), 1);
   }
 
@@ -56,40 +56,40 @@ class SpeedRunTest : public QObject {
 
   void fullRunFillsLabelsPointsAndChart() {
     Open(kTwoDisks);
-    QVERIFY(f_->ComboBox2->currentText().startsWith("C: 64"));
-    QVERIFY(f_->Button2->isEnabled());
+    QVERIFY(f_->Get<QComboBox>("ComboBox2")->currentText().startsWith("C: 64"));
+    QVERIFY(f_->Get<QPushButton>("Button2")->isEnabled());
     StartRun();
     // Start has run on this thread; the worker's steps wait for the loop.
-    QCOMPARE(f_->Button1->text(), QString("Stop"));
-    for (QPushButton* b : {f_->Button2, f_->Button3, f_->Button4, f_->Button5, f_->Button6,
-                           f_->Button7, f_->Button8})
+    QCOMPARE(f_->Get<QPushButton>("Button1")->text(), QString("Stop"));
+    for (QPushButton* b : {f_->Get<QPushButton>("Button2"), f_->Get<QPushButton>("Button3"), f_->Get<QPushButton>("Button4"), f_->Get<QPushButton>("Button5"), f_->Get<QPushButton>("Button6"),
+                           f_->Get<QPushButton>("Button7"), f_->Get<QPushButton>("Button8")})
       QVERIFY(!b->isEnabled());
-    QVERIFY(f_->Button10->isEnabled());
-    QVERIFY(f_->Button11->isEnabled());
-    QCOMPARE(f_->Label4->text(), QString("BlokSize 512*256=131,072"));
-    QCOMPARE(f_->Label7->text(), QString("Bloks 511"));
-    QCOMPARE(f_->Label5->text(), QString("From  0"));
-    QCOMPARE(f_->Label6->text(), QString("To    67,108,863"));
-    QCOMPARE(f_->DiskSz->text(), QString("64.000 Mb"));
+    QVERIFY(f_->Get<QPushButton>("Button10")->isEnabled());
+    QVERIFY(f_->Get<QPushButton>("Button11")->isEnabled());
+    QCOMPARE(f_->Get<QLabel>("Label4")->text(), QString("BlokSize 512*256=131,072"));
+    QCOMPARE(f_->Get<QLabel>("Label7")->text(), QString("Bloks 511"));
+    QCOMPARE(f_->Get<QLabel>("Label5")->text(), QString("From  0"));
+    QCOMPARE(f_->Get<QLabel>("Label6")->text(), QString("To    67,108,863"));
+    QCOMPARE(f_->Get<QLabel>("DiskSz")->text(), QString("64.000 Mb"));
 
     QVERIFY(WaitFor([this] { return !f_->Speed().Busy(); }));
-    QCOMPARE(f_->Button1->text(), QString("Start"));
-    for (QPushButton* b : {f_->Button2, f_->Button3, f_->Button4, f_->Button5, f_->Button6,
-                           f_->Button7, f_->Button8})
+    QCOMPARE(f_->Get<QPushButton>("Button1")->text(), QString("Start"));
+    for (QPushButton* b : {f_->Get<QPushButton>("Button2"), f_->Get<QPushButton>("Button3"), f_->Get<QPushButton>("Button4"), f_->Get<QPushButton>("Button5"), f_->Get<QPushButton>("Button6"),
+                           f_->Get<QPushButton>("Button7"), f_->Get<QPushButton>("Button8")})
       QVERIFY(b->isEnabled());
     // 511 whole blocks and the short last one.
     QCOMPARE(Points().Size(), std::size_t{512});
     QCOMPARE(Points().At(511).Ps, 100.0);
-    QCOMPARE(f_->Label2->text(), QString("100.0%"));
-    QCOMPARE(f_->Label10->text(), QString("Cur.addr. 67,108,864"));
-    QVERIFY(f_->ElTime->text().startsWith("Time 00:00:"));
-    QCOMPARE(f_->Label3->text(), QString("Errors: 0"));
+    QCOMPARE(f_->Get<QLabel>("Label2")->text(), QString("100.0%"));
+    QCOMPARE(f_->Get<QLabel>("Label10")->text(), QString("Cur.addr. 67,108,864"));
+    QVERIFY(f_->Get<QLabel>("ElTime")->text().startsWith("Time 00:00:"));
+    QCOMPARE(f_->Get<QLabel>("Label3")->text(), QString("Errors: 0"));
 
     // The last refresh comes from the timer after the end of the run.
-    QTRY_COMPARE(f_->DBChart1->Chart()->ShownPoints(), 512);
-    const auto* ax = f_->DBChart1->Chart()->AxisX();
+    QTRY_COMPARE(f_->Get<LineChart>("DBChart1")->Chart()->ShownPoints(), 512);
+    const auto* ax = f_->Get<LineChart>("DBChart1")->Chart()->AxisX();
     QVERIFY(ax->min() <= Points().At(0).Ps && ax->max() >= 100.0);
-    const auto* ay = f_->DBChart1->Chart()->AxisY();
+    const auto* ay = f_->Get<LineChart>("DBChart1")->Chart()->AxisY();
     double lo = 1e300, hi = 0;
     for (std::size_t i = 0; i < Points().Size(); ++i) {
       lo = std::min(lo, Points().At(i).Speed);
@@ -103,25 +103,25 @@ class SpeedRunTest : public QObject {
 
   void chartIsReReadOnlyWhenTold() {
     Open(kTwoDisks);
-    f_->CheckBox1->setChecked(false);  // no live refresh
-    f_->DBChart1->Refresh();
-    QCOMPARE(f_->DBChart1->Chart()->ShownPoints(), 0);
+    f_->Get<QCheckBox>("CheckBox1")->setChecked(false);  // no live refresh
+    f_->Get<LineChart>("DBChart1")->Refresh();
+    QCOMPARE(f_->Get<LineChart>("DBChart1")->Chart()->ShownPoints(), 0);
     StartRun();
     QVERIFY(WaitFor([this] { return !f_->Speed().Busy(); }));
     // Without "Real Time" the chart is refreshed once, at the end.
-    QTRY_COMPARE(f_->DBChart1->Chart()->ShownPoints(), 512);
+    QTRY_COMPARE(f_->Get<LineChart>("DBChart1")->Chart()->ShownPoints(), 512);
     app_->forms().DataModule1->RxMemoryData1.Append(SpeedPoint{5, 100.0, 1.0});
     QTest::qWait(300);
-    QCOMPARE(f_->DBChart1->Chart()->ShownPoints(), 512);
-    f_->DBChart1->Refresh();
-    QCOMPARE(f_->DBChart1->Chart()->ShownPoints(), 513);
+    QCOMPARE(f_->Get<LineChart>("DBChart1")->Chart()->ShownPoints(), 512);
+    f_->Get<LineChart>("DBChart1")->Refresh();
+    QCOMPARE(f_->Get<LineChart>("DBChart1")->Chart()->ShownPoints(), 513);
   }
 
   void stopEndsTheRunWithoutTheErrorsWindow() {
     Open(kTwoDisks);
-    f_->Physical->setChecked(true);
-    f_->ComboBox1->setCurrentIndex(1);  // the disk with bad sectors at 1 MiB
-    f_->Edit1->setText("2");            // 2 MiB blocks, read as two requests each
+    f_->Get<QCheckBox>("Physical")->setChecked(true);
+    f_->Get<QComboBox>("ComboBox1")->setCurrentIndex(1);  // the disk with bad sectors at 1 MiB
+    f_->Get<QLineEdit>("Edit1")->setText("2");            // 2 MiB blocks, read as two requests each
     std::atomic<int> reads{0};
     std::atomic<bool> release{false};
     sim_->SetRequestHook([&](int, std::int64_t, bool) {
@@ -132,31 +132,31 @@ class SpeedRunTest : public QObject {
     });
     StartRun();
     QTRY_COMPARE_WITH_TIMEOUT(reads.load(), 5, 20000);
-    QCOMPARE(f_->Button1->text(), QString("Stop"));
-    QTest::mouseClick(f_->Button1, Qt::LeftButton);
+    QCOMPARE(f_->Get<QPushButton>("Button1")->text(), QString("Stop"));
+    QTest::mouseClick(f_->Get<QPushButton>("Button1"), Qt::LeftButton);
     release = true;
     QVERIFY(WaitFor([this] { return !f_->Speed().Busy(); }));
-    QCOMPARE(f_->Button1->text(), QString("Start"));
-    QVERIFY(f_->Button3->isEnabled());
+    QCOMPARE(f_->Get<QPushButton>("Button1")->text(), QString("Start"));
+    QVERIFY(f_->Get<QPushButton>("Button3")->isEnabled());
     // The third block, under way when Stop came, is not recorded and its
     // second half is not read.
     QCOMPARE(reads.load(), 5);
     QCOMPARE(Points().Size(), std::size_t{2});
     // The bad sectors at 1 MiB and 4.4 MiB were read before the stop ...
-    QTRY_COMPARE(f_->Label3->text(), QString("Errors: 2"));
+    QTRY_COMPARE(f_->Get<QLabel>("Label3")->text(), QString("Errors: 2"));
     QCOMPARE(app_->forms().ErrListFrm->Lines().size(), 2);
     // ... but a stopped run does not open the errors window.
     QTest::qWait(400);
     QVERIFY(!app_->forms().ErrListFrm->isVisible());
-    QTRY_COMPARE(f_->DBChart1->Chart()->ShownPoints(), 2);
+    QTRY_COMPARE(f_->Get<LineChart>("DBChart1")->Chart()->ShownPoints(), 2);
     sim_->SetRequestHook(nullptr);
   }
 
   void runWithErrorsShowsTheErrorsWindow() {
     Open(kTwoDisks);
-    f_->Physical->setChecked(true);
-    f_->ComboBox1->setCurrentIndex(1);
-    f_->Edit1->setText("4");  // 1 MiB blocks
+    f_->Get<QCheckBox>("Physical")->setChecked(true);
+    f_->Get<QComboBox>("ComboBox1")->setCurrentIndex(1);
+    f_->Get<QLineEdit>("Edit1")->setText("4");  // 1 MiB blocks
     QStringList shown;
     bool modal = false;
     ModalWatcher watcher([&](QWidget* w) {
@@ -169,7 +169,7 @@ class SpeedRunTest : public QObject {
       shown = app_->forms().ErrListFrm->Lines();
       QTimer::singleShot(0, w, [w] { w->close(); });
     });
-    QTest::mouseClick(f_->Button1, Qt::LeftButton);
+    QTest::mouseClick(f_->Get<QPushButton>("Button1"), Qt::LeftButton);
     QVERIFY(WaitFor([this] { return !f_->Speed().Busy(); }));
     QTRY_COMPARE(watcher.Seen(), 2);
     QVERIFY(modal);
@@ -181,16 +181,16 @@ class SpeedRunTest : public QObject {
              qPrintable(shown[0]));
     QVERIFY2(shown[1].startsWith("2 at 51.0 % 4,194,304 (8,192)  size 1,048,576 (2,048)  "),
              qPrintable(shown[1]));
-    QCOMPARE(f_->Label3->text(), QString("Errors: 2"));
-    QCOMPARE(f_->Label11->text(), QString("Errors: 0"));
+    QCOMPARE(f_->Get<QLabel>("Label3")->text(), QString("Errors: 2"));
+    QCOMPARE(f_->Get<QLabel>("Label11")->text(), QString("Errors: 0"));
   }
 
   void errorBoxesOfTheWorkerWaitForTheUser() {
     Open(kTwoDisks);
-    f_->Physical->setChecked(true);
-    f_->ComboBox1->setCurrentIndex(1);
-    f_->Edit1->setText("4");
-    QTest::mouseClick(f_->ErrMsgEn, Qt::LeftButton);
+    f_->Get<QCheckBox>("Physical")->setChecked(true);
+    f_->Get<QComboBox>("ComboBox1")->setCurrentIndex(1);
+    f_->Get<QLineEdit>("Edit1")->setText("4");
+    QTest::mouseClick(f_->Get<QCheckBox>("ErrMsgEn"), Qt::LeftButton);
     ModalWatcher windows([&](QWidget* w) {
       if (w == app_->forms().RangeForm) {
         QTimer::singleShot(0, w, [this] { app_->forms().RangeForm->Button1->click(); });
@@ -220,7 +220,7 @@ class SpeedRunTest : public QObject {
           });
         },
         [] { return ModelessBox(); });
-    QTest::mouseClick(f_->Button1, Qt::LeftButton);
+    QTest::mouseClick(f_->Get<QPushButton>("Button1"), Qt::LeftButton);
     QVERIFY(WaitFor([this] { return !f_->Speed().Busy(); }));
     QVERIFY(pointsAtBox >= 0);
     QCOMPARE(pointsLater, pointsAtBox);
@@ -233,10 +233,10 @@ class SpeedRunTest : public QObject {
   // Closing the main window with a box open waits for the box, and ends.
   void stopWorksWhileAReadErrorBoxIsOpen() {
     Open(kTwoDisks);
-    f_->Physical->setChecked(true);
-    f_->ComboBox1->setCurrentIndex(1);
-    f_->Edit1->setText("4");  // 1 MiB blocks: sectors 2048-2055 fail in the second
-    f_->ErrMsgEn->setChecked(true);
+    f_->Get<QCheckBox>("Physical")->setChecked(true);
+    f_->Get<QComboBox>("ComboBox1")->setCurrentIndex(1);
+    f_->Get<QLineEdit>("Edit1")->setText("4");  // 1 MiB blocks: sectors 2048-2055 fail in the second
+    f_->Get<QCheckBox>("ErrMsgEn")->setChecked(true);
     std::atomic<int> reads{0};
     sim_->SetRequestHook([&](int, std::int64_t, bool) { ++reads; });
     // A modal box (or the errors window) would hold this test inside its own
@@ -252,7 +252,7 @@ class SpeedRunTest : public QObject {
     QCOMPARE(reads.load(), 2);
     QCOMPARE(Points().Size(), std::size_t{1});
 
-    QTest::mouseClick(f_->Button1, Qt::LeftButton);
+    QTest::mouseClick(f_->Get<QPushButton>("Button1"), Qt::LeftButton);
     QTest::qWait(200);
     // The worker still waits for the box.
     QVERIFY(box);
@@ -261,7 +261,7 @@ class SpeedRunTest : public QObject {
     box->button(QMessageBox::Ok)->click();
     QVERIFY(WaitFor([this] { return !f_->Speed().Busy(); }));
     QVERIFY(f_->Speed().LastStats().stopped);
-    QCOMPARE(f_->Button1->text(), QString("Start"));
+    QCOMPARE(f_->Get<QPushButton>("Button1")->text(), QString("Start"));
     // The failed block was read whole and is recorded; nothing after it.
     QCOMPARE(reads.load(), 2);
     QCOMPARE(Points().Size(), std::size_t{2});
@@ -294,18 +294,18 @@ class SpeedRunTest : public QObject {
     StartRun();
     QVERIFY(WaitFor([&] { return reads.load() == 100; }));
     // Some 6 of the 32 seconds have passed.
-    QVERIFY(WaitFor([&] { return f_->ElTime->text().startsWith("Time 00:00:06 (00:00:2"); }));
-    QTest::mouseClick(f_->CheckBox1, Qt::LeftButton);
-    QVERIFY(!f_->CheckBox1->isChecked());
-    const QString shown = f_->ElTime->text();
-    const int chartPoints = f_->DBChart1->Chart()->ShownPoints();
+    QVERIFY(WaitFor([&] { return f_->Get<QLabel>("ElTime")->text().startsWith("Time 00:00:06 (00:00:2"); }));
+    QTest::mouseClick(f_->Get<QCheckBox>("CheckBox1"), Qt::LeftButton);
+    QVERIFY(!f_->Get<QCheckBox>("CheckBox1")->isChecked());
+    const QString shown = f_->Get<QLabel>("ElTime")->text();
+    const int chartPoints = f_->Get<LineChart>("DBChart1")->Chart()->ShownPoints();
     release = true;
     QVERIFY(WaitFor([this] { return !f_->Speed().Busy(); }));
     // No time text and no chart refresh after the click, until the end of
     // the run refreshes the chart once more.
-    QCOMPARE(f_->ElTime->text(), shown);
+    QCOMPARE(f_->Get<QLabel>("ElTime")->text(), shown);
     QVERIFY(chartPoints < 512);
-    QTRY_COMPARE(f_->DBChart1->Chart()->ShownPoints(), 512);
+    QTRY_COMPARE(f_->Get<LineChart>("DBChart1")->Chart()->ShownPoints(), 512);
     sim_->SetRequestHook(nullptr);
   }
 
@@ -321,7 +321,7 @@ class SpeedRunTest : public QObject {
     f_->close();
     QVERIFY(!f_->Speed().Busy());
     QVERIFY(Points().Size() < 512);
-    QCOMPARE(f_->Button1->text(), QString("Start"));
+    QCOMPARE(f_->Get<QPushButton>("Button1")->text(), QString("Start"));
     sim_->SetRequestHook(nullptr);
   }
 };

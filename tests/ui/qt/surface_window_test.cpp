@@ -57,8 +57,8 @@ class SurfaceWindowTest : public QObject {
   // Selects a drive in the main window: a physical disk by number, or a
   // logical drive by its letter.
   void Select(bool physical, int index) {
-    f_->Physical->setChecked(physical);
-    (physical ? f_->ComboBox1 : f_->ComboBox2)->setCurrentIndex(index);
+    f_->Get<QCheckBox>("Physical")->setChecked(physical);
+    (physical ? f_->Get<QComboBox>("ComboBox1") : f_->Get<QComboBox>("ComboBox2"))->setCurrentIndex(index);
   }
 
   // Presses "Surface test" and runs `inside` in the modal window; returns
@@ -71,7 +71,7 @@ class SurfaceWindowTest : public QObject {
       inside();
       if (w_->isVisible()) w_->close();
     });
-    QTest::mouseClick(f_->Button11, Qt::LeftButton);
+    QTest::mouseClick(f_->Get<QPushButton>("Button11"), Qt::LeftButton);
     QVERIFY(shown);
   }
 
@@ -422,7 +422,7 @@ class SurfaceWindowTest : public QObject {
       if (w == app_->forms().RangeForm)
         QTimer::singleShot(0, w, [this] { app_->forms().RangeForm->Button1->click(); });
     });
-    QTest::mouseClick(f_->Button1, Qt::LeftButton);
+    QTest::mouseClick(f_->Get<QPushButton>("Button1"), Qt::LeftButton);
     QVERIFY(f_->Speed().Busy());
     const Handle speedHandle = DiskHandle.load();
 
@@ -430,7 +430,7 @@ class SurfaceWindowTest : public QObject {
     ModalWatcher refuse([&](QWidget* box) {
       if (box != w_) AnswerBox(box, QMessageBox::Ok, &rec);
     });
-    QTest::mouseClick(f_->Button11, Qt::LeftButton);
+    QTest::mouseClick(f_->Get<QPushButton>("Button11"), Qt::LeftButton);
     QCOMPARE(rec.text, QString(SpeedTest::BusyText()));
     QVERIFY(!w_->isVisible());
     QCOMPARE(DiskHandle.load(), speedHandle);

@@ -108,60 +108,60 @@ class WindowsTest : public QObject {
       QVERIFY2(w->isEnabled() == e.enabled, e.name);
       QVERIFY2(w->isVisible() == e.visible, e.name);
     }
-    QVERIFY(f_->PercentFlg->isChecked());
-    QVERIFY(f_->CheckBox1->isChecked());
-    QVERIFY(f_->CheckBox2->isChecked());
-    QVERIFY(f_->EnglishFlg->isChecked());
-    QVERIFY(!f_->HealthFlg->isChecked());
-    QVERIFY(!f_->CheckBox3->isChecked() && !f_->CheckBox4->isChecked());
-    QCOMPARE(f_->Edit1->toolTip(), QString("Blok count or block size"));
-    QCOMPARE(f_->CheckBox3->toolTip(),
+    QVERIFY(f_->Get<QCheckBox>("PercentFlg")->isChecked());
+    QVERIFY(f_->Get<QCheckBox>("CheckBox1")->isChecked());
+    QVERIFY(f_->Get<QCheckBox>("CheckBox2")->isChecked());
+    QVERIFY(f_->Get<QCheckBox>("EnglishFlg")->isChecked());
+    QVERIFY(!f_->Get<QCheckBox>("HealthFlg")->isChecked());
+    QVERIFY(!f_->Get<QCheckBox>("CheckBox3")->isChecked() && !f_->Get<QCheckBox>("CheckBox4")->isChecked());
+    QCOMPARE(f_->Get<QLineEdit>("Edit1")->toolTip(), QString("Blok count or block size"));
+    QCOMPARE(f_->Get<QCheckBox>("CheckBox3")->toolTip(),
              QString("Begin - End, Begin+1- End-1,...,End-1 - Begin+1, End - Begin"));
-    QCOMPARE(f_->ElTime->toolTip(), QString("Elapsed (remaining) time"));
-    QCOMPARE(f_->Edit2->toolTip(), QString("Minimal time (in milliseconds)"));
-    QCOMPARE(f_->Timer1->interval(), 100);
-    QVERIFY(f_->Timer1->isActive());
-    QCOMPARE(f_->DBChart1->Chart()->title(), QString("Speed of disk"));
-    QVERIFY(!f_->DBChart1->Chart()->legend()->isVisible());
-    QCOMPARE(f_->DBChart1->Chart()->Series()->pen().color(), QColor(Qt::red));
-    QVERIFY(!f_->DBChart1->Chart()->Series()->pointsVisible());
+    QCOMPARE(f_->Get<QLabel>("ElTime")->toolTip(), QString("Elapsed (remaining) time"));
+    QCOMPARE(f_->Get<QLineEdit>("Edit2")->toolTip(), QString("Minimal time (in milliseconds)"));
+    QCOMPARE(f_->findChild<QTimer*>("Timer1")->interval(), 100);
+    QVERIFY(f_->findChild<QTimer*>("Timer1")->isActive());
+    QCOMPARE(f_->Get<LineChart>("DBChart1")->Chart()->title(), QString("Speed of disk"));
+    QVERIFY(!f_->Get<LineChart>("DBChart1")->Chart()->legend()->isVisible());
+    QCOMPARE(f_->Get<LineChart>("DBChart1")->Chart()->Series()->pen().color(), QColor(Qt::red));
+    QVERIFY(!f_->Get<LineChart>("DBChart1")->Chart()->Series()->pointsVisible());
   }
 
   void listsShowEveryDriveAndTheFirstIsSelected() {
     const auto logical = FillLogicalList();
-    QCOMPARE(f_->ComboBox2->count(), static_cast<int>(logical.size()));
-    QCOMPARE(f_->ComboBox2->currentIndex(), 0);
-    QCOMPARE(f_->ComboBox2->currentText(), QString::fromStdString(logical[0].text));
-    QVERIFY(f_->ComboBox2->itemText(1).startsWith("D: 8"));
-    QVERIFY(f_->ComboBox2->itemText(1).endsWith("[DATA] FAT32"));
+    QCOMPARE(f_->Get<QComboBox>("ComboBox2")->count(), static_cast<int>(logical.size()));
+    QCOMPARE(f_->Get<QComboBox>("ComboBox2")->currentIndex(), 0);
+    QCOMPARE(f_->Get<QComboBox>("ComboBox2")->currentText(), QString::fromStdString(logical[0].text));
+    QVERIFY(f_->Get<QComboBox>("ComboBox2")->itemText(1).startsWith("D: 8"));
+    QVERIFY(f_->Get<QComboBox>("ComboBox2")->itemText(1).endsWith("[DATA] FAT32"));
     const auto physical = FillPhysicalList();
-    QCOMPARE(f_->ComboBox1->count(), static_cast<int>(physical.size()));
-    QCOMPARE(f_->ComboBox1->itemText(0), QString::fromStdString(physical[0].text));
-    QVERIFY(f_->ComboBox1->itemText(0).startsWith("HDD0  "));
-    QCOMPARE(f_->DriveComboBox1->currentText(), QString("C:"));
+    QCOMPARE(f_->Get<QComboBox>("ComboBox1")->count(), static_cast<int>(physical.size()));
+    QCOMPARE(f_->Get<QComboBox>("ComboBox1")->itemText(0), QString::fromStdString(physical[0].text));
+    QVERIFY(f_->Get<QComboBox>("ComboBox1")->itemText(0).startsWith("HDD0  "));
+    QCOMPARE(f_->Get<QComboBox>("DriveComboBox1")->currentText(), QString("C:"));
   }
 
   void physicalSwitchRebuildsTheListAndTheSmartControls() {
-    QWidget* smart[] = {f_->Button9,  f_->HelpFlg,    f_->SmartReserv,
-                        f_->IdentFlg, f_->EnglishFlg, f_->HealthFlg};
-    f_->ComboBox2->setCurrentIndex(1);
-    QTest::mouseClick(f_->Physical, Qt::LeftButton);
-    QVERIFY(f_->Physical->isChecked());
-    QVERIFY(f_->ComboBox1->isVisible());
-    QVERIFY(!f_->ComboBox2->isVisible());
-    QCOMPARE(f_->ComboBox1->geometry(), QRect(0, 0, 169, 19));
-    QCOMPARE(f_->ComboBox1->currentIndex(), 0);
+    QWidget* smart[] = {f_->Get<QPushButton>("Button9"),  f_->Get<QCheckBox>("HelpFlg"),    f_->Get<QCheckBox>("SmartReserv"),
+                        f_->Get<QCheckBox>("IdentFlg"), f_->Get<QCheckBox>("EnglishFlg"), f_->Get<QCheckBox>("HealthFlg")};
+    f_->Get<QComboBox>("ComboBox2")->setCurrentIndex(1);
+    QTest::mouseClick(f_->Get<QCheckBox>("Physical"), Qt::LeftButton);
+    QVERIFY(f_->Get<QCheckBox>("Physical")->isChecked());
+    QVERIFY(f_->Get<QComboBox>("ComboBox1")->isVisible());
+    QVERIFY(!f_->Get<QComboBox>("ComboBox2")->isVisible());
+    QCOMPARE(f_->Get<QComboBox>("ComboBox1")->geometry(), QRect(0, 0, 169, 19));
+    QCOMPARE(f_->Get<QComboBox>("ComboBox1")->currentIndex(), 0);
     for (QWidget* w : smart) QVERIFY(w->isEnabled());
     QCOMPARE(f_->Settings().drive.physical, true);
     QVERIFY(f_->Settings().drive.physicalText.rfind("HDD0  ", 0) == 0);
 
-    f_->ComboBox1->setCurrentIndex(1);
-    QTest::mouseClick(f_->Physical, Qt::LeftButton);
-    QVERIFY(!f_->Physical->isChecked());
-    QVERIFY(!f_->ComboBox1->isVisible());
-    QVERIFY(f_->ComboBox2->isVisible());
+    f_->Get<QComboBox>("ComboBox1")->setCurrentIndex(1);
+    QTest::mouseClick(f_->Get<QCheckBox>("Physical"), Qt::LeftButton);
+    QVERIFY(!f_->Get<QCheckBox>("Physical")->isChecked());
+    QVERIFY(!f_->Get<QComboBox>("ComboBox1")->isVisible());
+    QVERIFY(f_->Get<QComboBox>("ComboBox2")->isVisible());
     // The list was rebuilt: the selection is back on the first drive.
-    QCOMPARE(f_->ComboBox2->currentIndex(), 0);
+    QCOMPARE(f_->Get<QComboBox>("ComboBox2")->currentIndex(), 0);
     for (QWidget* w : smart) QVERIFY(!w->isEnabled());
     QCOMPARE(f_->Settings().drive.physical, false);
   }
@@ -176,14 +176,14 @@ class WindowsTest : public QObject {
   void mainWindowChartFollowsTheWindowSize() {
     // The chart takes the client area below the controls, less a margin.
     f_->resize(800, 600);
-    QCOMPARE(f_->DBChart1->size(), QSize(798, 487));
-    QCOMPARE(f_->DBChart1->pos(), QPoint(0, 111));
+    QCOMPARE(f_->Get<LineChart>("DBChart1")->size(), QSize(798, 487));
+    QCOMPARE(f_->Get<LineChart>("DBChart1")->pos(), QPoint(0, 111));
     ResizeOuter(f_, 200, 300);
-    QCOMPARE(f_->DBChart1->size(), QSize(200, 200));
+    QCOMPARE(f_->Get<LineChart>("DBChart1")->size(), QSize(200, 200));
     ResizeOuter(f_, 211, 344);
-    QCOMPARE(f_->DBChart1->size(), QSize(209, 231) - Frame(f_));
+    QCOMPARE(f_->Get<LineChart>("DBChart1")->size(), QSize(209, 231) - Frame(f_));
     ResizeOuter(f_, 210, 343);
-    QCOMPARE(f_->DBChart1->size(), QSize(200, 200));
+    QCOMPARE(f_->Get<LineChart>("DBChart1")->size(), QSize(200, 200));
   }
 
   void timeWindowChartFollowsTheWindowSize() {
@@ -255,7 +255,7 @@ class WindowsTest : public QObject {
       modal = true;
       QTimer::singleShot(0, w, [w] { w->close(); });
     });
-    QTest::mouseClick(f_->Button10, Qt::LeftButton);
+    QTest::mouseClick(f_->Get<QPushButton>("Button10"), Qt::LeftButton);
     QCOMPARE(watcher.Seen(), 1);
     QVERIFY(modal);
   }
@@ -270,7 +270,7 @@ class WindowsTest : public QObject {
       shown = app_->forms().Form4->DBChart1->Chart()->ShownPoints();
       QTimer::singleShot(0, w, [w] { w->close(); });
     });
-    QTest::mouseClick(f_->Button8, Qt::LeftButton);
+    QTest::mouseClick(f_->Get<QPushButton>("Button8"), Qt::LeftButton);
     QCOMPARE(shown, 2);
     auto* ay = app_->forms().Form4->DBChart1->Chart()->AxisY();
     QVERIFY(ay->min() <= 1000 && ay->max() >= 3000);

@@ -47,13 +47,13 @@ class MainWindowTest : public testing::Test {
   void StartRun() {
     ModalWatcher okRange([this](HWND) { Click(app_->forms().RangeForm->Button1); },
                          [this] { return RangeWindow(); });
-    Click(f_->Button1);
+    Click(f_->Get<Button>("Button1"));
     EXPECT_EQ(okRange.Seen(), 1);
   }
   const PointTable& Points() const { return app_->forms().DataModule1->RxMemoryData1; }
   std::vector<Button*> ReportButtons() const {
-    return {f_->Button2, f_->Button3, f_->Button4, f_->Button5,
-            f_->Button6, f_->Button7, f_->Button8};
+    return {f_->Get<Button>("Button2"), f_->Get<Button>("Button3"), f_->Get<Button>("Button4"), f_->Get<Button>("Button5"),
+            f_->Get<Button>("Button6"), f_->Get<Button>("Button7"), f_->Get<Button>("Button8")};
   }
 
   SimPlatform* sim_ = nullptr;
@@ -89,25 +89,25 @@ TEST_F(MainWindowTest, WindowsAreBuiltFromTheirDescriptions) {
   EXPECT_EQ(outer.left, 1);
   EXPECT_EQ(outer.top, 1);
   // The lists hold every drive, the first one current.
-  EXPECT_EQ(f_->ComboBox2->Count(), 2);
-  EXPECT_EQ(f_->ComboBox2->Text().rfind("C: 64", 0), 0u) << f_->ComboBox2->Text();
-  EXPECT_EQ(f_->DriveComboBox1->ItemText(1), "D:");
+  EXPECT_EQ(f_->Get<ComboBox>("ComboBox2")->Count(), 2);
+  EXPECT_EQ(f_->Get<ComboBox>("ComboBox2")->Text().rfind("C: 64", 0), 0u) << f_->Get<ComboBox>("ComboBox2")->Text();
+  EXPECT_EQ(f_->Get<ComboBox>("DriveComboBox1")->ItemText(1), "D:");
   // The chart follows the window's size.
   SetWindowPos(f_->hwnd(), nullptr, 0, 0, 900, 700, SWP_NOMOVE | SWP_NOZORDER);
   const SIZE client = f_->ClientSize();
   const form::Rect want = main_window::ChartRect(900, 700, client.cx, client.cy);
-  const RECT chart = f_->DBChart1->Place();
+  const RECT chart = f_->Get<LineChart>("DBChart1")->Place();
   EXPECT_EQ(chart.right - chart.left, want.width);
   EXPECT_EQ(chart.bottom - chart.top, want.height);
 }
 
 TEST_F(MainWindowTest, SmartOptionsFollowTheirCheckBoxes) {
   Open(kTwoDisks);
-  EXPECT_FALSE(SmartOptionsOf(*f_).health);
-  EXPECT_FALSE(f_->HealthFlg->Enabled());
-  f_->HealthFlg->SetChecked(true);
-  f_->IdentFlg->SetChecked(true);
-  const SmartOptions o = SmartOptionsOf(*f_);
+  EXPECT_FALSE(f_->Logic().Smart().health);
+  EXPECT_FALSE(f_->Get<CheckBox>("HealthFlg")->Enabled());
+  f_->Get<CheckBox>("HealthFlg")->SetChecked(true);
+  f_->Get<CheckBox>("IdentFlg")->SetChecked(true);
+  const SmartOptions o = f_->Logic().Smart();
   EXPECT_TRUE(o.health && o.identify && o.english);
   EXPECT_FALSE(o.reserved || o.help);
 }
@@ -115,35 +115,35 @@ TEST_F(MainWindowTest, SmartOptionsFollowTheirCheckBoxes) {
 TEST_F(MainWindowTest, FullRunFillsLabelsPointsAndChart) {
   Open(kTwoDisks);
   StartRun();
-  EXPECT_EQ(f_->Button1->Text(), "Stop");
+  EXPECT_EQ(f_->Get<Button>("Button1")->Text(), "Stop");
   for (Button* b : ReportButtons()) EXPECT_FALSE(b->Enabled()) << b->Name();
-  EXPECT_EQ(f_->Label4->Text(), "BlokSize 512*256=131,072");
-  EXPECT_EQ(f_->Label7->Text(), "Bloks 511");
-  EXPECT_EQ(f_->Label5->Text(), "From  0");
-  EXPECT_EQ(f_->Label6->Text(), "To    67,108,863");
-  EXPECT_EQ(f_->DiskSz->Text(), "64.000 Mb");
+  EXPECT_EQ(f_->Get<Label>("Label4")->Text(), "BlokSize 512*256=131,072");
+  EXPECT_EQ(f_->Get<Label>("Label7")->Text(), "Bloks 511");
+  EXPECT_EQ(f_->Get<Label>("Label5")->Text(), "From  0");
+  EXPECT_EQ(f_->Get<Label>("Label6")->Text(), "To    67,108,863");
+  EXPECT_EQ(f_->Get<Label>("DiskSz")->Text(), "64.000 Mb");
 
   ASSERT_TRUE(WaitFor([this] { return !f_->Speed().Busy(); }));
-  EXPECT_EQ(f_->Button1->Text(), "Start");
+  EXPECT_EQ(f_->Get<Button>("Button1")->Text(), "Start");
   for (Button* b : ReportButtons()) EXPECT_TRUE(b->Enabled()) << b->Name();
   ASSERT_EQ(Points().Size(), std::size_t{512});
-  EXPECT_EQ(f_->Label2->Text(), "100.0%");
-  EXPECT_EQ(f_->Label10->Text(), "Cur.addr. 67,108,864");
-  EXPECT_EQ(f_->ElTime->Text().rfind("Time 00:00:", 0), 0u);
-  EXPECT_EQ(f_->Label3->Text(), "Errors: 0");
+  EXPECT_EQ(f_->Get<Label>("Label2")->Text(), "100.0%");
+  EXPECT_EQ(f_->Get<Label>("Label10")->Text(), "Cur.addr. 67,108,864");
+  EXPECT_EQ(f_->Get<Label>("ElTime")->Text().rfind("Time 00:00:", 0), 0u);
+  EXPECT_EQ(f_->Get<Label>("Label3")->Text(), "Errors: 0");
   // A label sized to its text shows it whole.
-  HDC dc = GetDC(f_->Label10->hwnd());
-  SelectObject(dc, f_->Label10->Font());
+  HDC dc = GetDC(f_->Get<Label>("Label10")->hwnd());
+  SelectObject(dc, f_->Get<Label>("Label10")->Font());
   SIZE text;
-  const std::wstring w = Wide(f_->Label10->Text());
+  const std::wstring w = Wide(f_->Get<Label>("Label10")->Text());
   GetTextExtentPoint32W(dc, w.c_str(), static_cast<int>(w.size()), &text);
-  ReleaseDC(f_->Label10->hwnd(), dc);
-  const RECT place = f_->Label10->Place();
+  ReleaseDC(f_->Get<Label>("Label10")->hwnd(), dc);
+  const RECT place = f_->Get<Label>("Label10")->Place();
   EXPECT_GE(place.right - place.left, text.cx);
 
   // The last refresh comes from the timer after the end of the run.
-  ASSERT_TRUE(WaitFor([this] { return f_->DBChart1->ShownPoints() == 512; }));
-  const ChartScales& s = f_->DBChart1->Scales();
+  ASSERT_TRUE(WaitFor([this] { return f_->Get<LineChart>("DBChart1")->ShownPoints() == 512; }));
+  const ChartScales& s = f_->Get<LineChart>("DBChart1")->Scales();
   EXPECT_LE(s.x.min, Points().At(0).Ps);
   EXPECT_GE(s.x.max, 100.0);
   double lo = 1e300, hi = 0;
@@ -159,16 +159,16 @@ TEST_F(MainWindowTest, FullRunFillsLabelsPointsAndChart) {
   TForm4& view = *app_->forms().Form4;
   ModalWatcher close([&](HWND h) { PostMessageW(h, WM_CLOSE, 0, 0); },
                      [&] { return view.Visible() ? view.hwnd() : nullptr; });
-  Click(f_->Button8);
+  Click(f_->Get<Button>("Button8"));
   EXPECT_EQ(close.Seen(), 1);
   EXPECT_EQ(view.DBChart1->ShownPoints(), 512);
 }
 
 TEST_F(MainWindowTest, StopEndsTheRunWithoutTheErrorsWindow) {
   Open(kTwoDisks);
-  Click(f_->Physical);
-  f_->ComboBox1->SetCurrent(1);  // the disk with bad sectors at 1 MiB
-  f_->Edit1->SetText("2");       // 2 MiB blocks, read as two requests each
+  Click(f_->Get<CheckBox>("Physical"));
+  f_->Get<ComboBox>("ComboBox1")->SetCurrent(1);  // the disk with bad sectors at 1 MiB
+  f_->Get<Edit>("Edit1")->SetText("2");       // 2 MiB blocks, read as two requests each
   std::atomic<int> reads{0};
   std::atomic<bool> release{false};
   sim_->SetRequestHook([&](int, std::int64_t, bool) {
@@ -177,14 +177,14 @@ TEST_F(MainWindowTest, StopEndsTheRunWithoutTheErrorsWindow) {
   });
   StartRun();
   ASSERT_TRUE(WaitFor([&] { return reads.load() == 5; }));
-  EXPECT_EQ(f_->Button1->Text(), "Stop");
-  Click(f_->Button1);
+  EXPECT_EQ(f_->Get<Button>("Button1")->Text(), "Stop");
+  Click(f_->Get<Button>("Button1"));
   release = true;
   ASSERT_TRUE(WaitFor([this] { return !f_->Speed().Busy(); }));
-  EXPECT_EQ(f_->Button1->Text(), "Start");
+  EXPECT_EQ(f_->Get<Button>("Button1")->Text(), "Start");
   EXPECT_EQ(reads.load(), 5);
   EXPECT_EQ(Points().Size(), std::size_t{2});
-  ASSERT_TRUE(WaitFor([this] { return f_->Label3->Text() == "Errors: 2"; }));
+  ASSERT_TRUE(WaitFor([this] { return f_->Get<Label>("Label3")->Text() == "Errors: 2"; }));
   EXPECT_EQ(app_->forms().ErrListFrm->Lines().size(), 2u);
   WaitFor([] { return false; }, 300);
   EXPECT_FALSE(app_->forms().ErrListFrm->Visible());
@@ -193,9 +193,9 @@ TEST_F(MainWindowTest, StopEndsTheRunWithoutTheErrorsWindow) {
 
 TEST_F(MainWindowTest, RunWithErrorsShowsTheErrorsWindowModally) {
   Open(kTwoDisks);
-  Click(f_->Physical);
-  f_->ComboBox1->SetCurrent(1);
-  f_->Edit1->SetText("4");  // 1 MiB blocks
+  Click(f_->Get<CheckBox>("Physical"));
+  f_->Get<ComboBox>("ComboBox1")->SetCurrent(1);
+  f_->Get<Edit>("Edit1")->SetText("4");  // 1 MiB blocks
   std::vector<std::string> shown;
   bool modal = false;
   TErrListFrm& errors = *app_->forms().ErrListFrm;
@@ -212,7 +212,7 @@ TEST_F(MainWindowTest, RunWithErrorsShowsTheErrorsWindowModally) {
       [&] { return RangeWindow()      ? RangeWindow()
                    : errors.Visible() ? errors.hwnd()
                                       : nullptr; });
-  Click(f_->Button1);
+  Click(f_->Get<Button>("Button1"));
   ASSERT_TRUE(WaitFor([this] { return !f_->Speed().Busy(); }));
   ASSERT_TRUE(WaitFor([&] { return watcher.Seen() == 2; }));
   EXPECT_TRUE(modal);
@@ -222,7 +222,7 @@ TEST_F(MainWindowTest, RunWithErrorsShowsTheErrorsWindowModally) {
       << shown[0];
   EXPECT_EQ(shown[1].rfind("2 at 51.0 % 4,194,304 (8,192)  size 1,048,576 (2,048)  ", 0), 0u)
       << shown[1];
-  EXPECT_EQ(f_->Label3->Text(), "Errors: 2");
+  EXPECT_EQ(f_->Get<Label>("Label3")->Text(), "Errors: 2");
   EXPECT_TRUE(IsWindowEnabled(f_->hwnd()));
 }
 
@@ -287,7 +287,7 @@ TEST_F(MainWindowTest, ChartsAreDrawnAgainWholeAtEveryNewSize) {
   StartRun();
   ASSERT_TRUE(WaitFor([this] { return !f_->Speed().Busy(); }));
   TForm4& view = *app_->forms().Form4;
-  const std::pair<Form*, LineChart*> windows[] = {{f_, f_->DBChart1}, {&view, view.DBChart1}};
+  const std::pair<Form*, LineChart*> windows[] = {{f_, f_->Get<LineChart>("DBChart1")}, {&view, view.DBChart1}};
   for (const auto& [form, chart] : windows) {
     SCOPED_TRACE(form->Spec().name);
     form->Show();
@@ -363,12 +363,12 @@ TEST_F(MainWindowTest, EscapeCancelsTheRangeDialog) {
         if (!closedByEscape) Click(range.Button2);
       },
       [this] { return RangeWindow(); });
-  Click(f_->Button1);  // returns when the dialog has closed
+  Click(f_->Get<Button>("Button1"));  // returns when the dialog has closed
   EXPECT_EQ(escape.Seen(), 1);
   EXPECT_TRUE(closedByEscape);
   EXPECT_FALSE(range.Model().RangeAccepted);
   EXPECT_FALSE(f_->Speed().Busy());
-  EXPECT_EQ(f_->Button1->Text(), "Start");
+  EXPECT_EQ(f_->Get<Button>("Button1")->Text(), "Start");
   EXPECT_EQ(Points().Size(), 0u);
 }
 
@@ -415,7 +415,7 @@ TEST_F(MainWindowTest, RangeDialogAlignsLeftFieldsAndRefusesAnInvalidRange) {
         const bool wanted = step == 0 || (step == 1 && boxes.size() == 1);
         return range.Visible() && wanted ? range.hwnd() : nullptr;
       });
-  Click(f_->Button1);  // returns when the dialog has closed
+  Click(f_->Get<Button>("Button1"));  // returns when the dialog has closed
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0], "Data Error: Invalid range");
   EXPECT_TRUE(openAfterBox);

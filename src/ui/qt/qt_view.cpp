@@ -1,0 +1,105 @@
+#include "ui/qt/qt_view.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTimer>
+
+#include "ui/qt/line_chart.h"
+#include "ui/qt/widgets.h"
+#include "ui/qt/window_geometry.h"
+
+namespace dt::ui {
+
+std::string QtView::Text(const std::string& control) const {
+  QWidget* w = form_.Get<QWidget>(control);
+  if (auto* box = qobject_cast<QComboBox*>(w)) return ComboText(box);
+  if (auto* edit = qobject_cast<QLineEdit*>(w)) return edit->text().toStdString();
+  if (auto* label = qobject_cast<QLabel*>(w)) return label->text().toStdString();
+  if (auto* button = qobject_cast<QAbstractButton*>(w)) return button->text().toStdString();
+  return w->windowTitle().toStdString();
+}
+
+void QtView::SetText(const std::string& control, const std::string& text) {
+  QWidget* w = form_.Get<QWidget>(control);
+  if (auto* label = qobject_cast<QLabel*>(w)) {
+    label->setText(Q(text));
+    label->adjustSize();
+  } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+    edit->setText(Q(text));
+  } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+    button->setText(Q(text));
+  }
+}
+
+bool QtView::Checked(const std::string& control) const {
+  return form_.Get<QAbstractButton>(control)->isChecked();
+}
+
+void QtView::SetItems(const std::string& control, const std::vector<app::ListItem>& items) {
+  auto* box = form_.Get<QComboBox>(control);
+  box->clear();
+  for (const app::ListItem& item : items) {
+    if (item.data.empty())
+      box->addItem(Q(item.text));
+    else
+      box->addItem(Q(item.text), Q(item.data));
+  }
+  if (box->count() > 0) box->setCurrentIndex(0);
+}
+
+void QtView::OnClick(const std::string& control, std::function<void()> handler) {
+  auto* button = form_.Get<QAbstractButton>(control);
+  if (qobject_cast<QCheckBox*>(button))
+    QObject::connect(button, &QAbstractButton::toggled, window_, [handler] { handler(); });
+  else
+    QObject::connect(button, &QAbstractButton::clicked, window_, [handler] { handler(); });
+}
+
+void QtView::StartTimer(const std::string& name, int ms, std::function<void()> tick) {
+  auto* timer = new QTimer(window_);
+  timer->setObjectName(Q(name));
+  timer->setInterval(ms);
+  QObject::connect(timer, &QTimer::timeout, window_, [tick] { tick(); });
+  timer->start();
+}
+
+app::Size QtView::OuterSize() const {
+  const QSize s = ui::OuterSize(window_);
+  return {s.width(), s.height()};
+}
+
+app::Size QtView::ControlSize(const std::string& control) const {
+  const QWidget* w = form_.Get<QWidget>(control);
+  return {w->width(), w->height()};
+}
+
+void QtView::Resize(const std::string& control, int width, int height) {
+  form_.Get<QWidget>(control)->resize(width, height);
+}
+
+void QtView::SetImage(const std::string& control, int width, int height,
+                      const std::vector<std::uint8_t>& rgb) {
+  auto* chart = form_.Get<LineChart>(control);
+  if (rgb.empty())
+    chart->ClearImage();
+  else
+    chart->SetImage(width, height, rgb);
+}
+
+void QtView::Refresh(const std::string& control) {
+  form_.Get<LineChart>(control)->Refresh();
+}
+
+void QtView::Repaint(const std::string& control) {
+  form_.Get<QWidget>(control)->repaint();
+}
+
+void QtView::ServeEvents() {
+  QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+}  // namespace dt::ui
