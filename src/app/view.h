@@ -31,7 +31,9 @@ class View {
   // The text of a control; of a list, the current item's text (its
   // placeholder when it has none).
   virtual std::string Text(const std::string& control) const = 0;
-  // A label grows or shrinks to fit its new text.
+  // A label grows or shrinks to fit its new text; an edit keeps its caret
+  // after the digits that stood before it (the numeric edits lose what is
+  // not a digit).
   virtual void SetText(const std::string& control, const std::string& text) = 0;
   virtual bool Checked(const std::string& control) const = 0;
   // Replaces a list's items; the first becomes current.
@@ -41,6 +43,8 @@ class View {
 
   // `handler` runs when a button is clicked or a check box changes.
   virtual void OnClick(const std::string& control, std::function<void()> handler) = 0;
+  // `handler` runs when an edit's text changes.
+  virtual void OnChange(const std::string& control, std::function<void()> handler) = 0;
   // Runs `tick` every `ms` milliseconds on the window's thread while the
   // window exists; `name` is the timer's name in the description.
   virtual void StartTimer(const std::string& name, int ms, std::function<void()> tick) = 0;
@@ -64,7 +68,7 @@ class View {
   virtual void Repaint(const std::string& control) = 0;
 
   // Runs what waits for the window's thread (the worker's hand-overs among
-  // it) and returns.
+  // it), waiting a moment for it when nothing waits, and returns.
   virtual void ServeEvents() = 0;
 };
 

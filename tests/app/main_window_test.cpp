@@ -61,6 +61,7 @@ class FakeView : public View {
   void OnClick(const std::string& c, std::function<void()> handler) override {
     clicks[c] = std::move(handler);
   }
+  void OnChange(const std::string&, std::function<void()>) override {}
   void StartTimer(const std::string&, int, std::function<void()> tick) override {
     timer = std::move(tick);
   }

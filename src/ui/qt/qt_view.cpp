@@ -6,7 +6,9 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QThread>
 #include <QTimer>
+#include <algorithm>
 
 #include "ui/qt/line_chart.h"
 #include "ui/qt/widgets.h"
@@ -29,7 +31,14 @@ void QtView::SetText(const std::string& control, const std::string& text) {
     label->setText(Q(text));
     label->adjustSize();
   } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {
-    edit->setText(Q(text));
+    const QString now = Q(text);
+    const QString old = edit->text();
+    if (old == now) return;
+    int caret = 0;
+    for (int i = 0; i < edit->cursorPosition() && i < old.size(); ++i)
+      if (old[i].isDigit()) ++caret;
+    edit->setText(now);
+    edit->setCursorPosition(std::min<int>(caret, static_cast<int>(now.size())));
   } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
     button->setText(Q(text));
   }
@@ -57,6 +66,11 @@ void QtView::OnClick(const std::string& control, std::function<void()> handler) 
     QObject::connect(button, &QAbstractButton::toggled, window_, [handler] { handler(); });
   else
     QObject::connect(button, &QAbstractButton::clicked, window_, [handler] { handler(); });
+}
+
+void QtView::OnChange(const std::string& control, std::function<void()> handler) {
+  QObject::connect(form_.Get<QLineEdit>(control), &QLineEdit::textChanged, window_,
+                   [handler] { handler(); });
 }
 
 void QtView::StartTimer(const std::string& name, int ms, std::function<void()> tick) {
@@ -100,6 +114,7 @@ void QtView::Repaint(const std::string& control) {
 
 void QtView::ServeEvents() {
   QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  QThread::msleep(1);
 }
 
 }  // namespace dt::ui

@@ -19,6 +19,7 @@ class QtView : public app::View {
   void SetItems(const std::string& control, const std::vector<app::ListItem>& items) override;
   void Apply(const form::FormState& state) override { form_.Apply(state); }
   void OnClick(const std::string& control, std::function<void()> handler) override;
+  void OnChange(const std::string& control, std::function<void()> handler) override;
   void StartTimer(const std::string& name, int ms, std::function<void()> tick) override;
   void MoveTo(int x, int y) override { window_->move(x, y); }
   app::Size OuterSize() const override;

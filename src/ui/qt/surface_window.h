@@ -1,27 +1,22 @@
 // The surface test window: the mode and logging options, Start / Stop, the
 // disk's particulars, the running counters and the disk map. The window
 // logic (option rules, numeric edits, confirmations, the run) lives in
-// surface::SurfaceTestLogic; this window shows its controls, forwards the
-// events to it and shows the map image that the logic draws.
+// surface::SurfaceTestLogic and app::SurfaceWindow; this window gives them
+// its controls and shows the map image that the logic draws.
 #pragma once
 
-#include <QCheckBox>
 #include <QDialog>
-#include <QFrame>
 #include <QImage>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
 #include <functional>
 #include <memory>
 #include <vector>
 
+#include "app/surface_window.h"
 #include "device/worker.h"
 #include "surface/surface_logic.h"
-#include "ui/qt/clock_label.h"
 #include "ui/qt/form_builder.h"
 #include "ui/qt/forms.h"
+#include "ui/qt/qt_view.h"
 
 namespace dt::ui {
 
@@ -53,7 +48,7 @@ class TSurfaceImage : public QWidget {
   std::vector<surface::LegendEntry> legend_;
 };
 
-class TSurfaceTest : public QDialog, private surface::SurfaceView {
+class TSurfaceTest : public QDialog, private app::SurfaceWindowHost {
   Q_OBJECT
  public:
   // FormCreate: the window logic and its worker, whose steps run through
@@ -61,56 +56,17 @@ class TSurfaceTest : public QDialog, private surface::SurfaceView {
   TSurfaceTest(MainThread& mainThread, TErrListFrm* errors, QWidget* parent = nullptr);
   ~TSurfaceTest() override;
 
-  surface::SurfaceTestLogic& Logic() { return *logic_; }
+  surface::SurfaceTestLogic& Logic() { return window_->Logic(); }
+
+  // A control of the window by its name in the description.
+  template <class W>
+  W* Get(const std::string& name) const {
+    return built_->Get<W>(name);
+  }
 
   // Shows the window modally to its parent window; returns when it is
   // closed. Windows the test opens itself (the errors log) stay usable.
   int ShowModal();
-
-  QFrame* Panel1;
-  QRadioButton* ReadTestButton;
-  QRadioButton* WriteTestButton;
-  QRadioButton* ReadAndWriteButton;
-  QRadioButton* WriteAndReadButton;
-  QPushButton* StartButton;
-  QCheckBox* WriteToFile;
-  QCheckBox* LogErrors;
-  QPushButton* Button1;
-  QCheckBox* FirstNErrors;
-  QLineEdit* ErrorsNumber;
-  QLabel* Label11;
-  QLabel* Label1;
-  QLineEdit* TestRetry;
-  QLabel* CurTestCycle;
-  QLabel* Label5;
-  QLabel* TestedDiskName;
-  QLabel* Label9;
-  QLabel* DiskSize;
-  QLabel* Label10;
-  QLabel* DiskModel;
-  QLabel* Label3;
-  QLabel* BlocksPerElement;
-  QLabel* Label2;
-  QLabel* WorkTime;
-  QLabel* Label4;
-  QLabel* Label6;
-  QLabel* BadBlocksRead;
-  QLabel* Label7;
-  QLabel* BadBlocksWrite;
-  QLabel* Label8;
-  QLabel* BadBlocksCompare;
-  QLabel* CurrenElementInfo;
-  QCheckBox* GradeAccessTime;
-  ClockLabel* RxClock1;
-  TSurfaceImage* Image1;
-
-  // Handlers.
-  void FormShow();
-  void FormHide();
-  void StartButtonClick();
-  void ErrorsNumberChange();
-  void TestRetryChange();
-  void Image1MouseMove(int x, int y);
 
  protected:
   void showEvent(QShowEvent* e) override;
@@ -118,27 +74,18 @@ class TSurfaceTest : public QDialog, private surface::SurfaceView {
   void keyPressEvent(QKeyEvent* e) override;
 
  private:
-  // SurfaceView
-  void ControlsChanged() override;
-  void MapChanged() override;
-  void CellChanged(int left, int top, int width, int height) override;
-  void StatusChanged() override;
+  // SurfaceWindowHost
+  void ShowMap(const surface::MapImage& map) override;
+  void ShowCell(const surface::MapImage& map, int left, int top, int width, int height) override;
+  void ShowLegend(const std::vector<surface::LegendEntry>& legend) override;
+  void ScreenArea(app::Size* maxClient, app::Size* frame) override;
+  void PlaceWindow(const form::Rect& place) override;
 
-  // The client size of the window when maximised.
-  QSize MaximisedClientSize();
-  // An edit's text as the logic holds it, with the caret kept after the
-  // characters that stood before it; applying the state then finds the edit
-  // already showing it.
-  void SetEdit(QLineEdit* edit, const std::string& text);
-
-  class ErrorsAdapter;
-  std::unique_ptr<ErrorsAdapter> errors_;
-  std::unique_ptr<surface::SurfaceTestLogic> logic_;
-  form::FormState state_;
   std::unique_ptr<BuiltForm> built_;
-  // Set while the widgets are brought in line with the logic's controls, so
-  // that their change signals are not taken for the user's.
-  bool syncing_ = false;
+  std::unique_ptr<QtView> view_;
+  TSurfaceImage* image_ = nullptr;
+  app::ErrorsWindowLog<TErrListFrm> errors_;
+  std::unique_ptr<app::SurfaceWindow> window_;
   QMargins frame_;
 };
 

@@ -1,5 +1,7 @@
 #include "ui/win32/form_view.h"
 
+#include <algorithm>
+
 #include "ui/win32/chart.h"
 
 namespace dt::win {
@@ -10,6 +12,21 @@ std::string FormView::Text(const std::string& control) const {
 
 void FormView::SetText(const std::string& control, const std::string& text) {
   Control* c = form_.Get<Control>(control);
+  if (dynamic_cast<Edit*>(c)) {
+    const std::wstring old = Wide(c->Text());
+    const std::wstring now = Wide(text);
+    if (old == now) return;
+    DWORD start = 0, end = 0;
+    SendMessageW(c->hwnd(), EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+                 reinterpret_cast<LPARAM>(&end));
+    std::size_t caret = 0;
+    for (std::size_t i = 0; i < end && i < old.size(); ++i)
+      if (old[i] >= L'0' && old[i] <= L'9') ++caret;
+    caret = std::min(caret, now.size());
+    SetWindowTextW(c->hwnd(), now.c_str());
+    SendMessageW(c->hwnd(), EM_SETSEL, caret, static_cast<LPARAM>(caret));
+    return;
+  }
   c->SetText(text);
   if (dynamic_cast<Label*>(c)) c->FitText();
 }
@@ -27,6 +44,10 @@ void FormView::SetItems(const std::string& control, const std::vector<app::ListI
 
 void FormView::OnClick(const std::string& control, std::function<void()> handler) {
   form_.Get<Control>(control)->onClick = std::move(handler);
+}
+
+void FormView::OnChange(const std::string& control, std::function<void()> handler) {
+  form_.Get<Control>(control)->onChange = std::move(handler);
 }
 
 void FormView::StartTimer(const std::string& /*name*/, int ms, std::function<void()> tick) {
@@ -65,6 +86,12 @@ void FormView::SetImage(const std::string& control, int width, int height,
 
 void FormView::Refresh(const std::string& control) {
   form_.Get<LineChart>(control)->Refresh();
+}
+
+void FormView::ServeEvents() {
+  PumpMessages();
+  // A worker's step arrives as a sent message, which ends the wait.
+  MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
 }
 
 void FormView::RepaintAll() {

@@ -16,6 +16,7 @@ class FormView : public app::View {
   void SetItems(const std::string& control, const std::vector<app::ListItem>& items) override;
   void Apply(const form::FormState& state) override { form_.Apply(state); }
   void OnClick(const std::string& control, std::function<void()> handler) override;
+  void OnChange(const std::string& control, std::function<void()> handler) override;
   void StartTimer(const std::string& name, int ms, std::function<void()> tick) override;
   void MoveTo(int x, int y) override { form_.Move(x, y); }
   app::Size OuterSize() const override;
@@ -27,7 +28,7 @@ class FormView : public app::View {
   void Refresh(const std::string& control) override;
   void RepaintAll() override;
   void Repaint(const std::string& control) override;
-  void ServeEvents() override { PumpMessages(); }
+  void ServeEvents() override;
 
  private:
   Form& form_;

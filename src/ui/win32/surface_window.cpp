@@ -139,26 +139,6 @@ void TSurfaceImage::MouseMove(int x, int y) {
 }
 
 // ---------------------------------------------------------------------------
-// The errors window as the surface test uses it.
-
-class TSurfaceTest::ErrorsAdapter : public surface::ErrorLog {
- public:
-  explicit ErrorsAdapter(TErrListFrm* f) : f_(f) {}
-  void Clear() override {
-    if (f_) f_->Clear();
-  }
-  void Append(const std::string& line) override {
-    if (f_) f_->AppendLine(line);
-  }
-  void Show() override {
-    if (f_) f_->ShowModeless();
-  }
-
- private:
-  TErrListFrm* f_;
-};
-
-// ---------------------------------------------------------------------------
 // The window
 
 TSurfaceTest::TSurfaceTest(MainThread& mainThread, TErrListFrm* errors, Form* main)
@@ -168,81 +148,21 @@ TSurfaceTest::TSurfaceTest(MainThread& mainThread, TErrListFrm* errors, Form* ma
              return nullptr;
            }),
       errorsForm_(errors),
-      errors_(std::make_unique<ErrorsAdapter>(errors)),
-      state_(SurfaceTestForm()) {
+      view_(*this),
+      errors_(errors) {
   if (main) SetWindowLongPtrW(hwnd(), GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(main->hwnd()));
-  Panel1 = Get<Panel>("Panel1");
-  ReadTestButton = Get<CheckBox>("ReadTestButton");
-  WriteTestButton = Get<CheckBox>("WriteTestButton");
-  ReadAndWriteButton = Get<CheckBox>("ReadAndWriteButton");
-  WriteAndReadButton = Get<CheckBox>("WriteAndReadButton");
-  StartButton = Get<Button>("StartButton");
-  WriteToFile = Get<CheckBox>("WriteToFile");
-  LogErrors = Get<CheckBox>("LogErrors");
-  Button1 = Get<Button>("Button1");
-  FirstNErrors = Get<CheckBox>("FirstNErrors");
-  ErrorsNumber = Get<Edit>("ErrorsNumber");
-  Label11 = Get<Label>("Label11");
-  Label1 = Get<Label>("Label1");
-  TestRetry = Get<Edit>("TestRetry");
-  CurTestCycle = Get<Label>("CurTestCycle");
-  Label5 = Get<Label>("Label5");
-  TestedDiskName = Get<Label>("TestedDiskName");
-  Label9 = Get<Label>("Label9");
-  DiskSize = Get<Label>("DiskSize");
-  Label10 = Get<Label>("Label10");
-  DiskModel = Get<Label>("DiskModel");
-  Label3 = Get<Label>("Label3");
-  BlocksPerElement = Get<Label>("BlocksPerElement");
-  Label2 = Get<Label>("Label2");
-  WorkTime = Get<Label>("WorkTime");
-  Label4 = Get<Label>("Label4");
-  Label6 = Get<Label>("Label6");
-  BadBlocksRead = Get<Label>("BadBlocksRead");
-  Label7 = Get<Label>("Label7");
-  BadBlocksWrite = Get<Label>("BadBlocksWrite");
-  Label8 = Get<Label>("Label8");
-  BadBlocksCompare = Get<Label>("BadBlocksCompare");
-  CurrenElementInfo = Get<Label>("CurrenElementInfo");
-  GradeAccessTime = Get<CheckBox>("GradeAccessTime");
-  RxClock1 = Get<Clock>("RxClock1");
-  Image1 = Get<TSurfaceImage>("Image1");
-  Image1->onMouseMove = [this](int x, int y) { Image1MouseMove(x, y); };
+  image_ = Get<TSurfaceImage>("Image1");
+  image_->onMouseMove = [this](int x, int y) { window_->MapMouseMove(x, y); };
   for (const auto& c : Controls()) {
     if (*c->Spec().rightOf && c->Spec().kind == form::Kind::Label)
       SetWindowLongW(c->hwnd(), GWL_STYLE, GetWindowLongW(c->hwnd(), GWL_STYLE) | SS_ENDELLIPSIS);
   }
-
-  ReadTestButton->onClick = [this] { logic_->ReadTestButtonClick(); };
-  WriteTestButton->onClick = [this] { logic_->WriteTestButtonClick(); };
-  ReadAndWriteButton->onClick = [this] { logic_->ReadAndWriteButtonClick(); };
-  WriteAndReadButton->onClick = [this] { logic_->WriteAndReadButtonClick(); };
-  StartButton->onClick = [this] { StartButtonClick(); };
-  WriteToFile->onClick = [this] { logic_->WriteToFileClick(WriteToFile->Checked()); };
-  LogErrors->onClick = [this] { logic_->LogErrorsClick(LogErrors->Checked()); };
-  FirstNErrors->onClick = [this] { logic_->FirstNErrorsClick(FirstNErrors->Checked()); };
-  Button1->onClick = [this] { logic_->Button1Click(); };
-  GradeAccessTime->onClick = [this] {
-    logic_->GradeAccessTimeClick(GradeAccessTime->Checked());
-  };
-  ErrorsNumber->onChange = [this] { ErrorsNumberChange(); };
-  TestRetry->onChange = [this] { TestRetryChange(); };
-
-  // FormCreate: the logic starts the worker.
-  surface::SurfaceView* view = this;
-  logic_ = std::make_unique<surface::SurfaceTestLogic>(mainThread, *errors_, view);
-  ControlsChanged();
-  MapChanged();
+  app::SurfaceWindowHost& host = *this;
+  window_ = std::make_unique<app::SurfaceWindow>(view_, host, mainThread, errors_);
 }
 
 TSurfaceTest::~TSurfaceTest() {
-  // A run still under way hands its last steps to this window: stop it and
-  // serve them, up to its end-of-run step, before the worker is ended (the
-  // worker leaves its busy state before it hands that step over).
-  logic_->FormHide();
-  while (logic_->Busy() || logic_->Running()) PumpWorkerSteps();
-  logic_->SetView(nullptr);
-  logic_.reset();
+  window_.reset();
 }
 
 void TSurfaceTest::ShowModal() {
@@ -251,37 +171,29 @@ void TSurfaceTest::ShowModal() {
   Form::ShowModal(usable);
 }
 
-void TSurfaceTest::SetEdit(Edit* edit, const std::string& utf8) {
-  const std::wstring old = Wide(edit->Text());
-  const std::wstring text = Wide(utf8);
-  if (old == text) return;
-  // The edit loses the characters the logic removed; the caret stays after
-  // the characters that were before it.
-  DWORD start = 0, end = 0;
-  SendMessageW(edit->hwnd(), EM_GETSEL, reinterpret_cast<WPARAM>(&start),
-               reinterpret_cast<LPARAM>(&end));
-  std::size_t caret = 0;
-  for (std::size_t i = 0; i < end && i < old.size(); ++i)
-    if (old[i] >= L'0' && old[i] <= L'9') ++caret;
-  caret = std::min(caret, text.size());
-  SetWindowTextW(edit->hwnd(), text.c_str());
-  SendMessageW(edit->hwnd(), EM_SETSEL, caret, static_cast<LPARAM>(caret));
+void TSurfaceTest::ShowMap(const surface::MapImage& map) {
+  image_->TakeAll(map);
 }
 
-void TSurfaceTest::ControlsChanged() {
-  surface_window::ShowControls(logic_->Controls(), state_);
+void TSurfaceTest::ShowCell(const surface::MapImage& map, int left, int top, int width,
+                            int height) {
+  image_->TakeRect(map, RECT{left, top, left + width, top + height});
+}
+
+void TSurfaceTest::ShowLegend(const std::vector<surface::LegendEntry>& legend) {
+  image_->SetLegend(legend);
+}
+
+void TSurfaceTest::BeforeApply(form::FormState& state) {
   // The model as the drive gives it is padded with blanks to 40 characters.
-  std::string& model = state_["DiskModel"].text;
+  std::string& model = state["DiskModel"].text;
   model.erase(model.find_last_not_of(' ') + 1);
   model.erase(0, model.find_first_not_of(' '));
-  const bool was = syncing_;
-  syncing_ = true;
-  SetEdit(ErrorsNumber, state_["ErrorsNumber"].text);
-  SetEdit(TestRetry, state_["TestRetry"].text);
-  Apply(state_);
+}
+
+void TSurfaceTest::AfterApply(bool shown) {
+  if (shown) valueLimits_.clear();
   FitValues();
-  syncing_ = was;
-  Image1->SetLegend(logic_->Legend());
 }
 
 void TSurfaceTest::FitValues() {
@@ -311,66 +223,36 @@ void TSurfaceTest::FitValues() {
   }
 }
 
-void TSurfaceTest::StatusChanged() {
-  // Only what the logic changed reaches the controls.
-  ControlsChanged();
-}
-
-void TSurfaceTest::MapChanged() {
-  Image1->TakeAll(logic_->Map().Image());
-}
-
-void TSurfaceTest::CellChanged(int left, int top, int width, int height) {
-  Image1->TakeRect(logic_->Map().Image(), RECT{left, top, left + width, top + height});
-}
-
-void TSurfaceTest::FormShow() {
+void TSurfaceTest::ScreenArea(app::Size* maxClient, app::Size* frame) {
   // The client area of the window maximised on its screen: the work area
   // less the frame.
   MONITORINFO mi{};
   mi.cbSize = sizeof mi;
   GetMonitorInfoW(MonitorFromWindow(hwnd(), MONITOR_DEFAULTTOPRIMARY), &mi);
-  RECT frame{0, 0, 0, 0};
-  AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(hwnd(), GWL_STYLE)), FALSE,
+  RECT r{0, 0, 0, 0};
+  AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongPtrW(hwnd(), GWL_STYLE)), FALSE,
                      static_cast<DWORD>(GetWindowLongPtrW(hwnd(), GWL_EXSTYLE)));
-  const int frameWidth = frame.right - frame.left, frameHeight = frame.bottom - frame.top;
-  int clientWidth = 0, clientHeight = 0;
-  surface_window::LayoutArea(mi.rcWork.right - mi.rcWork.left - frameWidth,
-                             mi.rcWork.bottom - mi.rcWork.top - frameHeight, frameWidth,
-                             frameHeight, &clientWidth, &clientHeight);
-  const surface::MapLayout l = logic_->FormShow(clientWidth, clientHeight);
-  const form::Rect place = surface_window::FormShow(state_, l);
-  SetWindowPos(hwnd(), nullptr, place.x, place.y, place.width + frameWidth,
-               place.height + frameHeight, SWP_NOZORDER | SWP_NOACTIVATE);
-  Apply(state_);
-  valueLimits_.clear();
-  FitValues();
+  frame_ = {r.right - r.left, r.bottom - r.top};
+  *frame = {frame_.cx, frame_.cy};
+  *maxClient = {mi.rcWork.right - mi.rcWork.left - frame_.cx,
+                mi.rcWork.bottom - mi.rcWork.top - frame_.cy};
+}
+
+void TSurfaceTest::PlaceWindow(const form::Rect& place) {
+  SetWindowPos(hwnd(), nullptr, place.x, place.y, place.width + frame_.cx,
+               place.height + frame_.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TSurfaceTest::FormShow() {
+  window_->FormShow();
 }
 
 LRESULT TSurfaceTest::Message(UINT msg, WPARAM wp, LPARAM lp) {
   // FormHide: a run under way stops, however the window was hidden. Escape
   // does not close the window (the dialog keys send no command for it that
   // the form takes); only its close button does.
-  if (msg == WM_SHOWWINDOW && !wp && lp == 0 && logic_) logic_->FormHide();
+  if (msg == WM_SHOWWINDOW && !wp && lp == 0 && window_) window_->FormHide();
   return Form::Message(msg, wp, lp);
-}
-
-void TSurfaceTest::StartButtonClick() {
-  logic_->StartButtonClick();
-}
-
-void TSurfaceTest::ErrorsNumberChange() {
-  if (syncing_) return;
-  logic_->ErrorsNumberChange(ErrorsNumber->Text());
-}
-
-void TSurfaceTest::TestRetryChange() {
-  if (syncing_) return;
-  logic_->TestRetryChange(TestRetry->Text());
-}
-
-void TSurfaceTest::Image1MouseMove(int x, int y) {
-  logic_->Image1MouseMove(x, y);
 }
 
 void ShowSurfaceWindow(const Forms& forms, const DriveSelection& drive) {

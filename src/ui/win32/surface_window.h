@@ -1,8 +1,8 @@
 // The surface test window: the mode and logging options, Start / Stop, the
 // disk's particulars, the running counters and the disk map. The window
 // logic (option rules, numeric edits, confirmations, the run) lives in
-// surface::SurfaceTestLogic; this window shows its controls, forwards the
-// events to it and shows the map image that the logic draws.
+// surface::SurfaceTestLogic and app::SurfaceWindow; this window gives them
+// its controls and shows the map image that the logic draws.
 #pragma once
 
 #include <cstdint>
@@ -11,8 +11,10 @@
 #include <utility>
 #include <vector>
 
+#include "app/surface_window.h"
 #include "device/worker.h"
 #include "surface/surface_logic.h"
+#include "ui/win32/form_view.h"
 #include "ui/win32/forms.h"
 #include "ui/win32/wingui.h"
 
@@ -56,7 +58,7 @@ class TSurfaceImage : public Custom {
   std::vector<surface::LegendEntry> legend_;
 };
 
-class TSurfaceTest : public Form, private surface::SurfaceView {
+class TSurfaceTest : public Form, private app::SurfaceWindowHost {
  public:
   // FormCreate: the window logic and its worker, whose steps run through
   // `mainThread`; error lines go to `errors`. The window stays above
@@ -64,81 +66,37 @@ class TSurfaceTest : public Form, private surface::SurfaceView {
   TSurfaceTest(MainThread& mainThread, TErrListFrm* errors, Form* main = nullptr);
   ~TSurfaceTest() override;
 
-  surface::SurfaceTestLogic& Logic() { return *logic_; }
+  surface::SurfaceTestLogic& Logic() { return window_->Logic(); }
 
   // Shows the window modally; returns when it is closed. Windows the test
   // opens itself (the errors log) stay usable.
   void ShowModal();
-
-  Panel* Panel1;
-  CheckBox* ReadTestButton;
-  CheckBox* WriteTestButton;
-  CheckBox* ReadAndWriteButton;
-  CheckBox* WriteAndReadButton;
-  Button* StartButton;
-  CheckBox* WriteToFile;
-  CheckBox* LogErrors;
-  Button* Button1;
-  CheckBox* FirstNErrors;
-  Edit* ErrorsNumber;
-  Label* Label11;
-  Label* Label1;
-  Edit* TestRetry;
-  Label* CurTestCycle;
-  Label* Label5;
-  Label* TestedDiskName;
-  Label* Label9;
-  Label* DiskSize;
-  Label* Label10;
-  Label* DiskModel;
-  Label* Label3;
-  Label* BlocksPerElement;
-  Label* Label2;
-  Label* WorkTime;
-  Label* Label4;
-  Label* Label6;
-  Label* BadBlocksRead;
-  Label* Label7;
-  Label* BadBlocksWrite;
-  Label* Label8;
-  Label* BadBlocksCompare;
-  Label* CurrenElementInfo;
-  CheckBox* GradeAccessTime;
-  Clock* RxClock1;
-  TSurfaceImage* Image1;
-
-  // Handlers.
-  void StartButtonClick();
-  void ErrorsNumberChange();
-  void TestRetryChange();
-  void Image1MouseMove(int x, int y);
 
  protected:
   void FormShow() override;
   LRESULT Message(UINT msg, WPARAM wp, LPARAM lp) override;
 
  private:
-  // SurfaceView
-  void ControlsChanged() override;
-  void MapChanged() override;
-  void CellChanged(int left, int top, int width, int height) override;
-  void StatusChanged() override;
+  // SurfaceWindowHost
+  void ShowMap(const surface::MapImage& map) override;
+  void ShowCell(const surface::MapImage& map, int left, int top, int width, int height) override;
+  void ShowLegend(const std::vector<surface::LegendEntry>& legend) override;
+  void ScreenArea(app::Size* maxClient, app::Size* frame) override;
+  void PlaceWindow(const form::Rect& place) override;
+  void BeforeApply(form::FormState& state) override;
+  void AfterApply(bool shown) override;
 
-  // An edit's text as the logic holds it, with the caret kept after the
-  // characters that stood before it.
-  void SetEdit(Edit* edit, const std::string& text);
   // The values placed after their captions end before the next control of
   // their row; a longer one ends in an ellipsis.
   void FitValues();
 
-  class ErrorsAdapter;
   TErrListFrm* errorsForm_;
-  std::unique_ptr<ErrorsAdapter> errors_;
-  std::unique_ptr<surface::SurfaceTestLogic> logic_;
-  form::FormState state_;
-  // Set while the controls are brought in line with the logic's, so that
-  // their change notifications are not taken for the user's.
-  bool syncing_ = false;
+  FormView view_;
+  TSurfaceImage* image_ = nullptr;
+  app::ErrorsWindowLog<TErrListFrm> errors_;
+  std::unique_ptr<app::SurfaceWindow> window_;
+  // The frame's size, found when the window is placed.
+  SIZE frame_{0, 0};
   // The values of FitValues with the right edge each must end before;
   // found again when the window is shown (the clock moves then).
   std::vector<std::pair<Control*, LONG>> valueLimits_;

@@ -86,26 +86,26 @@ class SurfaceWindowTest : public QObject {
   // Moves the mouse over the map image (through the window, so that the
   // widget gets a move event and not only a new cursor position).
   void MouseOverMap(int x, int y) {
-    QTest::mouseMove(w_->windowHandle(), w_->Image1->mapTo(w_, QPoint(x, y)));
+    QTest::mouseMove(w_->windowHandle(), w_->Get<TSurfaceImage>("Image1")->mapTo(w_, QPoint(x, y)));
   }
 
   void WaitForRunEnd() {
-    QTRY_COMPARE_WITH_TIMEOUT(w_->StartButton->text(), QString("Start"), 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(w_->Get<QPushButton>("StartButton")->text(), QString("Start"), 30000);
     QTRY_VERIFY(!Logic().Busy());
   }
 
   QList<QWidget*> RunDisabled() const {
-    return {w_->ReadTestButton,
-            w_->WriteTestButton,
-            w_->ReadAndWriteButton,
-            w_->WriteAndReadButton,
-            w_->WriteToFile,
-            w_->LogErrors,
-            w_->Button1,
-            w_->FirstNErrors,
-            w_->ErrorsNumber,
-            w_->TestRetry,
-            w_->Label11};
+    return {w_->Get<QRadioButton>("ReadTestButton"),
+            w_->Get<QRadioButton>("WriteTestButton"),
+            w_->Get<QRadioButton>("ReadAndWriteButton"),
+            w_->Get<QRadioButton>("WriteAndReadButton"),
+            w_->Get<QCheckBox>("WriteToFile"),
+            w_->Get<QCheckBox>("LogErrors"),
+            w_->Get<QPushButton>("Button1"),
+            w_->Get<QCheckBox>("FirstNErrors"),
+            w_->Get<QLineEdit>("ErrorsNumber"),
+            w_->Get<QLineEdit>("TestRetry"),
+            w_->Get<QLabel>("Label11")};
   }
 
  private slots:
@@ -132,42 +132,42 @@ class SurfaceWindowTest : public QObject {
   void controlsOfANewWindow() {
     QCOMPARE(w_->windowTitle(), QString("Surface test"));
     QVERIFY(!w_->isVisible());
-    QVERIFY(w_->ReadTestButton->isChecked());
-    QCOMPARE(w_->ReadAndWriteButton->text(), QString("Read&&Write"));
-    QCOMPARE(w_->ReadAndWriteButton->toolTip(), QString("Read and write data test"));
-    QVERIFY(!w_->WriteAndReadButton->isEnabled());
-    QCOMPARE(w_->WriteToFile->toolTip(), QString("Write read data to file rd.dat"));
-    QVERIFY(!w_->WriteToFile->isChecked());
-    QVERIFY(w_->LogErrors->isChecked() && w_->FirstNErrors->isChecked());
-    QCOMPARE(w_->ErrorsNumber->text(), QString("5000"));
-    QCOMPARE(w_->TestRetry->text(), QString("1"));
-    QCOMPARE(w_->CurTestCycle->text(), QString("(1)"));
-    QCOMPARE(w_->TestedDiskName->text(), QString("Unknown"));
-    QCOMPARE(w_->WorkTime->text(), QString("00:00:00 (00:00:00) 00.0000%"));
-    QCOMPARE(w_->BadBlocksCompare->text(), QString("0 (00.0000%)"));
-    QCOMPARE(w_->StartButton->font().pixelSize(), 16);
-    QVERIFY(w_->StartButton->font().bold());
+    QVERIFY(w_->Get<QRadioButton>("ReadTestButton")->isChecked());
+    QCOMPARE(w_->Get<QRadioButton>("ReadAndWriteButton")->text(), QString("Read&&Write"));
+    QCOMPARE(w_->Get<QRadioButton>("ReadAndWriteButton")->toolTip(), QString("Read and write data test"));
+    QVERIFY(!w_->Get<QRadioButton>("WriteAndReadButton")->isEnabled());
+    QCOMPARE(w_->Get<QCheckBox>("WriteToFile")->toolTip(), QString("Write read data to file rd.dat"));
+    QVERIFY(!w_->Get<QCheckBox>("WriteToFile")->isChecked());
+    QVERIFY(w_->Get<QCheckBox>("LogErrors")->isChecked() && w_->Get<QCheckBox>("FirstNErrors")->isChecked());
+    QCOMPARE(w_->Get<QLineEdit>("ErrorsNumber")->text(), QString("5000"));
+    QCOMPARE(w_->Get<QLineEdit>("TestRetry")->text(), QString("1"));
+    QCOMPARE(w_->Get<QLabel>("CurTestCycle")->text(), QString("(1)"));
+    QCOMPARE(w_->Get<QLabel>("TestedDiskName")->text(), QString("Unknown"));
+    QCOMPARE(w_->Get<QLabel>("WorkTime")->text(), QString("00:00:00 (00:00:00) 00.0000%"));
+    QCOMPARE(w_->Get<QLabel>("BadBlocksCompare")->text(), QString("0 (00.0000%)"));
+    QCOMPARE(w_->Get<QPushButton>("StartButton")->font().pixelSize(), 16);
+    QVERIFY(w_->Get<QPushButton>("StartButton")->font().bold());
     // The radio buttons sit in one group, read first.
-    for (QRadioButton* r : {w_->WriteTestButton, w_->ReadAndWriteButton, w_->WriteAndReadButton})
-      QVERIFY(r->parentWidget() == w_->Panel1 && r->y() > w_->ReadTestButton->y());
+    for (QRadioButton* r : {w_->Get<QRadioButton>("WriteTestButton"), w_->Get<QRadioButton>("ReadAndWriteButton"), w_->Get<QRadioButton>("WriteAndReadButton")})
+      QVERIFY(r->parentWidget() == w_->Get<QFrame>("Panel1") && r->y() > w_->Get<QRadioButton>("ReadTestButton")->y());
   }
 
   void handOverOfAPhysicalDiskShowsTheCapturedModel() {
     Select(true, 0);
     HandOver([this] {
-      QCOMPARE(w_->TestedDiskName->text(), QString("\\\\.\\PHYSICALDRIVE0"));
-      QCOMPARE(w_->DiskModel->text().trimmed(), QString("SAMSUNG HD501LJ"));
-      QVERIFY(w_->WriteTestButton->isEnabled() && w_->ReadAndWriteButton->isEnabled());
+      QCOMPARE(w_->Get<QLabel>("TestedDiskName")->text(), QString("\\\\.\\PHYSICALDRIVE0"));
+      QCOMPARE(w_->Get<QLabel>("DiskModel")->text().trimmed(), QString("SAMSUNG HD501LJ"));
+      QVERIFY(w_->Get<QRadioButton>("WriteTestButton")->isEnabled() && w_->Get<QRadioButton>("ReadAndWriteButton")->isEnabled());
       QVERIFY(DiskHandle.load() != kInvalidHandle);
       // Every sector of the 64 MiB disk, not only its 8 whole cylinders.
       QCOMPARE(State().DiskBlocks.load(), std::int64_t{131072});
-      QCOMPARE(w_->DiskSize->text(), QString("64.00 Mb"));
+      QCOMPARE(w_->Get<QLabel>("DiskSize")->text(), QString("64.00 Mb"));
       // The window fills the screen less 3 pixels, then shrinks around the map.
       const QRect avail = w_->screen()->availableGeometry();
       const QSize frame = w_->frameGeometry().size() - w_->size();
       const QSize client = avail.size() - 2 * frame - QSize(3, 3);
       QCOMPARE(w_->frameGeometry().topLeft(), QPoint(1, 1));
-      QCOMPARE(w_->Image1->geometry(), QRect(0, 85, w_->width(), w_->height() - 88));
+      QCOMPARE(w_->Get<TSurfaceImage>("Image1")->geometry(), QRect(0, 85, w_->width(), w_->height() - 88));
       QVERIFY(w_->width() <= client.width() - 3 && w_->width() + 11 > client.width() - 3);
       QVERIFY(w_->height() <= client.height() - 5 && w_->height() + 11 > client.height() - 5);
     });
@@ -178,13 +178,13 @@ class SurfaceWindowTest : public QObject {
   void handOverOfLogicalDrives() {
     Select(false, 0);
     HandOver([this] {
-      QCOMPARE(w_->TestedDiskName->text(), QString("\\\\.\\C:"));
-      QCOMPARE(w_->DiskModel->text(), QString("[SYSTEM] NTFS"));
+      QCOMPARE(w_->Get<QLabel>("TestedDiskName")->text(), QString("\\\\.\\C:"));
+      QCOMPARE(w_->Get<QLabel>("DiskModel")->text(), QString("[SYSTEM] NTFS"));
       QCOMPARE(State().SectorsPerBlock.load(), 1);
     });
     Select(false, 2);
     HandOver([this] {
-      QCOMPARE(w_->DiskModel->text(), QString("[DEMO_CD] CDFS"));
+      QCOMPARE(w_->Get<QLabel>("DiskModel")->text(), QString("[DEMO_CD] CDFS"));
       QCOMPARE(State().SectorsPerBlock.load(), 4);
       QCOMPARE(State().DiskBlocks.load(), std::int64_t{1024});
     });
@@ -218,8 +218,8 @@ class SurfaceWindowTest : public QObject {
     for (int noAt = -1; noAt < static_cast<int>(questions.size()); ++noAt) {
       QStringList seen;
       HandOver([&] {
-        QAbstractButton* b[] = {w_->ReadTestButton, w_->WriteTestButton, nullptr,
-                                w_->ReadAndWriteButton};
+        QAbstractButton* b[] = {w_->Get<QRadioButton>("ReadTestButton"), w_->Get<QRadioButton>("WriteTestButton"), nullptr,
+                                w_->Get<QRadioButton>("ReadAndWriteButton")};
         QTest::mouseClick(b[mode], Qt::LeftButton);
         QCOMPARE(static_cast<int>(State().TestMode.load()), mode);
         sim_->SetRequestHook([](int, std::int64_t, bool) {
@@ -232,10 +232,10 @@ class SurfaceWindowTest : public QObject {
           QCOMPARE(rec.caption, QString("Warning"));
           seen << rec.text;
         });
-        QTest::mouseClick(w_->StartButton, Qt::LeftButton);
+        QTest::mouseClick(w_->Get<QPushButton>("StartButton"), Qt::LeftButton);
         const bool started = noAt < 0;
-        QCOMPARE(w_->StartButton->text(), QString(started ? "Stop" : "Start"));
-        QCOMPARE(w_->ReadTestButton->isEnabled(), !started);
+        QCOMPARE(w_->Get<QPushButton>("StartButton")->text(), QString(started ? "Stop" : "Start"));
+        QCOMPARE(w_->Get<QRadioButton>("ReadTestButton")->isEnabled(), !started);
       });
       sim_->SetRequestHook(nullptr);
       QCOMPARE(seen, noAt < 0 ? questions : questions.mid(0, noAt + 1));
@@ -244,39 +244,39 @@ class SurfaceWindowTest : public QObject {
 
   void numericEditsAndOptionRules() {
     ShowFor("\\\\.\\PHYSICALDRIVE1", 100);
-    QTest::keyClick(w_->ErrorsNumber, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClick(w_->ErrorsNumber, Qt::Key_Delete);
+    QTest::keyClick(w_->Get<QLineEdit>("ErrorsNumber"), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(w_->Get<QLineEdit>("ErrorsNumber"), Qt::Key_Delete);
     QCOMPARE(State().ErrorsLimit.load(), 0);
-    QTest::keyClicks(w_->ErrorsNumber, "12a3");
-    QCOMPARE(w_->ErrorsNumber->text(), QString("123"));
-    QCOMPARE(w_->ErrorsNumber->cursorPosition(), 3);
+    QTest::keyClicks(w_->Get<QLineEdit>("ErrorsNumber"), "12a3");
+    QCOMPARE(w_->Get<QLineEdit>("ErrorsNumber")->text(), QString("123"));
+    QCOMPARE(w_->Get<QLineEdit>("ErrorsNumber")->cursorPosition(), 3);
     QCOMPARE(State().ErrorsLimit.load(), 123);
 
     // A number beyond 32 bits: the conversion error, and the old value stays.
     BoxRecord rec;
     ModalWatcher ok([&](QWidget* box) { AnswerBox(box, QMessageBox::Ok, &rec); });
-    w_->TestRetry->setText("7");
+    w_->Get<QLineEdit>("TestRetry")->setText("7");
     QCOMPARE(State().ReadTarget.load(), std::int64_t{700});
-    w_->TestRetry->setText("x99999999999");
+    w_->Get<QLineEdit>("TestRetry")->setText("x99999999999");
     QCOMPARE(ok.Seen(), 1);
     QCOMPARE(rec.text, QString("'99999999999' is not a valid integer value"));
-    QCOMPARE(w_->TestRetry->text(), QString("99999999999"));
+    QCOMPARE(w_->Get<QLineEdit>("TestRetry")->text(), QString("99999999999"));
     QCOMPARE(State().RetryCount.load(), 7);
 
     // Unticking "Errors log" greys "Log first ", its edit and "errors".
-    QTest::mouseClick(w_->LogErrors, Qt::LeftButton);
+    QTest::mouseClick(w_->Get<QCheckBox>("LogErrors"), Qt::LeftButton);
     QVERIFY(!State().LogErrorsOn.load());
-    QVERIFY(!w_->FirstNErrors->isEnabled() && !w_->ErrorsNumber->isEnabled() &&
-            !w_->Label11->isEnabled());
-    QTest::mouseClick(w_->LogErrors, Qt::LeftButton);
-    QTest::mouseClick(w_->FirstNErrors, Qt::LeftButton);
+    QVERIFY(!w_->Get<QCheckBox>("FirstNErrors")->isEnabled() && !w_->Get<QLineEdit>("ErrorsNumber")->isEnabled() &&
+            !w_->Get<QLabel>("Label11")->isEnabled());
+    QTest::mouseClick(w_->Get<QCheckBox>("LogErrors"), Qt::LeftButton);
+    QTest::mouseClick(w_->Get<QCheckBox>("FirstNErrors"), Qt::LeftButton);
     QVERIFY(!State().FirstNOnly.load());
-    QVERIFY(w_->FirstNErrors->isEnabled() && !w_->ErrorsNumber->isEnabled() &&
-            w_->Label11->isEnabled());
+    QVERIFY(w_->Get<QCheckBox>("FirstNErrors")->isEnabled() && !w_->Get<QLineEdit>("ErrorsNumber")->isEnabled() &&
+            w_->Get<QLabel>("Label11")->isEnabled());
 
     // A disk open only for reading: the writing modes are disabled.
     Logic().SetTestedDisk("\\\\.\\PHYSICALDRIVE1", "Model", true, 1, 100, &DiskHandle);
-    QVERIFY(!w_->WriteTestButton->isEnabled() && !w_->ReadAndWriteButton->isEnabled());
+    QVERIFY(!w_->Get<QRadioButton>("WriteTestButton")->isEnabled() && !w_->Get<QRadioButton>("ReadAndWriteButton")->isEnabled());
   }
 
   void aReadRunDrawsTheMapLiveAndLogsItsErrors() {
@@ -299,19 +299,19 @@ class SurfaceWindowTest : public QObject {
       if (offset >= 4 * 1024 * 1024 && !halfway.exchange(true))
         while (!release.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     });
-    QTest::mouseClick(w_->StartButton, Qt::LeftButton);
-    QCOMPARE(w_->StartButton->text(), QString("Stop"));
+    QTest::mouseClick(w_->Get<QPushButton>("StartButton"), Qt::LeftButton);
+    QCOMPARE(w_->Get<QPushButton>("StartButton")->text(), QString("Stop"));
     for (QWidget* c : RunDisabled()) QVERIFY2(!c->isEnabled(), qPrintable(c->objectName()));
-    QVERIFY(w_->StartButton->isEnabled());
+    QVERIFY(w_->Get<QPushButton>("StartButton")->isEnabled());
     QTRY_VERIFY_WITH_TIMEOUT(halfway.load(), 20000);
     QTest::qWait(50);
-    const QImage& shown = w_->Image1->Picture();
+    const QImage& shown = w_->Get<TSurfaceImage>("Image1")->Picture();
     QCOMPARE(shown.pixel(first.Left + 5, first.Top + 5), qRgb(255, 255, 0));
     QCOMPARE(shown.pixel(late.Left + 5, late.Top + 5), qRgb(255, 255, 255));
     release = true;
     WaitForRunEnd();
 
-    for (QWidget* c : RunDisabled()) QCOMPARE(c->isEnabled(), c != w_->WriteAndReadButton);
+    for (QWidget* c : RunDisabled()) QCOMPARE(c->isEnabled(), c != w_->Get<QRadioButton>("WriteAndReadButton"));
     // The window shows exactly what the raster holds.
     QCOMPARE(shown.size(), QSize(raster.Width(), raster.Height()));
     for (int y = 0; y < raster.Height(); ++y)
@@ -330,27 +330,27 @@ class SurfaceWindowTest : public QObject {
 
     // The mouse over the failing cell.
     MouseOverMap(bad.Left + 4, bad.Top + 4);
-    QTRY_VERIFY(w_->CurrenElementInfo->text().endsWith(
+    QTRY_VERIFY(w_->Get<QLabel>("CurrenElementInfo")->text().endsWith(
         QString("% %1 bad blocks").arg(bad.BadBlocks.load())));
     MouseOverMap(first.Left + 1, first.Top + 1);
-    QTRY_COMPARE(w_->CurrenElementInfo->text(), QString("0.00% "));
+    QTRY_COMPARE(w_->Get<QLabel>("CurrenElementInfo")->text(), QString("0.00% "));
 
     // "Grade access time": every cell takes its slowest band's colour and a
     // framed legend stands at the top right; unticked, the map is yellow
     // again and the legend gone.
-    QVERIFY(w_->GradeAccessTime->isEnabled() && !w_->GradeAccessTime->isChecked());
-    QTest::mouseClick(w_->GradeAccessTime, Qt::LeftButton);
-    QVERIFY(w_->GradeAccessTime->isChecked());
+    QVERIFY(w_->Get<QCheckBox>("GradeAccessTime")->isEnabled() && !w_->Get<QCheckBox>("GradeAccessTime")->isChecked());
+    QTest::mouseClick(w_->Get<QCheckBox>("GradeAccessTime"), Qt::LeftButton);
+    QVERIFY(w_->Get<QCheckBox>("GradeAccessTime")->isChecked());
     const surface::Rgb band = surface::GradeColor(late.SlowestBand.load(), 6);
     QCOMPARE(shown.pixel(late.Left + 5, late.Top + 5), qRgb(band.r, band.g, band.b));
-    QCOMPARE(w_->Image1->grab().toImage().pixel(w_->Image1->width() - 5, 4), qRgb(0, 0, 0));
-    QTest::mouseClick(w_->GradeAccessTime, Qt::LeftButton);
+    QCOMPARE(w_->Get<TSurfaceImage>("Image1")->grab().toImage().pixel(w_->Get<TSurfaceImage>("Image1")->width() - 5, 4), qRgb(0, 0, 0));
+    QTest::mouseClick(w_->Get<QCheckBox>("GradeAccessTime"), Qt::LeftButton);
     QCOMPARE(shown.pixel(late.Left + 5, late.Top + 5), qRgb(255, 255, 0));
-    QCOMPARE(w_->Image1->grab().toImage().pixel(w_->Image1->width() - 5, 4),
-             RasterPixel(raster, w_->Image1->width() - 5, 4));
+    QCOMPARE(w_->Get<TSurfaceImage>("Image1")->grab().toImage().pixel(w_->Get<TSurfaceImage>("Image1")->width() - 5, 4),
+             RasterPixel(raster, w_->Get<TSurfaceImage>("Image1")->width() - 5, 4));
 
     // "Show errors log" opens the errors window without blocking.
-    QTest::mouseClick(w_->Button1, Qt::LeftButton);
+    QTest::mouseClick(w_->Get<QPushButton>("Button1"), Qt::LeftButton);
     QVERIFY(app_->forms().ErrListFrm->isVisible());
     QCOMPARE(app_->forms().ErrListFrm->windowModality(), Qt::NonModal);
     app_->forms().ErrListFrm->hide();
@@ -364,12 +364,12 @@ class SurfaceWindowTest : public QObject {
       ++requests;
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
     });
-    QTest::mouseClick(w_->StartButton, Qt::LeftButton);
+    QTest::mouseClick(w_->Get<QPushButton>("StartButton"), Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(requests.load() >= 5, 20000);
-    QTest::mouseClick(w_->StartButton, Qt::LeftButton);
+    QTest::mouseClick(w_->Get<QPushButton>("StartButton"), Qt::LeftButton);
     WaitForRunEnd();
     QVERIFY(State().ReadDone.load() < State().DiskBlocks.load());
-    QVERIFY(w_->ReadTestButton->isEnabled());
+    QVERIFY(w_->Get<QRadioButton>("ReadTestButton")->isEnabled());
     const int after = requests.load();
     QTest::qWait(50);
     QCOMPARE(requests.load(), after);
@@ -383,7 +383,7 @@ class SurfaceWindowTest : public QObject {
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
     });
     HandOver([&] {
-      QTest::mouseClick(w_->StartButton, Qt::LeftButton);
+      QTest::mouseClick(w_->Get<QPushButton>("StartButton"), Qt::LeftButton);
       QTRY_VERIFY_WITH_TIMEOUT(requests.load() >= 5, 20000);
       // The worker goes on handing cells to the window while it closes.
       w_->close();
@@ -391,7 +391,7 @@ class SurfaceWindowTest : public QObject {
     QCOMPARE(DiskHandle.load(), kInvalidHandle);
     QVERIFY(!Logic().Busy());
     QVERIFY(State().ReadDone.load() < State().DiskBlocks.load());
-    QTRY_COMPARE(w_->StartButton->text(), QString("Start"));
+    QTRY_COMPARE(w_->Get<QPushButton>("StartButton")->text(), QString("Start"));
     QCOMPARE(sim_->OpenHandleCount(), 0);
   }
 
@@ -403,7 +403,7 @@ class SurfaceWindowTest : public QObject {
       ++requests;
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     });
-    QTest::mouseClick(w_->StartButton, Qt::LeftButton);
+    QTest::mouseClick(w_->Get<QPushButton>("StartButton"), Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(requests.load() >= 3, 20000);
     // The window stops the run and serves its last steps before it goes.
     app_.reset();

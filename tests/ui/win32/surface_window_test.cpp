@@ -89,21 +89,21 @@ class SurfaceWindow : public ::testing::Test {
   }
 
   bool RunEnded() {
-    return WaitFor([&] { return w_->StartButton->Text() == "Start" && !Logic().Busy(); }, 180000);
+    return WaitFor([&] { return w_->Get<Button>("StartButton")->Text() == "Start" && !Logic().Busy(); }, 180000);
   }
 
   std::vector<Control*> RunDisabled() const {
-    return {w_->ReadTestButton,
-            w_->WriteTestButton,
-            w_->ReadAndWriteButton,
-            w_->WriteAndReadButton,
-            w_->WriteToFile,
-            w_->LogErrors,
-            w_->Button1,
-            w_->FirstNErrors,
-            w_->ErrorsNumber,
-            w_->TestRetry,
-            w_->Label11};
+    return {w_->Get<CheckBox>("ReadTestButton"),
+            w_->Get<CheckBox>("WriteTestButton"),
+            w_->Get<CheckBox>("ReadAndWriteButton"),
+            w_->Get<CheckBox>("WriteAndReadButton"),
+            w_->Get<CheckBox>("WriteToFile"),
+            w_->Get<CheckBox>("LogErrors"),
+            w_->Get<Button>("Button1"),
+            w_->Get<CheckBox>("FirstNErrors"),
+            w_->Get<Edit>("ErrorsNumber"),
+            w_->Get<Edit>("TestRetry"),
+            w_->Get<Label>("Label11")};
   }
 
   SimPlatform* sim_ = nullptr;
@@ -118,15 +118,15 @@ TEST_F(SurfaceWindow, IsBuiltFromItsDescriptionAndFillsTheScreenWhenShown) {
   ExpectMatchesDescription(*w_);
   // A button shows the description's "&&" as one ampersand, not as an
   // access key.
-  EXPECT_EQ(WindowText(w_->ReadAndWriteButton->hwnd()),
+  EXPECT_EQ(WindowText(w_->Get<CheckBox>("ReadAndWriteButton")->hwnd()),
             SurfaceTestForm().Find("ReadAndWriteButton")->caption);
 
   HandOver(0, [&] {
-    EXPECT_EQ(w_->TestedDiskName->Text(), kDisk0);
-    EXPECT_NE(w_->DiskModel->Text(), "Unknown");
+    EXPECT_EQ(w_->Get<Label>("TestedDiskName")->Text(), kDisk0);
+    EXPECT_NE(w_->Get<Label>("DiskModel")->Text(), "Unknown");
     EXPECT_EQ(State().DiskBlocks.load(), 131072);
-    EXPECT_EQ(w_->DiskSize->Text(), "64.00 Mb");
-    EXPECT_TRUE(w_->WriteTestButton->Enabled() && w_->ReadAndWriteButton->Enabled());
+    EXPECT_EQ(w_->Get<Label>("DiskSize")->Text(), "64.00 Mb");
+    EXPECT_TRUE(w_->Get<CheckBox>("WriteTestButton")->Enabled() && w_->Get<CheckBox>("ReadAndWriteButton")->Enabled());
     // The window fills the work area less 3 pixels, then shrinks around the
     // map, which takes the client area below the options.
     RECT work, outer;
@@ -139,14 +139,14 @@ TEST_F(SurfaceWindow, IsBuiltFromItsDescriptionAndFillsTheScreenWhenShown) {
     EXPECT_EQ(outer.top, 1);
     EXPECT_TRUE(client.cx <= cw - 3 && client.cx + 11 > cw - 3) << client.cx << " " << cw;
     EXPECT_TRUE(client.cy <= ch - 5 && client.cy + 11 > ch - 5) << client.cy << " " << ch;
-    const RECT image = w_->Image1->Place();
+    const RECT image = w_->Get<TSurfaceImage>("Image1")->Place();
     EXPECT_EQ(image.left, 0);
     EXPECT_EQ(image.top, 85);
     EXPECT_EQ(image.right, client.cx);
     EXPECT_EQ(image.bottom, client.cy - 3);
-    EXPECT_EQ(w_->Image1->PictureWidth(), Logic().Map().Image().Width());
-    EXPECT_EQ(w_->Image1->PictureHeight(), Logic().Map().Image().Height());
-    const RECT first = w_->FirstNErrors->Place(), clock = w_->RxClock1->Place();
+    EXPECT_EQ(w_->Get<TSurfaceImage>("Image1")->PictureWidth(), Logic().Map().Image().Width());
+    EXPECT_EQ(w_->Get<TSurfaceImage>("Image1")->PictureHeight(), Logic().Map().Image().Height());
+    const RECT first = w_->Get<CheckBox>("FirstNErrors")->Place(), clock = w_->Get<Clock>("RxClock1")->Place();
     EXPECT_EQ(first.bottom - first.top, 15);
     EXPECT_EQ(clock.left, std::max<LONG>(client.cx - 59, 580));
   });
@@ -179,15 +179,15 @@ TEST_F(SurfaceWindow, TheModelShowsTrimmedAndNoLabelRunsIntoItsNeighbour) {
   for (const auto& c : cases) {
     SCOPED_TRACE("model \"" + c.model + "\"");
     ShowFor(kDisk1, 100, c.model);
-    EXPECT_EQ(w_->DiskModel->Text(), c.shown);
-    const RECT model = w_->DiskModel->Place();
+    EXPECT_EQ(w_->Get<Label>("DiskModel")->Text(), c.shown);
+    const RECT model = w_->Get<Label>("DiskModel")->Place();
     if (c.whole) {
-      EXPECT_GE(model.right - model.left, TextWidth(w_->DiskModel, c.shown));
+      EXPECT_GE(model.right - model.left, TextWidth(w_->Get<Label>("DiskModel"), c.shown));
     }
     // No two controls of the window's top part overlap.
     std::vector<const Control*> shown;
     for (const auto& control : w_->Controls())
-      if (control.get() != w_->Image1 && control->Visible() &&
+      if (control.get() != w_->Get<TSurfaceImage>("Image1") && control->Visible() &&
           GetParent(control->hwnd()) == w_->hwnd())
         shown.push_back(control.get());
     for (std::size_t i = 0; i < shown.size(); ++i) {
@@ -207,7 +207,7 @@ TEST_F(SurfaceWindow, TheModelShowsTrimmedAndNoLabelRunsIntoItsNeighbour) {
 
 TEST_F(SurfaceWindow, NumericEditsKeepTheCaretAndTheOptionRulesGreyControls) {
   ShowFor(kDisk1, 100);
-  HWND edit = w_->ErrorsNumber->hwnd();
+  HWND edit = w_->Get<Edit>("ErrorsNumber")->hwnd();
   auto type = [edit](const char* keys) {
     for (const char* k = keys; *k; ++k) SendMessageW(edit, WM_CHAR, static_cast<WPARAM>(*k), 0);
   };
@@ -219,26 +219,26 @@ TEST_F(SurfaceWindow, NumericEditsKeepTheCaretAndTheOptionRulesGreyControls) {
   SetFocus(edit);
   SendMessageW(edit, EM_SETSEL, 0, -1);
   type("12a3");
-  EXPECT_EQ(w_->ErrorsNumber->Text(), "123");
+  EXPECT_EQ(w_->Get<Edit>("ErrorsNumber")->Text(), "123");
   EXPECT_EQ(caret(), 3);
   EXPECT_EQ(State().ErrorsLimit.load(), 123);
   // A letter typed in the middle goes; the caret stays where it was.
   SendMessageW(edit, EM_SETSEL, 1, 1);
   type("x9");
-  EXPECT_EQ(w_->ErrorsNumber->Text(), "1923");
+  EXPECT_EQ(w_->Get<Edit>("ErrorsNumber")->Text(), "1923");
   EXPECT_EQ(caret(), 2);
   EXPECT_EQ(State().ErrorsLimit.load(), 1923);
 
   // Unticking "Errors log" greys "Log first ", its edit and "errors".
-  Click(w_->LogErrors);
+  Click(w_->Get<CheckBox>("LogErrors"));
   EXPECT_FALSE(State().LogErrorsOn.load());
-  EXPECT_FALSE(w_->FirstNErrors->Enabled() || w_->ErrorsNumber->Enabled() ||
-               w_->Label11->Enabled());
-  Click(w_->LogErrors);
-  Click(w_->FirstNErrors);
+  EXPECT_FALSE(w_->Get<CheckBox>("FirstNErrors")->Enabled() || w_->Get<Edit>("ErrorsNumber")->Enabled() ||
+               w_->Get<Label>("Label11")->Enabled());
+  Click(w_->Get<CheckBox>("LogErrors"));
+  Click(w_->Get<CheckBox>("FirstNErrors"));
   EXPECT_FALSE(State().FirstNOnly.load());
-  EXPECT_TRUE(w_->FirstNErrors->Enabled() && !w_->ErrorsNumber->Enabled() &&
-              w_->Label11->Enabled());
+  EXPECT_TRUE(w_->Get<CheckBox>("FirstNErrors")->Enabled() && !w_->Get<Edit>("ErrorsNumber")->Enabled() &&
+              w_->Get<Label>("Label11")->Enabled());
 }
 
 TEST_F(SurfaceWindow, AReadRunFillsTheMapLiveWithTheRasterAndLogsItsErrors) {
@@ -255,7 +255,7 @@ TEST_F(SurfaceWindow, AReadRunFillsTheMapLiveWithTheRasterAndLogsItsErrors) {
     const surface::TMapCell& first = cellOf(0);
     const surface::TMapCell& bad = cellOf(2048);
     const surface::TMapCell& late = cellOf(12000);
-    TSurfaceImage& image = *w_->Image1;
+    TSurfaceImage& image = *w_->Get<TSurfaceImage>("Image1");
 
     // The worker halts half-way until the map has been looked at.
     std::atomic<bool> halfway{false}, release{false};
@@ -263,21 +263,21 @@ TEST_F(SurfaceWindow, AReadRunFillsTheMapLiveWithTheRasterAndLogsItsErrors) {
       if (offset >= 4 * 1024 * 1024 && !halfway.exchange(true))
         while (!release.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     });
-    Click(w_->StartButton);
-    EXPECT_EQ(w_->StartButton->Text(), "Stop");
+    Click(w_->Get<Button>("StartButton"));
+    EXPECT_EQ(w_->Get<Button>("StartButton")->Text(), "Stop");
     for (Control* c : RunDisabled()) EXPECT_FALSE(c->Enabled()) << c->Name();
-    EXPECT_TRUE(w_->StartButton->Enabled());
+    EXPECT_TRUE(w_->Get<Button>("StartButton")->Enabled());
     EXPECT_TRUE(WaitFor([&] { return halfway.load(); }, 180000));
     EXPECT_EQ(image.Pixel(first.Left + 5, first.Top + 5), 0xFFFF00u);
     EXPECT_EQ(image.Pixel(late.Left + 5, late.Top + 5), 0xFFFFFFu);
     // Escape does not close the window during the run.
-    PostMessageW(w_->StartButton->hwnd(), WM_KEYDOWN, VK_ESCAPE, 0);
+    PostMessageW(w_->Get<Button>("StartButton")->hwnd(), WM_KEYDOWN, VK_ESCAPE, 0);
     PumpMessages();
     EXPECT_TRUE(w_->Visible());
     release = true;
     ASSERT_TRUE(RunEnded());
 
-    for (Control* c : RunDisabled()) EXPECT_EQ(c->Enabled(), c != w_->WriteAndReadButton);
+    for (Control* c : RunDisabled()) EXPECT_EQ(c->Enabled(), c != w_->Get<CheckBox>("WriteAndReadButton"));
     // The window shows exactly what the raster holds, on the screen too.
     ASSERT_EQ(image.PictureWidth(), raster.Width());
     ASSERT_EQ(image.PictureHeight(), raster.Height());
@@ -296,23 +296,23 @@ TEST_F(SurfaceWindow, AReadRunFillsTheMapLiveWithTheRasterAndLogsItsErrors) {
     EXPECT_EQ(image.Pixel(bad.Left + 2, bad.Top + 1), 0x7F0000u);
     EXPECT_EQ(image.Pixel(late.Left + 5, late.Top + 5), 0xFFFF00u);
 
-    EXPECT_EQ(w_->BadBlocksRead->Text().rfind("9 (", 0), 0u) << w_->BadBlocksRead->Text();
-    EXPECT_EQ(w_->BadBlocksWrite->Text(), w_->BadBlocksCompare->Text());
+    EXPECT_EQ(w_->Get<Label>("BadBlocksRead")->Text().rfind("9 (", 0), 0u) << w_->Get<Label>("BadBlocksRead")->Text();
+    EXPECT_EQ(w_->Get<Label>("BadBlocksWrite")->Text(), w_->Get<Label>("BadBlocksCompare")->Text());
     const std::vector<std::string> lines = errors_->Lines();
     ASSERT_EQ(lines.size(), 9u);
     EXPECT_EQ(lines[0].rfind("1 read error at 2,048 Error Code = ", 0), 0u) << lines[0];
 
     // The mouse over the failing cell, then over the first one.
     SendMessageW(image.hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(bad.Left + 4, bad.Top + 4));
-    const std::string info = w_->CurrenElementInfo->Text();
+    const std::string info = w_->Get<Label>("CurrenElementInfo")->Text();
     const std::string tail = "% " + std::to_string(bad.BadBlocks.load()) + " bad blocks";
     EXPECT_TRUE(info.size() > tail.size() && info.ends_with(tail)) << info;
     SendMessageW(image.hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(first.Left + 1, first.Top + 1));
-    EXPECT_EQ(w_->CurrenElementInfo->Text(), "0.00% ");
+    EXPECT_EQ(w_->Get<Label>("CurrenElementInfo")->Text(), "0.00% ");
 
     // "Show errors log": the errors window, usable beside the modal window.
     EXPECT_TRUE(IsWindowEnabled(errors_->hwnd()));
-    Click(w_->Button1);
+    Click(w_->Get<Button>("Button1"));
     EXPECT_TRUE(errors_->Visible() && IsWindowEnabled(errors_->hwnd()));
     EXPECT_FALSE(errors_->IsModal());
   });
@@ -331,7 +331,7 @@ TEST_F(SurfaceWindow, AWritingTestWritesOnlyAfterBothWarningsAnsweredYes) {
     SCOPED_TRACE(noAt);
     std::vector<std::string> seen;
     HandOver(1, [&] {
-      Click(w_->WriteTestButton);
+      Click(w_->Get<CheckBox>("WriteTestButton"));
       EXPECT_EQ(State().TestMode.load(), surface::kModeWrite);
       ModalWatcher answer([&](HWND box) {
         EXPECT_EQ(WindowText(box), surface::kWarningCaption);
@@ -339,14 +339,14 @@ TEST_F(SurfaceWindow, AWritingTestWritesOnlyAfterBothWarningsAnsweredYes) {
         seen.push_back(BoxText(box));
         Answer(box, no ? IDNO : IDYES);
       });
-      Click(w_->StartButton);
+      Click(w_->Get<Button>("StartButton"));
       if (noAt >= 0) {
-        EXPECT_EQ(w_->StartButton->Text(), "Start");
-        EXPECT_TRUE(w_->ReadTestButton->Enabled());
+        EXPECT_EQ(w_->Get<Button>("StartButton")->Text(), "Start");
+        EXPECT_TRUE(w_->Get<CheckBox>("ReadTestButton")->Enabled());
       } else {
         // Writing has begun at the disk's start: Stop.
         EXPECT_TRUE(WaitFor([&] { return writes.load() > 0; }));
-        Click(w_->StartButton);
+        Click(w_->Get<Button>("StartButton"));
         EXPECT_TRUE(RunEnded());
       }
     });
@@ -370,12 +370,12 @@ TEST_F(SurfaceWindow, StopClosingAndDestroyingTheWindowEndTheRun) {
   });
   // Stop.
   ShowFor(kDisk0, 131072);
-  Click(w_->StartButton);
+  Click(w_->Get<Button>("StartButton"));
   ASSERT_TRUE(WaitFor([&] { return requests.load() >= 5; }));
-  Click(w_->StartButton);
+  Click(w_->Get<Button>("StartButton"));
   ASSERT_TRUE(RunEnded());
   EXPECT_LT(State().ReadDone.load(), State().DiskBlocks.load());
-  EXPECT_TRUE(w_->ReadTestButton->Enabled());
+  EXPECT_TRUE(w_->Get<CheckBox>("ReadTestButton")->Enabled());
   int after = requests.load();
   for (int i = 0; i < 20; ++i) PumpWorkerSteps();
   EXPECT_EQ(requests.load(), after);
@@ -386,20 +386,20 @@ TEST_F(SurfaceWindow, StopClosingAndDestroyingTheWindowEndTheRun) {
   // it closes; the hand-over waits for the run's end and closes the disk.
   requests = 0;
   HandOver(0, [&] {
-    Click(w_->StartButton);
+    Click(w_->Get<Button>("StartButton"));
     EXPECT_TRUE(WaitFor([&] { return requests.load() >= 5; }));
     SendMessageW(w_->hwnd(), WM_CLOSE, 0, 0);
   });
   EXPECT_EQ(DiskHandle.load(), kInvalidHandle);
   EXPECT_FALSE(Logic().Busy());
   EXPECT_LT(State().ReadDone.load(), State().DiskBlocks.load());
-  EXPECT_TRUE(WaitFor([&] { return w_->StartButton->Text() == "Start"; }));
+  EXPECT_TRUE(WaitFor([&] { return w_->Get<Button>("StartButton")->Text() == "Start"; }));
   EXPECT_EQ(sim_->OpenHandleCount(), 0);
 
   // Destroying the window during a run stops it and serves its last steps.
   requests = 0;
   ShowFor(kDisk0, 131072);
-  Click(w_->StartButton);
+  Click(w_->Get<Button>("StartButton"));
   ASSERT_TRUE(WaitFor([&] { return requests.load() >= 3; }));
   w_.reset();
   after = requests.load();
