@@ -1,4 +1,4 @@
-# The version file of the programs (src/device/version.h).
+# The version file of the programs (src/base/version.h).
 #
 # Included, dt_add_version(target) adds the generated version.cpp to `target`
 # and a target that regenerates it before every build. Run as a script
@@ -34,7 +34,7 @@ endif()
 
 function(dt_add_version target)
   set(out ${CMAKE_CURRENT_BINARY_DIR}/version.cpp)
-  set(in ${PROJECT_SOURCE_DIR}/src/device/version.cpp.in)
+  set(in ${PROJECT_SOURCE_DIR}/src/base/version.cpp.in)
   add_custom_target(dt_version
     COMMAND ${CMAKE_COMMAND} -DSRC=${PROJECT_SOURCE_DIR} -DIN=${in} -DOUT=${out}
             -DVERSION=${PROJECT_VERSION} -P ${PROJECT_SOURCE_DIR}/cmake/version.cmake

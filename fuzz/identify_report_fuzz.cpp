@@ -11,7 +11,7 @@
 
 #include "ata/identify_report.h"
 #include "ata/tide_smart.h"
-#include "device/text.h"
+#include "base/text.h"
 
 namespace {
 

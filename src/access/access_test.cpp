@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <limits>
 
+#include "base/notify.h"
+#include "base/text.h"
 #include "device/device.h"
-#include "device/notify.h"
-#include "device/text.h"
 #include "platform/platform.h"
 
 namespace dt {

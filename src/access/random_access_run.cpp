@@ -5,8 +5,8 @@
 #include <memory>
 #include <new>
 
+#include "base/text.h"
 #include "device/device.h"
-#include "device/text.h"
 #include "platform/platform.h"
 #include "speedtest/read_speed_run.h"
 

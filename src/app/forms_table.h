@@ -6,8 +6,8 @@
 
 #include <memory>
 
-#include "device/notify.h"
-#include "device/worker.h"
+#include "base/notify.h"
+#include "base/worker.h"
 
 namespace dt::app {
 

@@ -4,9 +4,9 @@
 #include <random>
 #include <thread>
 
+#include "app/main_window_form.h"
+#include "base/notify.h"
 #include "device/device.h"
-#include "device/notify.h"
-#include "speedtest/main_window_form.h"
 #include "surface/surface_window_form.h"
 
 namespace dt::app {

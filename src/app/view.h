@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "device/form.h"
+#include "forms/form.h"
 
 namespace dt::app {
 

@@ -4,7 +4,7 @@
 #include <span>
 
 #include "ata/smart_report.h"
-#include "device/text.h"
+#include "base/text.h"
 #include "nvme/nvme_report.h"
 
 namespace dt {

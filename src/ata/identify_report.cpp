@@ -4,7 +4,7 @@
 #include <string>
 
 #include "ata/identify_decode.h"
-#include "device/text.h"
+#include "base/text.h"
 
 namespace dt {
 

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "ata/smart_logs.h"
-#include "device/text.h"
+#include "base/text.h"
 
 namespace dt {
 

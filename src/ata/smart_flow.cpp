@@ -5,7 +5,7 @@
 #include "ata/health.h"
 #include "ata/identify_report.h"
 #include "ata/smart_report.h"
-#include "device/text.h"
+#include "base/text.h"
 #include "nvme/nvme_report.h"
 
 namespace dt {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "device/text.h"
+#include "base/text.h"
 
 namespace dt {
 

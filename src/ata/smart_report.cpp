@@ -5,7 +5,7 @@
 
 #include "ata/attribute_help.h"
 #include "ata/drive_info.h"
-#include "device/text.h"
+#include "base/text.h"
 
 namespace dt {
 

@@ -4,7 +4,7 @@
 // with small print (TSmartRep) or landscape (TSMARTrepLandscape).
 #pragma once
 
-#include "device/page.h"
+#include "forms/page.h"
 
 namespace dt {
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "device/text.h"
+#include "base/text.h"
 
 namespace dt {
 

@@ -1,7 +1,7 @@
 #include "device/device.h"
 
-#include "device/notify.h"
-#include "device/text.h"
+#include "base/notify.h"
+#include "base/text.h"
 
 namespace dt {
 

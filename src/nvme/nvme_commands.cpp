@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "device/text.h"
+#include "base/text.h"
 
 namespace dt {
 

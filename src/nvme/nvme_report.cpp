@@ -1,6 +1,6 @@
 #include "nvme/nvme_report.h"
 
-#include "device/text.h"
+#include "base/text.h"
 
 namespace dt {
 

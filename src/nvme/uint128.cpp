@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <iterator>
 
-#include "device/text.h"
+#include "base/text.h"
 
 namespace dt {
 

@@ -3,7 +3,7 @@
 // description.
 #pragma once
 
-#include "device/form.h"
+#include "forms/form.h"
 
 namespace dt {
 

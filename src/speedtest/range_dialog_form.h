@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "device/form.h"
+#include "forms/form.h"
 #include "speedtest/range_model.h"
 
 namespace dt {

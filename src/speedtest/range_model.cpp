@@ -4,8 +4,8 @@
 #include <cmath>
 #include <limits>
 
-#include "device/notify.h"
-#include "device/text.h"
+#include "base/notify.h"
+#include "base/text.h"
 
 namespace dt {
 

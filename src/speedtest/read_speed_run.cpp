@@ -9,8 +9,8 @@
 
 #include "ata/smart_flow.h"
 #include "ata/tide_smart.h"
-#include "device/notify.h"
-#include "device/text.h"
+#include "base/notify.h"
+#include "base/text.h"
 
 namespace dt {
 

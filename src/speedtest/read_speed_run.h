@@ -17,8 +17,8 @@
 #include <memory>
 #include <string>
 
+#include "base/worker.h"
 #include "device/device.h"
-#include "device/worker.h"
 #include "speedtest/errors_list.h"
 #include "speedtest/point_table.h"
 #include "speedtest/range_model.h"

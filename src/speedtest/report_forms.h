@@ -5,7 +5,7 @@
 // point table.
 #pragma once
 
-#include "device/page.h"
+#include "forms/page.h"
 
 namespace dt {
 

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "device/text.h"
+#include "base/text.h"
 
 namespace dt::surface {
 

@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "base/worker.h"
 #include "device/device.h"
-#include "device/worker.h"
 #include "platform/platform.h"
 
 namespace dt::surface {

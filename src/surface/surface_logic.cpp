@@ -3,8 +3,8 @@
 #include <limits>
 
 #include "ata/tide_smart.h"
-#include "device/notify.h"
-#include "device/text.h"
+#include "base/notify.h"
+#include "base/text.h"
 #include "surface/surface_window_form.h"
 
 namespace dt::surface {

@@ -11,8 +11,8 @@
 #include <functional>
 #include <string>
 
+#include "base/worker.h"
 #include "device/device.h"
-#include "device/worker.h"
 #include "surface/surface_engine.h"
 #include "surface/surface_map.h"
 

@@ -7,7 +7,7 @@
 
 #include <span>
 
-#include "device/form.h"
+#include "forms/form.h"
 #include "surface/surface_logic.h"
 
 namespace dt {

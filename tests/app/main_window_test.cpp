@@ -9,8 +9,8 @@
 #include <thread>
 
 #include "app/main_window.h"
-#include "device/text.h"
-#include "speedtest/main_window_form.h"
+#include "app/main_window_form.h"
+#include "base/text.h"
 #include "speedtest/speed_harness.h"
 #include "surface/surface_window_form.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "device/text.h"
+#include "base/text.h"
 
 namespace dt {
 namespace {

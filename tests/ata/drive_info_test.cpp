@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "ata/fake_platform.h"
-#include "device/text.h"
+#include "base/text.h"
 #include "platform/sim/sim_platform.h"
 
 namespace dt {

@@ -17,7 +17,7 @@
 
 #include "ata/identify_decode.h"
 #include "ata/tide_smart.h"
-#include "device/text.h"
+#include "base/text.h"
 #include "platform/sim/ata_capture.h"
 #include "support/peers.h"
 

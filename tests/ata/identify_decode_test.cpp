@@ -5,7 +5,7 @@
 #include <initializer_list>
 #include <utility>
 
-#include "device/text.h"
+#include "base/text.h"
 
 namespace dt {
 namespace {

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "ata/identify_report.h"
-#include "device/text.h"
+#include "base/text.h"
 #include "platform/sim/ata_capture.h"
 #include "support/peers.h"
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "ata/fake_platform.h"
-#include "device/text.h"
+#include "base/text.h"
 #include "platform/sim/ata_capture.h"
 
 namespace dt {

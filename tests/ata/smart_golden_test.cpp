@@ -13,7 +13,7 @@
 #include <sstream>
 
 #include "ata/smart_flow.h"
-#include "device/text.h"
+#include "base/text.h"
 #include "platform/sim/sim_platform.h"
 
 namespace dt {

@@ -12,7 +12,7 @@
 
 #include "ata/attribute_help.h"
 #include "ata/drive_info.h"
-#include "device/text.h"
+#include "base/text.h"
 #include "platform/sim/ata_capture.h"
 #include "platform/sim/sim_platform.h"
 

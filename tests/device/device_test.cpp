@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
+#include "base/notify.h"
+#include "base/text.h"
 #include "device/device.h"
-#include "device/notify.h"
 #include "device/recording_notifier.h"
-#include "device/text.h"
 #include "platform/sim/sim_platform.h"
 
 namespace dt {

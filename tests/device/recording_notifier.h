@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "device/notify.h"
+#include "base/notify.h"
 
 namespace dt {
 

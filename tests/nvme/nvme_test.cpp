@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "device/text.h"
+#include "base/text.h"
 #include "nvme/nvme_commands.h"
 #include "nvme/nvme_decode.h"
 #include "nvme/nvme_report.h"

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "base/text.h"
 #include "device/device.h"
-#include "device/text.h"
 #include "platform/platform.h"
 
 namespace dt {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "device/text.h"
+#include "base/text.h"
 #include "speed_harness.h"
 
 namespace dt {

@@ -11,7 +11,7 @@
 #include <sstream>
 
 #include "ata/tide_smart.h"
-#include "device/text.h"
+#include "base/text.h"
 #include "speed_harness.h"
 
 namespace dt {

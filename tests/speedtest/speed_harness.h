@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "device/notify.h"
+#include "base/notify.h"
 #include "platform/sim/sim_platform.h"
 #include "speedtest/read_speed_run.h"
 

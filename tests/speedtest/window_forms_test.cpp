@@ -2,7 +2,7 @@
 // and the printed speed and time reports, with their rules.
 #include <gtest/gtest.h>
 
-#include "device/text.h"
+#include "base/text.h"
 #include "speed_harness.h"
 #include "speedtest/errors_window_form.h"
 #include "speedtest/range_dialog_form.h"

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <thread>
 
-#include "device/text.h"
+#include "base/text.h"
 #include "surface/surface_engine.h"
 #include "surface_rig.h"
 

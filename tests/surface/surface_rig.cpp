@@ -7,7 +7,7 @@
 #include <fstream>
 #include <stdexcept>
 
-#include "device/text.h"
+#include "base/text.h"
 
 namespace dt::surface::test {
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "device/notify.h"
-#include "device/worker.h"
+#include "base/notify.h"
+#include "base/worker.h"
 #include "platform/platform.h"
 #include "platform/platform_wrapper.h"
 #include "platform/sim/sim_platform.h"

@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "device/notify.h"
+#include "base/notify.h"
 #include "pattern.h"
 
 namespace dt::systest {

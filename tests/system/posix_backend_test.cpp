@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "base/text.h"
 #include "device/device.h"
-#include "device/text.h"
 #include "fixtures.h"
 #include "platform/platform.h"
 

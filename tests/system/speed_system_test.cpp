@@ -12,7 +12,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "device/text.h"
+#include "base/text.h"
 #include "fixtures.h"
 #include "speedtest/read_speed_run.h"
 

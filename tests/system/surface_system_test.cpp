@@ -8,8 +8,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "base/text.h"
 #include "device/device.h"
-#include "device/text.h"
 #include "fixtures.h"
 #include "platform/platform.h"
 #include "surface/surface_logic.h"

@@ -5,8 +5,8 @@
 #include <csignal>
 #include <ostream>
 
-#include "device/text.h"
-#include "device/version.h"
+#include "base/text.h"
+#include "base/version.h"
 #include "platform/nvme_controller.h"
 #include "platform/platform.h"
 #include "platform/sim/sim_platform.h"

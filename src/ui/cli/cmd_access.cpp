@@ -15,7 +15,7 @@
 
 #include "access/access_scatter.h"
 #include "access/random_access_run.h"
-#include "device/text.h"
+#include "base/text.h"
 #include "platform/platform.h"
 #include "speedtest/read_speed_run.h"
 #include "ui/cli/cli.h"

@@ -5,8 +5,8 @@
 #include <nlohmann/json.hpp>
 #include <ostream>
 
+#include "base/text.h"
 #include "device/device.h"
-#include "device/text.h"
 #include "ui/cli/cli.h"
 
 namespace dt::cli {

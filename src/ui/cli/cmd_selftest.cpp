@@ -10,7 +10,7 @@
 
 #include "ata/smart_commands.h"
 #include "ata/smart_logs.h"
-#include "device/text.h"
+#include "base/text.h"
 #include "nvme/nvme_commands.h"
 #include "platform/platform.h"
 #include "ui/cli/cli.h"

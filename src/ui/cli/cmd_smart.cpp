@@ -8,7 +8,7 @@
 #include "ata/health.h"
 #include "ata/smart_commands.h"
 #include "ata/smart_flow.h"
-#include "device/text.h"
+#include "base/text.h"
 #include "nvme/nvme_report.h"
 #include "platform/platform.h"
 #include "ui/cli/cli.h"

@@ -19,10 +19,10 @@
 
 #include "ata/smart_flow.h"
 #include "ata/tide_smart.h"
+#include "base/notify.h"
+#include "base/text.h"
+#include "base/worker.h"
 #include "device/device.h"
-#include "device/notify.h"
-#include "device/text.h"
-#include "device/worker.h"
 #include "speedtest/read_speed_run.h"
 #include "ui/cli/cli.h"
 #include "ui/cli/output.h"

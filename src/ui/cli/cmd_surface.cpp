@@ -22,10 +22,10 @@
 #include <system_error>
 #include <thread>
 
+#include "base/notify.h"
+#include "base/text.h"
+#include "base/worker.h"
 #include "device/device.h"
-#include "device/notify.h"
-#include "device/text.h"
-#include "device/worker.h"
 #include "surface/surface_logic.h"
 #include "ui/cli/cli.h"
 #include "ui/cli/output.h"

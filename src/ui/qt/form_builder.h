@@ -1,4 +1,4 @@
-// Builds a window's widgets from its description (device/form.h) and shows
+// Builds a window's widgets from its description (forms/form.h) and shows
 // the state that the core's rules give it. The Qt program writes no caption,
 // hint, position or rule of its own.
 #pragma once
@@ -11,7 +11,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "device/form.h"
+#include "forms/form.h"
 
 namespace dt::ui {
 

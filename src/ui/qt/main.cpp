@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "device/version.h"
+#include "base/version.h"
 #include "platform/open_machine.h"
 #include "ui/qt/gui_app.h"
 

@@ -2,7 +2,7 @@
 
 #include <QCloseEvent>
 
-#include "speedtest/main_window_form.h"
+#include "app/main_window_form.h"
 #include "ui/qt/clock_label.h"
 #include "ui/qt/data_module.h"
 #include "ui/qt/errors_window.h"

@@ -1,4 +1,4 @@
-// What the Qt program needs to print the page descriptions (device/page.h):
+// What the Qt program needs to print the page descriptions (forms/page.h):
 // their fonts, their paper and the printer set up for them.
 #pragma once
 
@@ -7,7 +7,7 @@
 #include <QPrinter>
 #include <cstdint>
 
-#include "device/page.h"
+#include "forms/page.h"
 
 namespace dt::ui {
 

@@ -3,7 +3,7 @@
 
 #include <QObject>
 
-#include "device/worker.h"
+#include "base/worker.h"
 
 namespace dt::ui {
 

@@ -3,7 +3,7 @@
 
 #include <QObject>
 
-#include "device/notify.h"
+#include "base/notify.h"
 #include "ui/qt/qt_main_thread.h"
 
 namespace dt::ui {

@@ -12,7 +12,7 @@
 #include <memory>
 #include <string>
 
-#include "device/page.h"
+#include "forms/page.h"
 #include "ui/qt/line_chart.h"
 
 class QWidget;

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "device/page.h"
+#include "forms/page.h"
 #include "ui/qt/report_page.h"
 
 class QPainter;

@@ -4,7 +4,7 @@
 #include <QFontDialog>
 #include <QFontInfo>
 
-#include "ata/smart_window_form.h"
+#include "app/smart_window_form.h"
 #include "ui/qt/form_builder.h"
 #include "ui/qt/smart_report_pages.h"
 

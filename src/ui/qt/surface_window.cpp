@@ -9,8 +9,8 @@
 #include <QThread>
 #include <algorithm>
 
+#include "base/notify.h"
 #include "device/device.h"
-#include "device/notify.h"
 #include "speedtest/read_speed_run.h"
 #include "surface/surface_window_form.h"
 #include "ui/qt/errors_window.h"

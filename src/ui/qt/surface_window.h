@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "app/surface_window.h"
-#include "device/worker.h"
+#include "base/worker.h"
 #include "surface/surface_logic.h"
 #include "ui/qt/form_builder.h"
 #include "ui/qt/forms.h"

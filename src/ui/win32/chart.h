@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "device/page.h"
+#include "forms/page.h"
 #include "speedtest/chart_axis.h"
 #include "speedtest/chart_envelope.h"
 #include "ui/win32/wingui.h"

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "device/notify.h"
-#include "device/preview_form.h"
+#include "base/notify.h"
+#include "forms/preview_form.h"
 
 namespace dt::win {
 

@@ -1,5 +1,5 @@
 // What the Windows program needs to draw the page descriptions
-// (device/page.h) with GDI and to print them: millimetres from the paper's
+// (forms/page.h) with GDI and to print them: millimetres from the paper's
 // edge in a device's units, the descriptions' fonts at a device's
 // resolution, the printer that a report keeps set up (A4 in the page's
 // orientation unless the printer setup changed it) and the print job.
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "device/page.h"
+#include "forms/page.h"
 #include "ui/win32/wingui.h"
 
 namespace dt::win {

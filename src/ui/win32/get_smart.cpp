@@ -1,7 +1,7 @@
 #include "ui/win32/get_smart.h"
 
+#include "base/text.h"
 #include "device/device.h"
-#include "device/text.h"
 #include "ui/win32/data_module.h"
 #include "ui/win32/smart_report_pages.h"
 #include "ui/win32/smart_window.h"

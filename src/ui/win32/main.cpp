@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "device/version.h"
+#include "base/version.h"
 #include "platform/open_machine.h"
 #include "ui/win32/app.h"
 

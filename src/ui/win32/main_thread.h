@@ -6,7 +6,7 @@
 #endif
 #include <windows.h>
 
-#include "device/worker.h"
+#include "base/worker.h"
 
 namespace dt::win {
 

@@ -1,6 +1,6 @@
 #include "ui/win32/main_window.h"
 
-#include "speedtest/main_window_form.h"
+#include "app/main_window_form.h"
 #include "ui/win32/chart.h"
 #include "ui/win32/data_module.h"
 #include "ui/win32/errors_window.h"

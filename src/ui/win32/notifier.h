@@ -1,7 +1,7 @@
 // Message boxes and Yes/No questions of the core, as Windows message boxes.
 #pragma once
 
-#include "device/notify.h"
+#include "base/notify.h"
 #include "ui/win32/main_thread.h"
 #include "ui/win32/wingui.h"
 

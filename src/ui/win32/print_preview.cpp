@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "device/preview_form.h"
+#include "forms/preview_form.h"
 
 namespace dt::win {
 

@@ -1,4 +1,4 @@
-// The print preview of a report: a window of its own (device/preview_form.h)
+// The print preview of a report: a window of its own (forms/preview_form.h)
 // that shows one page at a time, drawn by the same code that prints it and
 // scaled to fit the window (or as wide as the window, scrolled), with
 // buttons to page through the report, to print it, to set up the printer

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "device/page.h"
+#include "forms/page.h"
 #include "ui/win32/chart.h"
 #include "ui/win32/gdi_page.h"
 

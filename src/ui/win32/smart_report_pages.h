@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "device/page.h"
+#include "forms/page.h"
 #include "ui/win32/gdi_page.h"
 #include "ui/win32/report_page.h"
 

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "ata/smart_window_form.h"
+#include "app/smart_window_form.h"
 #include "ui/win32/smart_report_pages.h"
 
 namespace dt::win {

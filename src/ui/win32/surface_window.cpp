@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "device/notify.h"
+#include "base/notify.h"
 #include "speedtest/read_speed_run.h"
 #include "surface/surface_window_form.h"
 #include "ui/win32/errors_window.h"

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "app/surface_window.h"
-#include "device/worker.h"
+#include "base/worker.h"
 #include "surface/surface_logic.h"
 #include "ui/win32/form_view.h"
 #include "ui/win32/forms.h"

@@ -1,7 +1,7 @@
 // A thin layer over raw Win32 controls, for the windows of the Windows
 // program: one small class per control kind on a Control base, one window
 // procedure that hands WM_COMMAND back to the control it came from, and one
-// function that builds a whole window from its description (device/form.h).
+// function that builds a whole window from its description (forms/form.h).
 // Text is UTF-8 in this layer's interface and UTF-16 at every Win32 call.
 #pragma once
 
@@ -18,7 +18,7 @@
 #include <string_view>
 #include <vector>
 
-#include "device/form.h"
+#include "forms/form.h"
 
 namespace dt::win {
 

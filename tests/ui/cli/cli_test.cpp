@@ -7,11 +7,11 @@
 #include <random>
 #include <sstream>
 
-#include "ui/cli/cli.h"
-#include "ui/cli/run_cli.h"
-#include "device/text.h"
+#include "base/text.h"
 #include "platform/platform.h"
 #include "support/peers.h"
+#include "ui/cli/cli.h"
+#include "ui/cli/run_cli.h"
 
 namespace dt {
 namespace {

@@ -12,7 +12,7 @@
 #include <set>
 #include <sstream>
 
-#include "device/text.h"
+#include "base/text.h"
 #include "ui/cli/run_cli.h"
 
 namespace dt {

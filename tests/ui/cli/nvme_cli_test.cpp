@@ -5,7 +5,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "device/text.h"
+#include "base/text.h"
 #include "platform/platform.h"
 #include "platform/sim/sim_platform.h"
 #include "ui/cli/nvme_json.h"

@@ -14,7 +14,7 @@
 
 #include "ata/smart_logs.h"
 #include "ata/tide_smart.h"
-#include "device/text.h"
+#include "base/text.h"
 #include "platform/platform.h"
 #include "platform/platform_wrapper.h"
 #include "platform/sim/sim_platform.h"

@@ -5,7 +5,7 @@
 #include <sstream>
 #include <string>
 
-#include "device/version.h"
+#include "base/version.h"
 #include "ui/cli/run_cli.h"
 
 namespace dt {

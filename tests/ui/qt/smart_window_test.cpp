@@ -20,13 +20,13 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "ui/qt/get_smart.h"
-#include "ui/qt/smart_report_pages.h"
-#include "ui/qt/smart_window.h"
 #include "gui_test_util.h"
 #include "ui/qt/data_module.h"
+#include "ui/qt/get_smart.h"
 #include "ui/qt/main_window.h"
 #include "ui/qt/range_dialog.h"
+#include "ui/qt/smart_report_pages.h"
+#include "ui/qt/smart_window.h"
 #include "ui/qt/speed_report.h"
 #include "ui/qt/time_report.h"
 

@@ -9,9 +9,9 @@
 #include <cstring>
 #include <thread>
 
-#include "device/notify.h"
-#include "device/preview_form.h"
-#include "speedtest/main_window_form.h"
+#include "app/main_window_form.h"
+#include "base/notify.h"
+#include "forms/preview_form.h"
 #include "speedtest/time_view_form.h"
 #include "ui/win32/app.h"
 #include "ui/win32/data_module.h"

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "device/preview_form.h"
+#include "forms/preview_form.h"
 #include "speedtest/report_forms.h"
 #include "ui/win32/data_module.h"
 #include "ui/win32/notifier.h"

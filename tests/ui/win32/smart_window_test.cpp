@@ -9,8 +9,8 @@
 #include <algorithm>
 #include <sstream>
 
-#include "ata/smart_window_form.h"
-#include "device/text.h"
+#include "app/smart_window_form.h"
+#include "base/text.h"
 #include "ui/cli/cli.h"
 #include "ui/win32/data_module.h"
 #include "ui/win32/get_smart.h"

@@ -10,8 +10,8 @@
 #include <chrono>
 #include <thread>
 
+#include "base/notify.h"
 #include "device/device.h"
-#include "device/notify.h"
 #include "surface/surface_window_form.h"
 #include "ui/win32/errors_window.h"
 #include "ui/win32/main_thread.h"

@@ -1,6 +1,6 @@
 // The print preview window's description and its rules: the page label and
 // the paging buttons, and the paper scaled into the view.
-#include "device/preview_form.h"
+#include "forms/preview_form.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "device/worker.h"
+#include "base/worker.h"
 
 namespace dt {
 

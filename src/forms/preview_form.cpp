@@ -1,4 +1,4 @@
-#include "device/preview_form.h"
+#include "forms/preview_form.h"
 
 #include <algorithm>
 #include <array>

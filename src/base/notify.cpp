@@ -1,4 +1,4 @@
-#include "device/notify.h"
+#include "base/notify.h"
 
 #include <atomic>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "device/page.h"
+#include "forms/page.h"
 
 #include <algorithm>
 #include <set>

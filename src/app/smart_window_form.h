@@ -4,7 +4,7 @@
 // from this description.
 #pragma once
 
-#include "device/form.h"
+#include "forms/form.h"
 
 namespace dt {
 

@@ -3,7 +3,7 @@
 
 #include <set>
 
-#include "speedtest/main_window_form.h"
+#include "app/main_window_form.h"
 
 namespace dt {
 namespace {

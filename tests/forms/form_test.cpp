@@ -1,7 +1,7 @@
 // The checker of window descriptions on controls placed after others.
 #include <gtest/gtest.h>
 
-#include "device/form.h"
+#include "forms/form.h"
 
 namespace dt {
 namespace {

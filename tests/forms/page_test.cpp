@@ -1,5 +1,5 @@
 // The page descriptions' checker and the pagination of a report's records.
-#include "device/page.h"
+#include "forms/page.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "device/text.h"
+#include "base/text.h"
 
 #include <cfloat>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "speedtest/main_window_form.h"
+#include "app/main_window_form.h"
 
 #include <array>
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "device/text.h"
+#include "base/text.h"
 #include "platform/platform.h"
 
 namespace dt {

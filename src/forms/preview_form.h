@@ -9,8 +9,8 @@
 
 #include <string>
 
-#include "device/form.h"
-#include "device/page.h"
+#include "forms/form.h"
+#include "forms/page.h"
 
 namespace dt {
 

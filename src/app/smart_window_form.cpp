@@ -1,4 +1,4 @@
-#include "ata/smart_window_form.h"
+#include "app/smart_window_form.h"
 
 #include <array>
 

@@ -1,4 +1,4 @@
-#include "device/form.h"
+#include "forms/form.h"
 
 #include <set>
 #include <stdexcept>

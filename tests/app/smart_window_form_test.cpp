@@ -1,7 +1,7 @@
 // The SMART info window's description and its resize rule.
 #include <gtest/gtest.h>
 
-#include "ata/smart_window_form.h"
+#include "app/smart_window_form.h"
 
 namespace dt {
 namespace {
