@@ -48,4 +48,13 @@ if ! apt_retry update -qq; then
   # The lists already here may still hold every package (or they are installed).
   echo "apt-get update failed; installing from the package lists at hand" >&2
 fi
-apt_retry install -y -qq --no-install-recommends "${pkgs[@]}" >/dev/null
+if ! $SUDO apt-get -o Acquire::Retries=3 install -y -qq --no-install-recommends "${pkgs[@]}" >/dev/null; then
+  # A mirror mid-sync can hold an i386 index older than the amd64 one, and then no
+  # i386 library matches its amd64 twin. 32-bit Wine is the only i386 package; without
+  # it the test command runs the Windows tests as a 64-bit build under 64-bit Wine.
+  if [ "$what" = test ]; then
+    echo "32-bit Wine cannot be installed now; installing the rest without it" >&2
+    pkgs=("${pkgs[@]/wine32:i386}")
+  fi
+  apt_retry install -y -qq --no-install-recommends ${pkgs[@]} >/dev/null
+fi
