@@ -7,7 +7,7 @@
 
 #include "base/text.h"
 #include "base/version.h"
-#include "platform/nvme_controller.h"
+#include "device/drive_ref.h"
 #include "platform/platform.h"
 #include "platform/sim/sim_platform.h"
 
@@ -29,22 +29,14 @@ InterruptGuard::~InterruptGuard() { std::signal(SIGINT, previous_); }
 bool InterruptGuard::Interrupted() const { return g_interrupted.load(); }
 
 int PhysicalDriveNumber(const std::string& device) {
-  if (!device.empty() && device.find_first_not_of("0123456789") == std::string::npos &&
-      device.size() <= 2)
-    return std::stoi(device);
-  auto find = [](const std::string& path) {
-    for (int n = 0; n < 100; ++n) {
-      const std::string p = Sys().PhysicalDrivePath(n);
-      if (p.empty()) break;
-      if (p == path) return n;
-    }
-    return -1;
-  };
-  const int n = find(device);
-  if (n >= 0 || device.empty()) return n;
-  // An NVMe controller node stands for its first namespace's disk.
-  const std::string disk = NvmeControllerDisk(device);
-  return disk.empty() ? -1 : find(disk);
+  const DriveRef ref = ResolveDrive(device);
+  return ref.kind == DriveRef::Kind::Physical ? ref.number : -1;
+}
+
+int NotADrive(const std::string& device, std::ostream& err) {
+  err << "disktest-cli: " << device
+      << " is neither a disk or drive of `disktest-cli list`, nor a block device or an image file\n";
+  return kExitUsage;
 }
 
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,

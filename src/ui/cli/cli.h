@@ -48,10 +48,13 @@ class InterruptGuard {
   void (*previous_)(int);
 };
 
-// The number of a physical disk given as `list` shows it (a number) or as
-// its device path (an NVMe controller node, /dev/nvme0, as the disk of its
-// first namespace); -1 when it is neither.
+// The number of the physical disk that DEVICE names (a number of `list`, a
+// name such as "HDD1", its path or a link to it, an NVMe controller node as
+// the disk of its first namespace); -1 when it names none.
 int PhysicalDriveNumber(const std::string& device);
+
+// The usage error of a DEVICE that names nothing the commands can open.
+int NotADrive(const std::string& device, std::ostream& err);
 
 void AddListCommand(CLI::App& root, std::vector<Command>& commands);
 void AddSpeedCommand(CLI::App& root, std::vector<Command>& commands);

@@ -16,6 +16,7 @@
 #include "access/access_scatter.h"
 #include "access/random_access_run.h"
 #include "base/text.h"
+#include "device/drive_ref.h"
 #include "platform/platform.h"
 #include "speedtest/read_speed_run.h"
 #include "ui/cli/cli.h"
@@ -188,8 +189,12 @@ bool WriteScatterPng(OutputFile* file, const ScatterImage& img) {
 
 int RunAccess(const AccessOptions& o, std::ostream& out, std::ostream& err) {
   AccessSettings s;
-  const int drive = PhysicalDriveNumber(o.device);
-  s.path = drive >= 0 ? Sys().PhysicalDrivePath(drive) : o.device;
+  const DriveRef ref = ResolveDrive(o.device);
+  if (ref.kind == DriveRef::Kind::None) {
+    return NotADrive(o.device, err);
+  }
+  // A file keeps the path as given; a disk of the lists opens by its path.
+  s.path = ref.kind == DriveRef::Kind::File ? o.device : ref.path;
   if (s.path.empty()) {
     err << "disktest-cli: there is no physical disk " << o.device << " (see disktest-cli list)\n";
     return kExitUsage;

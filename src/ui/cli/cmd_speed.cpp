@@ -23,6 +23,7 @@
 #include "base/text.h"
 #include "base/worker.h"
 #include "device/device.h"
+#include "device/drive_ref.h"
 #include "speedtest/read_speed_run.h"
 #include "ui/cli/cli.h"
 #include "ui/cli/output.h"
@@ -377,26 +378,26 @@ int RunSpeed(const SpeedOptions& o, std::ostream& out, std::ostream& err) {
   s.PercentFlg = !o.mib;
   s.ErrMsgEn = false;
 
-  // A number names a disk of the physical list; anything else is a path.
-  const bool number = !o.device.empty() && o.device.size() <= 2 &&
-                      o.device.find_first_not_of("0123456789") == std::string::npos;
-  if (number) {
-    const auto items = FillPhysicalList();
-    const std::size_t n = static_cast<std::size_t>(std::stoi(o.device));
-    if (n >= items.size()) {
-      err << "disktest-cli: there is no physical disk " << o.device << " (see disktest-cli list)\n";
-      return kExitUsage;
-    }
-    s.drive.physical = true;
-    s.drive.physicalText = items[n].text;
-  } else {
-    s.devicePath = o.device;
+  // A number or list name takes the disk or drive as the main window does;
+  // a path (or link) reads the whole device or file the path gives.
+  const DriveRef ref = ResolveDrive(o.device);
+  if (ref.kind == DriveRef::Kind::None) {
+    return NotADrive(o.device, err);
   }
+  if (ref.byPath) {
+    s.devicePath = o.device;
+  } else if (!ref.Listed()) {
+    err << "disktest-cli: there is no physical disk " << o.device << " (see disktest-cli list)\n";
+    return kExitUsage;
+  } else {
+    s.drive = ref.Selection();
+  }
+  const bool physical = s.drive.physical && s.devicePath.empty();
 
   // The output files are made ready before the test: a run of hours must
   // not end with nowhere to put its results. A file made here only for the
   // check goes again when no test runs.
-  const std::string diskPath = number ? DeviceName(s.drive) : o.device;
+  const std::string diskPath = s.devicePath.empty() ? DeviceName(s.drive) : o.device;
   const bool jsonToStdout = o.json == kStdoutName;
   PreparedOutput csv, json;
   if ((!o.csv.empty() && !PrepareOutput("the points", o.csv, diskPath, &csv, err)) ||
@@ -406,7 +407,7 @@ int RunSpeed(const SpeedOptions& o, std::ostream& out, std::ostream& err) {
   // With the JSON on standard output, the text goes to standard error.
   std::ostream& text = jsonToStdout ? err : out;
   SpeedIdentity identity;
-  if (!o.json.empty() && number) identity = ReadIdentity(DriveNumberOf(s.drive.physicalText));
+  if (!o.json.empty() && physical) identity = ReadIdentity(ref.number);
 
   CliNotifier notifier(err);
   Notifier* previous = &Notify();
@@ -509,7 +510,8 @@ void AddSpeedCommand(CLI::App& root, std::vector<Command>& commands) {
   SpeedOptions& o = *options;
   CLI::App* app = root.add_subcommand(
       "speed", "Read-speed test: read a range of a disk block by block and time every block");
-  app->add_option("DEVICE", o.device, "A disk number of `list`, a device path or a regular file")
+  app->add_option("DEVICE", o.device,
+                  "A disk or drive of `list` (number or name), a device path or a regular file")
       ->required()
       ->check(
           [](const std::string& v) {

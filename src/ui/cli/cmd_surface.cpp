@@ -26,6 +26,7 @@
 #include "base/text.h"
 #include "base/worker.h"
 #include "device/device.h"
+#include "device/drive_ref.h"
 #include "surface/surface_logic.h"
 #include "ui/cli/cli.h"
 #include "ui/cli/output.h"
@@ -249,31 +250,6 @@ bool ParseMapSize(const std::string& text, std::int32_t* columns, std::int32_t* 
          *rows <= surface::kMaxMapRows;
 }
 
-// The main window's selection of DEVICE: a number of the physical list, the
-// path or name of a physical disk ("HDD1"), or the path or name of a
-// logical drive ("C", "C:", "sdb1").
-bool SelectDevice(const std::string& device, DriveSelection* sel) {
-  const std::vector<DriveItem> physical = FillPhysicalList();
-  const bool number = !device.empty() && device.size() <= 2 &&
-                      device.find_first_not_of("0123456789") == std::string::npos;
-  for (std::size_t n = 0; n < physical.size(); ++n) {
-    const DriveItem& i = physical[n];
-    if ((number && static_cast<std::size_t>(std::stoi(device)) == n) || i.path == device ||
-        i.text.substr(0, i.text.find(' ')) == device) {
-      *sel = {true, i.text, ""};
-      return true;
-    }
-  }
-  for (const DriveItem& i : FillLogicalList()) {
-    const std::string name = LogicalNameOf(i.text);
-    if (i.path == device || name == device || name + ":" == device) {
-      *sel = {false, "", i.text};
-      return true;
-    }
-  }
-  return false;
-}
-
 // Writes the map to `f`, opened before the test, and closes it.
 bool WritePng(std::FILE* f, const std::string& path, const surface::MapImage& image,
               std::string* error) {
@@ -424,26 +400,19 @@ int RunSurface(const SurfaceOptions& o, std::ostream& out, std::ostream& err) {
     err << "disktest-cli: --list-block-size takes a multiple of 512 bytes\n";
     return kExitUsage;
   }
-  // A disk of the lists by number, name or path; else a link is resolved
-  // (/dev/disk/by-id/...) and the disk it names is taken, from the lists
-  // when they show it; else a block device or an image file by its path.
+  // A disk or drive of the lists by number, name or path (also through a
+  // link such as /dev/disk/by-id/...), as the main window would choose it;
+  // else a block device or an image file by its path.
   DriveSelection sel;
   std::string path;
-  if (!SelectDevice(o.device, &sel)) {
-    std::error_code ec;
-    const std::filesystem::path real = std::filesystem::canonical(o.device, ec);
-    const auto type =
-        ec ? std::filesystem::file_type::not_found : std::filesystem::status(real, ec).type();
-    const bool listed = !ec && SelectDevice(real.string(), &sel);
-    if (!listed && (type == std::filesystem::file_type::block ||
-                    type == std::filesystem::file_type::regular)) {
-      path = real.string();
-    } else if (!listed) {
-      err << "disktest-cli: " << o.device
-          << " is neither a disk or drive of `disktest-cli list`, nor a block device or an image "
-             "file\n";
-      return kExitUsage;
-    }
+  const DriveRef ref = ResolveDrive(o.device);
+  if (ref.Listed()) {
+    sel = ref.Selection();
+  } else if (ref.kind == DriveRef::Kind::File ||
+             (ref.kind == DriveRef::Kind::Physical && ref.byPath)) {
+    path = ref.path;
+  } else {
+    return NotADrive(o.device, err);
   }
   const std::string diskPath = path.empty() ? DeviceName(sel) : path;
 
