@@ -270,7 +270,9 @@ class AsyncReader {
  public:
   virtual ~AsyncReader() = default;
   // Queues `n` reads; at most the reader's depth may be outstanding at once.
-  // False with LastError() set when they could not be queued (none is then).
+  // They are under way at the latest once the next Reap has begun (io_uring
+  // hands them to the kernel in the call that waits). False with LastError()
+  // set when they could not be queued (none is then).
   virtual bool Submit(const AsyncReadRequest* reqs, std::size_t n) = 0;
   // Waits until at least `min` reads have completed (fewer when fewer are
   // outstanding) and hands back up to `max` completed ones.
@@ -317,8 +319,9 @@ class Platform {
                        std::uint32_t* done) = 0;
   // A reader that keeps up to `depth` reads of the data handle `h` under way
   // at once; null with LastError() set when none can be made. The handle
-  // must stay open while the reader lives. By default a pool of `depth`
-  // threads that each issue ReadAt.
+  // must stay open while the reader lives, and the thread that makes the
+  // reader uses and ends it. By default a pool of `depth` threads that each
+  // issue ReadAt.
   virtual std::unique_ptr<AsyncReader> OpenAsyncReader(Handle h, std::uint32_t depth);
 
   // DeviceIoControl with the request codes above.

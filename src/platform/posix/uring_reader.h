@@ -12,7 +12,8 @@ namespace dt {
 
 // A ring of `depth` entries reading the file descriptor `fd`; null with
 // LastError() set when the kernel refuses the ring. `clock` gives the
-// completion times.
+// completion times. The thread that makes the reader must be the one that
+// submits, reaps and destroys it.
 std::unique_ptr<AsyncReader> MakeUringReader(Platform& clock, int fd, std::uint32_t depth);
 
 }  // namespace dt
