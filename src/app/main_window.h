@@ -11,7 +11,7 @@
 
 #include "access/access_test.h"
 #include "app/view.h"
-#include "ata/smart_flow.h"
+#include "health/smart_flow.h"
 #include "speedtest/read_speed_run.h"
 
 namespace dt::app {

@@ -7,10 +7,10 @@
 #include <iterator>
 #include <system_error>
 
-#include "ata/smart_flow.h"
 #include "ata/tide_smart.h"
 #include "base/notify.h"
 #include "base/text.h"
+#include "health/smart_flow.h"
 
 namespace dt {
 

@@ -9,7 +9,7 @@
 #include <set>
 #include <string>
 
-#include "ata/health.h"
+#include "health/health.h"
 #include "platform/platform.h"
 #include "ui/cli/cli.h"
 #include "ui/cli/nvme_json.h"

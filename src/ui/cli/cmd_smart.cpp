@@ -5,10 +5,10 @@
 #include <nlohmann/json.hpp>
 #include <ostream>
 
-#include "ata/health.h"
 #include "ata/smart_commands.h"
-#include "ata/smart_flow.h"
 #include "base/text.h"
+#include "health/health.h"
+#include "health/smart_flow.h"
 #include "nvme/nvme_report.h"
 #include "platform/platform.h"
 #include "ui/cli/cli.h"

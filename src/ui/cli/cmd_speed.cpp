@@ -17,13 +17,13 @@
 #include <ostream>
 #include <system_error>
 
-#include "ata/smart_flow.h"
 #include "ata/tide_smart.h"
 #include "base/notify.h"
 #include "base/text.h"
 #include "base/worker.h"
 #include "device/device.h"
 #include "device/drive_ref.h"
+#include "health/smart_flow.h"
 #include "speedtest/read_speed_run.h"
 #include "ui/cli/cli.h"
 #include "ui/cli/output.h"

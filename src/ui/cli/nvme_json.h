@@ -4,7 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "ata/health.h"
+#include "health/health.h"
 
 namespace dt::cli {
 

@@ -1,8 +1,8 @@
 #include "ui/qt/get_smart.h"
 
-#include "ata/smart_flow.h"
 #include "base/text.h"
 #include "device/device.h"
+#include "health/smart_flow.h"
 #include "ui/qt/data_module.h"
 #include "ui/qt/smart_report_pages.h"
 #include "ui/qt/smart_window.h"

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "ata/smart_flow.h"
+#include "health/smart_flow.h"
 #include "ui/qt/forms.h"
 
 namespace dt::ui {

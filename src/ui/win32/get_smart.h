@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <string>
 
-#include "ata/smart_flow.h"
+#include "health/smart_flow.h"
 #include "ui/win32/forms.h"
 
 namespace dt::win {

@@ -1,4 +1,4 @@
-#include "ata/health.h"
+#include "health/health.h"
 
 #include <algorithm>
 #include <span>

@@ -12,8 +12,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "ata/smart_flow.h"
 #include "base/text.h"
+#include "health/smart_flow.h"
 #include "platform/sim/sim_platform.h"
 
 namespace dt {

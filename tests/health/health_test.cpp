@@ -1,6 +1,6 @@
 // The health verdict of an ATA drive: its rules at their edges, the raw
 // readings it rests on, and the "Health" section of the report.
-#include "ata/health.h"
+#include "health/health.h"
 
 #include <gtest/gtest.h>
 

@@ -31,9 +31,9 @@
 #include <vector>
 
 #include "ata/smart_commands.h"
-#include "ata/smart_flow.h"
 #include "ata/smart_logs.h"
 #include "ata/tide_smart.h"
+#include "health/smart_flow.h"
 #include "nvme/nvme_commands.h"
 
 namespace dt {

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "ata/health.h"
-#include "ata/smart_flow.h"
+#include "health/health.h"
+#include "health/smart_flow.h"
 #include "platform/sim/sim_platform.h"
 
 namespace dt {

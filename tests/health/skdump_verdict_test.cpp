@@ -14,7 +14,7 @@
 #include <sstream>
 #include <string>
 
-#include "ata/health.h"
+#include "health/health.h"
 #include "platform/platform.h"
 #include "platform/sim/ata_capture.h"
 #include "platform/sim/sim_platform.h"

@@ -1,11 +1,11 @@
-#include "ata/smart_flow.h"
+#include "health/smart_flow.h"
 
 #include <algorithm>
 
-#include "ata/health.h"
 #include "ata/identify_report.h"
 #include "ata/smart_report.h"
 #include "base/text.h"
+#include "health/health.h"
 #include "nvme/nvme_report.h"
 
 namespace dt {

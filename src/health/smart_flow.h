@@ -18,11 +18,11 @@ struct SmartOptions {
   bool help = false;      // "Print help": help level 7
   bool identify = false;  // "Include Identyfy Block Report"
   bool english = true;    // "Englesh Identify block report"
-  bool health = false;    // the "Health" section at the end (see ata/health.h)
+  bool health = false;    // the "Health" section at the end (see health/health.h)
 };
 
 // The report lines go to `line` (with `health`, the "Health" section of
-// ata/health.h follows everything else); returns the drive title
+// health/health.h follows everything else); returns the drive title
 // (model + " " + firmware + " " + serial + " ", three blanks when IDENTIFY
 // fails). A drive that fails ATA IDENTIFY but answers NVMe Identify
 // Controller gets the NVMe report (nvme/nvme_report.h) after the version and
