@@ -323,7 +323,12 @@ TEST_F(SurfaceWindow, AWritingTestWritesOnlyAfterBothWarningsAnsweredYes) {
   const std::vector<char> before = DiskBytes(kDisk1, 2048);
   std::atomic<int> writes{0};
   sim_->SetRequestHook([&](int, std::int64_t, bool write) {
-    if (write) ++writes;
+    if (!write) return;
+    // After its first write the run waits for Stop: on a slow machine it
+    // would else end before the test clicks Stop, and the click start another.
+    if (++writes == 1) return;
+    for (int i = 0; i < 60000 && State().SurfaceRunning.load(); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
   });
   const std::vector<std::string> questions = {surface::kWriteQuestion, surface::kSureQuestion};
   // No to the first question, No to the second, then Yes to both.
