@@ -270,9 +270,8 @@ class AsyncReader {
  public:
   virtual ~AsyncReader() = default;
   // Queues `n` reads; at most the reader's depth may be outstanding at once.
-  // They are under way at the latest once the next Reap has begun (io_uring
-  // hands them to the kernel in the call that waits). False with LastError()
-  // set when they could not be queued (none is then).
+  // They are under way at the latest once the next Reap has begun. False
+  // with LastError() set when they could not be queued (none is then).
   virtual bool Submit(const AsyncReadRequest* reqs, std::size_t n) = 0;
   // Waits until at least `min` reads have completed (fewer when fewer are
   // outstanding) and hands back up to `max` completed ones.
