@@ -196,39 +196,31 @@ void SizeRun::Run(AccessSizeResult& out, std::uint8_t* buffers, AsyncReader* rea
     std::vector<Slot> slots(depth);
     std::vector<std::uint32_t> free(depth);
     for (std::uint32_t i = 0; i < depth; ++i) free[i] = depth - 1 - i;
-    std::vector<AsyncReadRequest> batch;
-    batch.reserve(depth);
     std::vector<AsyncReadCompletion> done(depth);
     std::size_t inFlight = 0;
     std::int64_t now = start_;
     bool refused = false;  // the reader took no more reads: drain and end
     for (;;) {
-      batch.clear();
+      // Every free slot gets a read, handed over on its own and timed from
+      // its own hand-over.
       while (!refused && !free.empty() && MayIssue(now)) {
         const std::uint32_t slot = free.back();
-        free.pop_back();
         AsyncReadRequest r;
         r.offset = positions.Next();
         r.buf = buffers + static_cast<std::size_t>(slot) * size;
         r.len = size;
         r.tag = slot;
-        slots[slot].pos = r.offset;
-        batch.push_back(r);
         ++issued_;
-      }
-      if (!batch.empty()) {
         const std::int64_t t0 = sys_.PerfCounter();
-        for (const AsyncReadRequest& r : batch) slots[r.tag].issuedAt = t0;
-        if (!reader->Submit(batch.data(), batch.size())) {
+        slots[slot] = {r.offset, t0};
+        if (!reader->Submit(&r, 1)) {
           const std::uint32_t code = Platform::LastError();
-          for (const AsyncReadRequest& r : batch) {
-            Complete(out, r.offset, 0, code ? code : kErrIo, t0, t0);
-            free.push_back(static_cast<std::uint32_t>(r.tag));
-          }
+          Complete(out, r.offset, 0, code ? code : kErrIo, t0, t0);
           // A reader that takes no reads ends this size.
           refused = true;
         } else {
-          inFlight += batch.size();
+          free.pop_back();
+          ++inFlight;
         }
       }
       if (inFlight == 0) break;
