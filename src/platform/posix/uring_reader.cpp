@@ -74,12 +74,17 @@ class UringReader : public AsyncReader {
   }
 
   std::size_t Reap(AsyncReadCompletion* out, std::size_t max, std::size_t min) override {
-    std::size_t n = 0;
-    const std::size_t want = std::min({min, max, outstanding_});
-    if (!Flush(want > 0 ? 1 : 0)) return 0;
+    if (!Flush(min > 0 ? 1 : 0)) {
+      const std::uint32_t code = Platform::LastError();
+      // The kernel is short of room: the reads under way are reaped and the
+      // rest go with a later call.
+      if ((code != EAGAIN && code != EBUSY) || UnderWay() == 0) return 0;
+    }
+    const std::size_t want = std::min({min, max, UnderWay()});
     // Completions wait in the kernel until this thread asks for them.
-    if (want == 0 && outstanding_ > 0) io_uring_get_events(&ring_);
-    while (n < max && outstanding_ > 0) {
+    if (want == 0 && UnderWay() > 0) io_uring_get_events(&ring_);
+    std::size_t n = 0;
+    while (n < max && UnderWay() > 0) {
       io_uring_cqe* cqe = nullptr;
       int r = 0;
       if (n < want) {
@@ -108,13 +113,16 @@ class UringReader : public AsyncReader {
   const char* Kind() const override { return "io_uring"; }
 
  private:
+  std::size_t UnderWay() const { return outstanding_ - prepared_; }
+
   // Hands the prepared reads to the kernel and, with `wait`, waits for that
   // many completions in the same call. False with LastError() set when the
-  // kernel takes none.
+  // kernel takes none now (EAGAIN or EBUSY: it has no room until reads under
+  // way complete).
   bool Flush(unsigned wait) {
     while (prepared_ > 0) {
       const int r = io_uring_submit_and_wait(&ring_, wait);
-      if (r == -EINTR || r == -EAGAIN) continue;
+      if (r == -EINTR) continue;
       if (r <= 0) {
         Platform::SetLastError(r < 0 ? static_cast<std::uint32_t>(-r) : EIO);
         return false;
