@@ -54,7 +54,9 @@ if ! $SUDO apt-get -o Acquire::Retries=3 install -y -qq --no-install-recommends 
   # it the test command runs the Windows tests as a 64-bit build under 64-bit Wine.
   if [ "$what" = test ]; then
     echo "32-bit Wine cannot be installed now; installing the rest without it" >&2
-    pkgs=("${pkgs[@]/wine32:i386}")
+    kept=()
+    for p in "${pkgs[@]}"; do [ "$p" = wine32:i386 ] || kept+=("$p"); done
+    pkgs=("${kept[@]}")
   fi
-  apt_retry install -y -qq --no-install-recommends ${pkgs[@]} >/dev/null
+  apt_retry install -y -qq --no-install-recommends "${pkgs[@]}" >/dev/null
 fi
