@@ -45,7 +45,6 @@ AccessTest::AccessTest(SpeedView& view, ErrorLines& errors, PointTable* points)
 AccessTest::~AccessTest() {
   Stop();
   if (thread_.joinable()) thread_.join();
-  if (busy_.exchange(false)) CloseDiskHandle();
 }
 
 StartResult AccessTest::Button1Click(const SpeedSettings& s, std::uint64_t seed) {
@@ -53,14 +52,15 @@ StartResult AccessTest::Button1Click(const SpeedSettings& s, std::uint64_t seed)
     Stop();
     return StartResult::Stopped;
   }
-  // The disk is held by whoever holds DiskHandle: the read-speed test, or a
-  // surface test that has it.
-  if (DiskHandle.load() != kInvalidHandle) {
+  // The read-speed test or a surface test may hold the disk.
+  DiskLease lease = DiskLease::Take();
+  if (!lease) {
     Notify().ShowMessage(kCaption, SpeedTest::BusyText());
     return StartResult::Busy;
   }
   const std::string path = s.devicePath.empty() ? DeviceName(s.drive) : s.devicePath;
-  if (!OpenForRead(path)) return StartResult::OpenFailed;
+  Disk disk = OpenDiskAt(path, false);
+  if (!disk.IsOpen()) return StartResult::OpenFailed;
   if (thread_.joinable()) thread_.join();
 
   settings_ = AccessSettings{};
@@ -78,6 +78,8 @@ StartResult AccessTest::Button1Click(const SpeedSettings& s, std::uint64_t seed)
   SetLabel(SpeedLabel::Label3, "Errors: 0");
   SetLabel(SpeedLabel::Label2, Trimmed(NumberText(0.0, 4, 1)) + "%");
   startTick_ = Sys().TickCount();
+  disk_ = std::move(disk);
+  lease_ = std::move(lease);
   busy_.store(true);
   view_.SetRunning(true);
   run_ = std::make_unique<RandomAccessRun>();
@@ -110,7 +112,8 @@ void AccessTest::Timer1Timer() {
 
 void AccessTest::Finish() {
   thread_.join();
-  CloseDiskHandle();
+  disk_.handle.Reset();
+  lease_.Release();
   if (!ok_) {
     busy_.store(false);
     view_.SetRunning(false);

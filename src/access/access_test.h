@@ -6,7 +6,7 @@
 // the errors window and its reads to the chart as a scatter; Start reads
 // "Stop" while it runs, and Stop ends it within one read.
 //
-// The run holds the disk through DiskHandle, as the read-speed test does, so
+// The run holds the disk and the disk lease, as the read-speed test does, so
 // that neither test nor the surface test takes it meanwhile. Everything but
 // the run itself happens on the main thread: Timer1Timer (the main window's
 // 100 ms timer) shows the progress and, once the run has ended, its results.
@@ -20,6 +20,7 @@
 
 #include "access/access_scatter.h"
 #include "access/random_access_run.h"
+#include "device/disk.h"
 #include "speedtest/read_speed_run.h"
 
 namespace dt {
@@ -78,6 +79,8 @@ class AccessTest {
   bool ok_ = false;
   bool showsScatter_ = false;
   std::int64_t startTick_ = 0;
+  Disk disk_;  // held from Start to the end of the run, with the lease
+  DiskLease lease_;
   std::atomic<bool> busy_{false};
   std::atomic<bool> done_{false};
   std::atomic<int> percent_{0};

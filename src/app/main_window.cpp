@@ -36,7 +36,7 @@ MainWindow::MainWindow(View& view, MainWindowHost& host, ErrorLines& errors, Ran
   view_.OnClick("Button7", [this] { ReportButton(Report::Time, &MainWindowHost::Print); });
   view_.OnClick("Button8", [this] { host_.ShowTimeView(); });
   view_.OnClick("Button9", [this] {
-    host_.ShowSmart(DriveNumberOf(view_.Text("ComboBox1")), Smart());
+    host_.ShowSmart(Chosen(true).number, Smart());
   });
   view_.OnClick("Button10", [this] { host_.ShowErrors(); });
   view_.OnClick("Button11", [this] { SurfaceTestClick(); });
@@ -67,10 +67,15 @@ SpeedSettings MainWindow::Settings() const {
   s.PercentFlg = view_.Checked("PercentFlg");
   s.ErrMsgEn = view_.Checked("ErrMsgEn");
   s.RandomAccess = view_.Checked("RandomAccess");
-  s.drive.physical = view_.Checked("Physical");
-  s.drive.physicalText = view_.Text("ComboBox1");
-  s.drive.logicalText = view_.Text("ComboBox2");
+  s.drive = Chosen(view_.Checked("Physical"));
   return s;
+}
+
+DriveRef MainWindow::Chosen(bool physical) const {
+  const std::string text = view_.Text(physical ? "ComboBox1" : "ComboBox2");
+  for (const DriveItem& item : physical ? physicalItems_ : logicalItems_)
+    if (item.text == text) return item.Ref();
+  return DriveRef{};
 }
 
 SmartOptions MainWindow::Smart() const {
@@ -108,16 +113,17 @@ void MainWindow::FormShow() {
   // The drive selector holds the drives by name, the first one current.
   std::vector<ListItem> names;
   for (const DriveItem& item : FillLogicalList())
-    names.push_back({LogicalNameOf(item.text) + ":", std::string()});
+    names.push_back({item.name + ":", std::string()});
   view_.SetItems("DriveComboBox1", names);
   FillList(false);
   FillList(true);
 }
 
 void MainWindow::FillList(bool physical) {
+  std::vector<DriveItem>& drives = physical ? physicalItems_ : logicalItems_;
+  drives = physical ? FillPhysicalList() : FillLogicalList();
   std::vector<ListItem> items;
-  for (const DriveItem& item : physical ? FillPhysicalList() : FillLogicalList())
-    items.push_back({item.text, item.path});
+  for (const DriveItem& item : drives) items.push_back({item.text, item.path});
   view_.SetItems(physical ? "ComboBox1" : "ComboBox2", items);
 }
 

@@ -35,7 +35,7 @@ class MainWindowHost {
   // Fills the SMART window with the report of a physical drive and shows it.
   virtual void ShowSmart(int drive, const SmartOptions& options) = 0;
   // Hands the chosen drive to the surface test window and shows it.
-  virtual void ShowSurfaceTest(const DriveSelection& drive) = 0;
+  virtual void ShowSurfaceTest(const DriveRef& drive) = 0;
 };
 
 class MainWindow : private SpeedView {
@@ -65,6 +65,9 @@ class MainWindow : private SpeedView {
 
  private:
   void FillList(bool physical);
+  // The disk or drive that a list's current item names: the item's own
+  // reference, none for the placeholder of an empty list.
+  DriveRef Chosen(bool physical) const;
   void PhysicalClick();
   void ReportButton(Report which, void (MainWindowHost::*action)(Report));
   void SurfaceTestClick();
@@ -83,6 +86,7 @@ class MainWindow : private SpeedView {
   form::FormState state_;
   std::unique_ptr<SpeedTest> speed_;
   std::unique_ptr<AccessTest> access_;
+  std::vector<DriveItem> physicalItems_, logicalItems_;  // the lists' items
 };
 
 }  // namespace dt::app

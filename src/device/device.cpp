@@ -5,8 +5,6 @@
 
 namespace dt {
 
-std::atomic<Handle> DiskHandle{kInvalidHandle};
-
 Handle OpenPhysicalDrive(int n) {
   const std::string path = Sys().PhysicalDrivePath(n);
   if (path.empty()) {
@@ -98,8 +96,11 @@ std::vector<DriveItem> FillPhysicalList() {
   for (int n = 0; n < 100; ++n) {
     const std::int64_t size = PhysicalDiskSize(n);
     if (size < 0) break;
-    items.push_back({"HDD" + std::to_string(n) + "  " + std::to_string(size / 1048576) + " MB",
-                     Sys().PhysicalDrivePath(n)});
+    DriveItem item;
+    item.text = "HDD" + std::to_string(n) + "  " + std::to_string(size / 1048576) + " MB";
+    item.path = Sys().PhysicalDrivePath(n);
+    item.number = n;
+    items.push_back(std::move(item));
   }
   return items;
 }
@@ -113,47 +114,44 @@ std::vector<DriveItem> FillLogicalList() {
     Sys().VolumeInformation(d.name, &vi);  // result not checked: no medium lists empty texts
     const double mib = static_cast<double>(size) / 1048576.0;
     const std::string mibText = size <= 1048576000 ? NumberText(mib, 14, 2) : NumberText(mib, 14, 0);
-    items.push_back({d.name + ": " + mibText + " MB [" + vi.label + "] " + vi.fileSystem,
-                     Sys().LogicalDrivePath(d.name)});
+    DriveItem item;
+    item.name = d.name;
+    item.label = "[" + vi.label + "] " + vi.fileSystem;
+    item.fileSystem = vi.fileSystem;
+    item.text = d.name + ": " + mibText + " MB " + item.label;
+    item.path = Sys().LogicalDrivePath(d.name);
+    items.push_back(std::move(item));
   }
   return items;
 }
 
-int DriveNumberOf(const std::string& t) {
-  if (t.compare(0, 3, "HDD") != 0) return -1;
-  std::size_t i = 3;
-  int n = 0;
-  for (; i < t.size() && t[i] >= '0' && t[i] <= '9'; ++i) {
-    if (n > 99999) return -1;  // far beyond any list; keeps the number from overflowing
-    n = 10 * n + (t[i] - '0');
+DriveRef DriveItem::Ref() const {
+  DriveRef ref;
+  ref.kind = number >= 0 ? DriveRef::Kind::Physical : DriveRef::Kind::Logical;
+  ref.number = number;
+  ref.name = name;
+  ref.label = label;
+  ref.fileSystem = fileSystem;
+  ref.listText = text;
+  ref.path = path;
+  return ref;
+}
+
+std::string DeviceName(const DriveRef& drive) {
+  switch (drive.kind) {
+    case DriveRef::Kind::Physical:
+      return Sys().PhysicalDrivePath(drive.number);
+    case DriveRef::Kind::Logical:
+      return Sys().LogicalDrivePath(drive.name);
+    default:
+      return drive.path;
   }
-  if (i == 3 || (i < t.size() && t[i] != ' ')) return -1;
-  return n;
 }
 
-std::string LogicalNameOf(const std::string& t) {
-  const auto colon = t.find(':');
-  return colon == std::string::npos ? t.substr(0, 1) : t.substr(0, colon);
-}
-
-std::string LabelPartOf(const std::string& t) {
-  const auto b = t.find('[');
-  return b == std::string::npos ? std::string() : t.substr(b);
-}
-
-std::string FileSystemOf(const std::string& t) {
-  const auto b = t.find("] ");
-  return b == std::string::npos ? std::string() : t.substr(b + 2);
-}
-
-std::string DeviceName(const DriveSelection& sel) {
-  if (sel.physical) return Sys().PhysicalDrivePath(DriveNumberOf(sel.physicalText));
-  return Sys().LogicalDrivePath(LogicalNameOf(sel.logicalText));
-}
-
-std::int64_t SelectedDiskSize(const DriveSelection& sel) {
-  if (sel.physical) return PhysicalDiskSize(DriveNumberOf(sel.physicalText));
-  return LogicalDiskSize(LogicalNameOf(sel.logicalText));
+std::int64_t SelectedDiskSize(const DriveRef& drive) {
+  if (drive.Physical()) return PhysicalDiskSize(drive.number);
+  if (drive.kind == DriveRef::Kind::Logical) return LogicalDiskSize(drive.name);
+  return kSizeOpenFailed;
 }
 
 Handle OpenDisk(const std::string& path, bool forWriting) {
@@ -164,25 +162,6 @@ Handle OpenDisk(const std::string& path, bool forWriting) {
     ErrorMessage("Cannot open " + path + (forWriting ? " for write" : " for read"),
                  Platform::LastError());
   return h;
-}
-
-namespace {
-// A handle still held is closed before its place is taken.
-bool OpenInto(const std::string& path, bool forWriting) {
-  const Handle h = OpenDisk(path, forWriting);
-  const Handle old = DiskHandle.exchange(h);
-  if (old != kInvalidHandle && old != h) Sys().Close(old);
-  return h != kInvalidHandle;
-}
-}  // namespace
-
-bool OpenForRead(const std::string& path) { return OpenInto(path, false); }
-
-bool OpenForWrite(const std::string& path) { return OpenInto(path, true); }
-
-void CloseDiskHandle() {
-  const Handle h = DiskHandle.exchange(kInvalidHandle);
-  if (h != kInvalidHandle) Sys().Close(h);
 }
 
 }  // namespace dt

@@ -2,7 +2,6 @@
 // the system error box.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -14,10 +13,6 @@ namespace dt {
 // Size results below zero are failure codes, not sizes.
 inline constexpr std::int64_t kSizeOpenFailed = -2;
 inline constexpr std::int64_t kSizeRequestFailed = -3;
-
-// The one device handle of the running test, shared by the read-speed test
-// and the surface test. Written only while no test runs.
-extern std::atomic<Handle> DiskHandle;
 
 Handle OpenPhysicalDrive(int n);
 // Cylinders is -2 when the drive cannot be opened, -3 when the geometry
@@ -41,10 +36,56 @@ void ShowSystemError(const std::string& title, const std::string& extra, std::ui
 // ShowSystemError(message, "", code).
 void ErrorMessage(const std::string& message, std::uint32_t code);
 
-// One entry of a selection list: its text and the device path it maps to.
+// A disk or drive as a test takes it, resolved once where it comes in (an
+// item of the main window's lists, a command's argument; see
+// device/drive_ref.h), so that no test reads a list's display text.
+struct DriveRef {
+  enum class Kind {
+    None,      // names nothing that can be opened
+    Physical,  // a physical disk: `number`, listed when `listText` is set
+    Logical,   // a logical drive of the list: `name`
+    File,      // a block device or image file that the lists do not show
+  };
+  Kind kind = Kind::None;
+  int number = -1;         // Physical: the drive number ("HDD3" is 3)
+  std::string name;        // Logical: the drive's name ("C", "sdb1")
+  std::string label;       // Logical: "[" + volume label + "] " + file system
+  std::string fileSystem;  // Logical: "NTFS", "CDFS", ...
+  std::string listText;    // Physical or Logical: the list item's text
+  std::string path;        // what opens it: the list's path, or the file's
+  // The argument was a path or a link (not a number or a list name).
+  bool byPath = false;
+
+  // Physical disk `n`; the logical drive `name` (no label or file system).
+  static DriveRef OfDisk(int n) {
+    DriveRef r;
+    r.kind = Kind::Physical;
+    r.number = n;
+    return r;
+  }
+  static DriveRef OfDrive(const std::string& name) {
+    DriveRef r;
+    r.kind = Kind::Logical;
+    r.name = name;
+    return r;
+  }
+  bool Physical() const { return kind == Kind::Physical; }
+  // A disk or drive of the lists, as the main window holds its choice.
+  bool Listed() const { return !listText.empty(); }
+};
+
+// One entry of a selection list: its text, the device path it maps to, and
+// what it names (a physical disk's number, or a logical drive's name, label
+// and file system).
 struct DriveItem {
   std::string text;
   std::string path;
+  int number = -1;  // a physical disk's; -1 for a logical drive
+  std::string name;
+  std::string label;
+  std::string fileSystem;
+
+  DriveRef Ref() const;
 };
 
 // "HDD" + n + "  " + MiB + " MB" for n = 0, 1, ... up to the first missing one.
@@ -52,36 +93,15 @@ std::vector<DriveItem> FillPhysicalList();
 // name + ": " + MiB + " MB [" + label + "] " + file system, for every drive.
 std::vector<DriveItem> FillLogicalList();
 
-// The drive number that a physical list item names ("HDD12  ..." -> 12);
-// -1 for any other text ("HDD" and its digits, then the end or a space).
-int DriveNumberOf(const std::string& itemText);
-// The name of the logical drive that a logical list item names: the text
-// before its first ':' ("C" on Windows, "sdb1" on Linux).
-std::string LogicalNameOf(const std::string& itemText);
-// The volume label and file system that a logical item carries: the text
-// from "[" to its end, and the file system after "] ".
-std::string LabelPartOf(const std::string& itemText);
-std::string FileSystemOf(const std::string& itemText);
+// The device path of a disk or drive, and its size (-2 / -3 as the other
+// size helpers).
+std::string DeviceName(const DriveRef& drive);
+std::int64_t SelectedDiskSize(const DriveRef& drive);
 
-// The main window's selection: the mode and the current texts of both lists.
-struct DriveSelection {
-  bool physical = false;
-  std::string physicalText;  // ComboBox1
-  std::string logicalText;   // ComboBox2
-};
-
-std::string DeviceName(const DriveSelection& sel);
-std::int64_t SelectedDiskSize(const DriveSelection& sel);
-
-// Open `path` into DiskHandle for reading (or reading and writing). On
-// failure show "Cannot open " + path + " for read" (" for write") with the
-// system error and return false.
-bool OpenForRead(const std::string& path);
-bool OpenForWrite(const std::string& path);
-// The same open, leaving DiskHandle alone: the new handle, or an invalid one
-// once the failure has been shown.
+// Opens `path` for reading (or reading and writing): the new handle, or an
+// invalid one once "Cannot open " + path + " for read" (" for write") has
+// been shown with the system error. OpenDiskAt (device/disk.h) gives it an
+// owner.
 Handle OpenDisk(const std::string& path, bool forWriting);
-// Closes DiskHandle if it is open.
-void CloseDiskHandle();
 
 }  // namespace dt

@@ -14,37 +14,22 @@ bool IsDriveNumber(const std::string& s) {
   return !s.empty() && s.size() <= 2 && s.find_first_not_of("0123456789") == std::string::npos;
 }
 
-// A disk or drive of the lists by name or path.
+// A disk or drive of the lists by name or path; `ref` keeps its byPath.
 bool FindListed(const std::string& arg, const std::vector<DriveItem>& physical,
                 const std::vector<DriveItem>& logical, DriveRef* ref) {
-  for (const DriveItem& i : physical) {
-    if (i.path == arg || i.text.substr(0, i.text.find(' ')) == arg) {
-      ref->kind = DriveRef::Kind::Physical;
-      ref->number = DriveNumberOf(i.text);
-      ref->listText = i.text;
-      ref->path = i.path;
-      return true;
-    }
-  }
-  for (const DriveItem& i : logical) {
-    const std::string name = LogicalNameOf(i.text);
-    if (i.path == arg || name == arg || name + ":" == arg) {
-      ref->kind = DriveRef::Kind::Logical;
-      ref->name = name;
-      ref->listText = i.text;
-      ref->path = i.path;
-      return true;
-    }
-  }
-  return false;
+  const DriveItem* found = nullptr;
+  for (const DriveItem& i : physical)
+    if (!found && (i.path == arg || "HDD" + std::to_string(i.number) == arg)) found = &i;
+  for (const DriveItem& i : logical)
+    if (!found && (i.path == arg || i.name == arg || i.name + ":" == arg)) found = &i;
+  if (!found) return false;
+  const bool byPath = ref->byPath;
+  *ref = found->Ref();
+  ref->byPath = byPath;
+  return true;
 }
 
 }  // namespace
-
-DriveSelection DriveRef::Selection() const {
-  if (kind == Kind::Physical) return {true, listText, ""};
-  return {false, "", listText};
-}
 
 DriveRef ResolveDrive(const std::string& argument) {
   DriveRef ref;
@@ -54,7 +39,7 @@ DriveRef ResolveDrive(const std::string& argument) {
     ref.number = std::stoi(argument);
     ref.path = Sys().PhysicalDrivePath(ref.number);
     for (const DriveItem& i : physical)
-      if (DriveNumberOf(i.text) == ref.number) ref.listText = i.text;
+      if (i.number == ref.number) ref = i.Ref();
     return ref;
   }
   const std::vector<DriveItem> logical = FillLogicalList();

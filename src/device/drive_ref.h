@@ -11,26 +11,6 @@
 
 namespace dt {
 
-struct DriveRef {
-  enum class Kind {
-    None,      // names nothing that can be opened
-    Physical,  // a physical disk: `number`, listed when `listText` is set
-    Logical,   // a logical drive of the list: `name`
-    File,      // a block device or image file that the lists do not show
-  };
-  Kind kind = Kind::None;
-  int number = -1;       // Physical: the drive number ("HDD3" is 3)
-  std::string name;      // Logical: the drive's name ("C", "sdb1")
-  std::string listText;  // Physical or Logical: the list item's text
-  std::string path;      // what opens it: the list's path, or the file's
-  // The argument was a path or a link (not a number or a list name).
-  bool byPath = false;
-
-  // A disk or drive of the lists, as the main window holds its choice.
-  bool Listed() const { return !listText.empty(); }
-  DriveSelection Selection() const;
-};
-
 // A number of one or two digits is the physical disk of that number (listed
 // when the list shows it); "HDD1" or the path of a listed physical disk (an
 // NVMe controller node as its first namespace's disk) is that disk; "C",

@@ -48,8 +48,8 @@ std::string ErrorsText(std::int32_t n) {
 
 std::string DiskNameOf(const SpeedSettings& s) {
   if (!s.devicePath.empty()) return s.devicePath;
-  if (s.drive.physical) return "HDD" + std::to_string(DriveNumberOf(s.drive.physicalText));
-  return LogicalNameOf(s.drive.logicalText);
+  if (s.drive.Physical()) return "HDD" + std::to_string(s.drive.number);
+  return s.drive.name;
 }
 
 }  // namespace
@@ -117,8 +117,8 @@ SpeedTest::~SpeedTest() {
   // nothing (see TDiskTest::Synchronize).
   Stop();
   worker_.reset();
-  // A run cut short by the end of the program still closes its disk.
-  if (busy_.exchange(false)) CloseDiskHandle();
+  // A run cut short by the end of the program still closes its disk and
+  // gives up the lease (the members do).
 }
 
 const char* SpeedTest::BusyText() { return kBusyText; }
@@ -149,8 +149,10 @@ StartResult SpeedTest::Start(const SpeedSettings& s) {
   // One run at a time: a second Start must not touch the running one, and
   // the disk handle of another test is not taken over.
   if (busy_.load()) return Refuse(StartResult::Busy, BusyText());
-  if (DiskHandle.load() != kInvalidHandle)
-    return Refuse(StartResult::Busy, "The disk is in use by another test. Close it first.");
+  // The disk and the lease are held here until the run starts: every early
+  // return closes the one and gives up the other.
+  DiskLease lease = DiskLease::Take();
+  if (!lease) return Refuse(StartResult::Busy, DiskLease::InUseText());
 
   alternateOrder_ = s.CheckBox3;
   percentMode_ = s.PercentFlg;
@@ -184,17 +186,15 @@ StartResult SpeedTest::Start(const SpeedSettings& s) {
   std::int64_t count = edit1;
 
   const std::string path = s.devicePath.empty() ? DeviceName(s.drive) : s.devicePath;
-  if (!OpenForRead(path)) return StartResult::OpenFailed;
-  if (Sys().GetType(DiskHandle.load()) != FileType::Disk) {
-    CloseDiskHandle();
-    return StartResult::NotDisk;
-  }
+  Disk disk = OpenDiskAt(path, false);
+  if (!disk.IsOpen()) return StartResult::OpenFailed;
+  if (Sys().GetType(disk.handle.Get()) != FileType::Disk) return StartResult::NotDisk;
 
   std::int64_t size = kSizeRequestFailed;
   if (!s.devicePath.empty()) {
     size = PathDiskSize(path);
-  } else if (s.drive.physical) {
-    const int n = DriveNumberOf(s.drive.physicalText);
+  } else if (s.drive.Physical()) {
+    const int n = s.drive.number;
     {
       // The drive's identity (ATA IDENTIFY, or an NVMe drive's Identify
       // Controller) goes into the report titles.
@@ -204,7 +204,7 @@ StartResult SpeedTest::Start(const SpeedSettings& s) {
     }
     size = PhysicalDiskSize(n);
   } else {
-    size = LogicalDiskSize(LogicalNameOf(s.drive.logicalText));
+    size = SelectedDiskSize(s.drive);
   }
 
   if (s.BlockSizeFlg) {
@@ -213,7 +213,6 @@ StartResult SpeedTest::Start(const SpeedSettings& s) {
     if (edit1 > 0 && divisor == 0) {
       // The divisor keeps 28 bits: sizes from 511 to 480 bytes under a
       // multiple of 256 MiB come to nothing, whatever the disk.
-      CloseDiskHandle();
       return Refuse(StartResult::NoBlockSize,
                     "No block size can be formed: a block size of " + s.Edit1 +
                         " bytes is reduced to 0 sectors (block sizes are taken modulo 256 MiB). "
@@ -224,11 +223,9 @@ StartResult SpeedTest::Start(const SpeedSettings& s) {
   if (size < 0) {
     const std::uint32_t code = Platform::LastError();
     ErrorMessage("(recive disk size on " + path + ")", code);
-    CloseDiskHandle();
     return StartResult::SizeFailed;
   }
   if (count <= 0) {
-    CloseDiskHandle();
     if (s.BlockSizeFlg)
       return Refuse(StartResult::NoBlockSize,
                     "No block size can be formed: a block size of " + s.Edit1 +
@@ -247,10 +244,7 @@ StartResult SpeedTest::Start(const SpeedSettings& s) {
 
   range_.Prepare(size);
   rangeDialog_.ShowModal(range_);
-  if (!range_.RangeAccepted) {
-    CloseDiskHandle();
-    return StartResult::RangeCancelled;
-  }
+  if (!range_.RangeAccepted) return StartResult::RangeCancelled;
   plan_.startPos = range_.RangeStart;
   plan_.endPos = range_.RangeEnd;
 
@@ -264,7 +258,6 @@ StartResult SpeedTest::Start(const SpeedSettings& s) {
   const std::int64_t span = plan_.endPos - plan_.startPos;
   const std::uint32_t sectors = BlockSectors(span, count, s.CheckBox2);
   if (sectors == 0) {
-    CloseDiskHandle();
     const std::string whole = std::to_string(static_cast<std::uint64_t>(span) >> 9);
     if (s.BlockSizeFlg)
       return Refuse(StartResult::NoBlockSize,
@@ -286,6 +279,9 @@ StartResult SpeedTest::Start(const SpeedSettings& s) {
   SetLabel(SpeedLabel::Label7, "Bloks " + std::to_string(span / plan_.blockBytes));
 
   reportDisk_ = DiskNameOf(s);
+  disk.length = size;
+  disk_ = std::move(disk);
+  lease_ = std::move(lease);
   busy_.store(true);
   view_.SetRunning(true);
   speedRunning_.store(true);
@@ -334,7 +330,7 @@ void TDiskTest::Execute() {
   while (!Terminated()) {
     if (owner_.runRequested_.exchange(false)) {
       SpeedRun();
-      CloseDiskHandle();
+      owner_.disk_.handle.Reset();
       Synchronize([this] { RunFinished(); });
     } else {
       WaitForWake();
@@ -344,6 +340,7 @@ void TDiskTest::Execute() {
 
 void TDiskTest::RunFinished() {
   owner_.lastStats_ = stats_;
+  owner_.lease_.Release();
   owner_.busy_.store(false);
   owner_.view_.SetRunning(false);
 }
@@ -367,7 +364,7 @@ void TDiskTest::SpeedRun() {
   SpeedTest& o = owner_;
   const SpeedRunPlan& plan = o.plan_;
   Platform& sys = Sys();
-  const Handle h = DiskHandle.load();
+  const Handle h = o.disk_.handle.Get();
   const std::int64_t frequency = o.perfFrequency_;
   const bool alternate = o.alternateOrder_;
   const std::int64_t startPos = plan.startPos;

@@ -19,6 +19,7 @@
 
 #include "base/worker.h"
 #include "device/device.h"
+#include "device/disk.h"
 #include "speedtest/errors_list.h"
 #include "speedtest/point_table.h"
 #include "speedtest/range_model.h"
@@ -37,7 +38,7 @@ struct SpeedSettings {
   bool PercentFlg = true;     // progress in per cent, else in MiB
   bool ErrMsgEn = false;      // a message box for every read error
   bool RandomAccess = false;  // "Random access": Start runs the random access test instead
-  DriveSelection drive;       // the mode and the texts of both lists
+  DriveRef drive;             // the disk or drive of the lists chosen
   // A device path or a regular file to test instead of the list selection
   // (the CLI); empty for the selection.
   std::string devicePath;
@@ -207,6 +208,10 @@ class SpeedTest {
 
   // Run state: written by Start while idle, read by the worker.
   SpeedRunPlan plan_;
+  // The disk of the run: opened by Start, closed by the worker when the run
+  // ends; the lease goes with the end-of-run step.
+  Disk disk_;
+  DiskLease lease_;
   bool alternateOrder_ = false;
   bool percentMode_ = false;
   std::int64_t perfFrequency_ = 0;

@@ -531,7 +531,7 @@ bool TDiskTest::ReadBlocks(std::int32_t n, std::int64_t first) {
   std::uint32_t moved = 0;
   Platform& sys = Sys();
   const std::int64_t start = sys.PerfCounter();
-  const bool ok = sys.ReadAt(s_.DiskHandleRef.load()->load(), offset, TransferBuffer(), size, &moved);
+  const bool ok = sys.ReadAt(s_.DiskIo.load(), offset, TransferBuffer(), size, &moved);
   const std::int64_t end = sys.PerfCounter();
   if (ok) {
     Grade(s_.ReadGrades, n, first, end - start);
@@ -558,7 +558,7 @@ bool TDiskTest::WriteBlocks(std::int32_t n, std::int64_t first) {
   std::uint32_t moved = 0;
   Platform& sys = Sys();
   const std::int64_t start = sys.PerfCounter();
-  const bool ok = sys.WriteAt(s_.DiskHandleRef.load()->load(), offset, TransferBuffer(), size, &moved);
+  const bool ok = sys.WriteAt(s_.DiskIo.load(), offset, TransferBuffer(), size, &moved);
   const std::int64_t end = sys.PerfCounter();
   if (ok) {
     Grade(s_.WriteGrades, n, first, end - start);

@@ -104,8 +104,9 @@ class SurfaceState {
  public:
   SurfaceState();
 
-  // Set by the hand-over while no run is under way.
-  std::atomic<std::atomic<Handle>*> DiskHandleRef{&DiskHandle};
+  // Set by the hand-over while no run is under way. The handle the runs
+  // read and write through: the window logic (or a test) owns it.
+  std::atomic<Handle> DiskIo{kInvalidHandle};
   std::atomic<std::int64_t> DiskBlocks{0};
   std::atomic<std::int32_t> SectorsPerBlock{1};
   // The disk's length in bytes; a last block that the length cuts short is

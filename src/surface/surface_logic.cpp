@@ -57,20 +57,18 @@ void SurfaceTestLogic::Changed() {
   if (view_) view_->ControlsChanged();
 }
 
-void SurfaceTestLogic::SetTestedDisk(const std::string& path, const std::string& model,
-                                     bool readOnly, std::int32_t sectorsPerBlock,
-                                     std::int64_t blocks, std::atomic<Handle>* handle,
-                                     std::int64_t bytes) {
-  state_.ReadOnlyDisk.store(readOnly);
-  state_.SectorsPerBlock.store(sectorsPerBlock);
-  state_.DiskBlocks.store(blocks);
-  state_.DiskBytes.store(bytes);
-  state_.DiskPath = path;
-  state_.DiskHandleRef.store(handle);
-  writeHandle_ = !readOnly;
-  controls_.TestedDiskName.text = path;
-  controls_.DiskModel.text = model;
-  if (readOnly) {
+void SurfaceTestLogic::SetTestedDisk(TestedDisk&& disk) {
+  state_.ReadOnlyDisk.store(disk.readOnly);
+  state_.SectorsPerBlock.store(disk.sectorsPerBlock);
+  state_.DiskBlocks.store(disk.blocks);
+  state_.DiskBytes.store(disk.bytes);
+  state_.DiskPath = disk.path;
+  state_.DiskIo.store(disk.handle.Get());
+  disk_ = std::move(disk.handle);
+  writeHandle_ = disk.writeHandle;
+  controls_.TestedDiskName.text = disk.path;
+  controls_.DiskModel.text = disk.model;
+  if (disk.readOnly) {
     controls_.WriteTestButton.enabled = false;
     controls_.WriteAndReadButton.enabled = false;
     controls_.ReadAndWriteButton.enabled = false;
@@ -254,9 +252,13 @@ void SurfaceTestLogic::StartButtonClick() {
 // now, after the questions; a reading run goes back to a handle for reading
 // only. When the open for writing fails (the failure has been shown) the
 // disk is read-only from then on and the run does not start.
+void SurfaceTestLogic::ReleaseTestedDisk() {
+  state_.DiskIo.store(kInvalidHandle);
+  disk_.Reset();
+}
+
 bool SurfaceTestLogic::HoldHandleFor(bool writing) {
-  std::atomic<Handle>* ref = state_.DiskHandleRef.load();
-  if (writing == writeHandle_ || ref == nullptr || state_.DiskPath.empty()) return true;
+  if (writing == writeHandle_ || !disk_ || state_.DiskPath.empty()) return true;
   // A handle for reading only is worth no message: the one for writing
   // reads as well.
   const Handle h = writing ? OpenDisk(state_.DiskPath, true)
@@ -270,8 +272,8 @@ bool SurfaceTestLogic::HoldHandleFor(bool writing) {
     Changed();
     return false;
   }
-  const Handle old = ref->exchange(h);
-  if (old != kInvalidHandle) Sys().Close(old);
+  state_.DiskIo.store(h);
+  disk_.Reset(h);
   writeHandle_ = writing;
   return true;
 }
@@ -349,19 +351,21 @@ namespace {
 // only. For reading: reading only, the writing modes offered unless the disk
 // is in use.
 bool OpenForTest(TestedDisk* disk, bool forWriting) {
+  disk->handle.Reset();
   disk->readOnly = false;
   disk->writeHandle = false;
-  if (!forWriting) {
-    if (!OpenForRead(disk->path)) return false;
-    disk->readOnly = Sys().DeviceInUse(disk->path);
-    return true;
+  if (forWriting) {
+    // A disk that does not open for writing (its refusal has been shown) is
+    // tested read-only.
+    disk->handle = OpenDiskAt(disk->path, true).handle;
+    disk->writeHandle = static_cast<bool>(disk->handle);
+    disk->readOnly = !disk->writeHandle;
   }
-  if (!OpenForWrite(disk->path)) {
-    if (!OpenForRead(disk->path)) return false;
-    disk->readOnly = true;
-    return true;
+  if (!disk->handle) {
+    disk->handle = OpenDiskAt(disk->path, false).handle;
+    if (!disk->handle) return false;
+    if (!forWriting) disk->readOnly = Sys().DeviceInUse(disk->path);
   }
-  disk->writeHandle = true;
   return true;
 }
 
@@ -376,25 +380,25 @@ void SetLength(std::int64_t bytes, std::int32_t sectorsPerBlock, TestedDisk* dis
 
 }  // namespace
 
-bool OpenTestedDisk(const DriveSelection& sel, TestedDisk* disk, bool forWriting) {
+bool OpenTestedDisk(const DriveRef& sel, TestedDisk* disk, bool forWriting) {
   disk->path = DeviceName(sel);
   // The model is read before the disk is opened for the test: on Linux the
   // test's handle holds the disk exclusively, and the ATA object's own open
   // would then fail.
-  if (sel.physical) {
+  if (sel.Physical()) {
     TIDE_SMART ata;
-    ata.OpenDrive(DriveNumberOf(sel.physicalText));
+    ata.OpenDrive(sel.number);
     ata.LoadIdentify();
     disk->model = ata.GetModel();
     ata.CloseDrive();
     if (disk->model.empty()) disk->model = "Unknown";
   } else {
-    disk->model = LabelPartOf(sel.logicalText);
+    disk->model = sel.label;
   }
   if (!OpenForTest(disk, forWriting)) return false;
-  std::int64_t size = DeviceLength(DiskHandle.load());
+  std::int64_t size = DeviceLength(disk->handle.Get());
   if (size < 0) size = SelectedDiskSize(sel);
-  const bool cd = !sel.physical && FileSystemOf(sel.logicalText) == "CDFS";
+  const bool cd = !sel.Physical() && sel.fileSystem == "CDFS";
   SetLength(size, cd ? 4 : 1, disk);
   return true;
 }
@@ -403,23 +407,26 @@ bool OpenTestedPath(const std::string& path, TestedDisk* disk, bool forWriting) 
   disk->path = path;
   disk->model = "Unknown";
   if (!OpenForTest(disk, forWriting)) return false;
-  SetLength(DeviceLength(DiskHandle.load()), 1, disk);
+  SetLength(DeviceLength(disk->handle.Get()), 1, disk);
   return true;
 }
 
-void SurfaceHandOver(const DriveSelection& sel, SurfaceTestLogic& window,
+void SurfaceHandOver(const DriveRef& sel, SurfaceTestLogic& window,
                      const std::function<void()>& showModal, const std::function<void()>& pump) {
+  DiskLease lease = DiskLease::Take();
+  if (!lease) {
+    Notify().ShowMessage(SurfaceTestForm().title, DiskLease::InUseText());
+    return;
+  }
   TestedDisk disk;
   if (!OpenTestedDisk(sel, &disk)) return;
-  window.SetTestedDisk(disk.path, disk.model, disk.readOnly, disk.sectorsPerBlock, disk.blocks,
-                       &DiskHandle, disk.bytes);
-  window.SetHandleWritable(disk.writeHandle);
+  window.SetTestedDisk(std::move(disk));
   showModal();
   // A run still under way stops; the disk is closed, and the window may be
   // shown again, only once its end-of-run step has been served.
   window.FormHide();
   while (window.Busy() || window.Running()) pump();
-  CloseDiskHandle();
+  window.ReleaseTestedDisk();
 }
 
 }  // namespace dt::surface

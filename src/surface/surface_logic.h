@@ -13,6 +13,7 @@
 
 #include "base/worker.h"
 #include "device/device.h"
+#include "device/disk.h"
 #include "surface/surface_engine.h"
 #include "surface/surface_map.h"
 
@@ -100,6 +101,20 @@ std::string ConversionErrorText(const std::string& text);
 // file system).
 bool MaybeSystemDisk(const std::string& path);
 
+// The disk that the main window hands over.
+struct TestedDisk {
+  std::string path;
+  std::string model;
+  bool readOnly = false;     // the writing modes are not offered
+  UniqueHandle handle;       // the open disk
+  bool writeHandle = false;  // `handle` is open for writing
+  std::int32_t sectorsPerBlock = 1;
+  std::int64_t blocks = 0;  // every block, a last partial one included
+  // The full length; a last block that it cuts short is tested as a
+  // shorter request. Below zero: `blocks` whole blocks.
+  std::int64_t bytes = -1;
+};
+
 class SurfaceTestLogic : private SurfaceSteps {
  public:
   // FormCreate: creates and starts the worker. Steps of the worker are
@@ -112,17 +127,13 @@ class SurfaceTestLogic : private SurfaceSteps {
 
   void SetView(SurfaceView* view) { view_ = view; }
 
-  // The disk to test, its model text, whether it opened for reading only,
-  // its sectors per block and blocks, and the handle it is read through.
-  // `bytes` is the disk's exact length (below zero: `blocks` whole blocks);
-  // a last block that it cuts short is tested as a shorter request.
-  void SetTestedDisk(const std::string& path, const std::string& model, bool readOnly,
-                     std::int32_t sectorsPerBlock, std::int64_t blocks,
-                     std::atomic<Handle>* handle, std::int64_t bytes = -1);
-  // Whether the handle given to SetTestedDisk is open for writing (it is
-  // taken to be unless the disk is read-only). A writing run opens the disk
-  // for writing when it starts; a reading run, for reading only.
-  void SetHandleWritable(bool writable) { writeHandle_ = writable; }
+  // The disk to test: the window takes its handle (the rest of `disk` stays)
+  // and reads (and writes) through it until ReleaseTestedDisk, another
+  // SetTestedDisk or its end. A writing run opens the disk for writing when
+  // it starts; a reading run, for reading only. No run may be under way.
+  void SetTestedDisk(TestedDisk&& disk);
+  // Closes the tested disk's handle. No run may be under way.
+  void ReleaseTestedDisk();
 
   // FormShow with the window's client size: the map layout, the disk size
   // and blocks-per-element labels, the errors window and counters cleared,
@@ -187,23 +198,13 @@ class SurfaceTestLogic : private SurfaceSteps {
   SurfaceControls controls_;
   ErrorLog& errors_;
   SurfaceView* view_;
-  bool writeHandle_ = true;
+  UniqueHandle disk_;         // the tested disk's handle (state_.DiskIo)
+  bool writeHandle_ = false;  // disk_ is open for writing
   std::vector<LegendEntry> legend_;
   TDiskTest worker_;
 };
 
-// The disk that the main window hands over.
-struct TestedDisk {
-  std::string path;
-  std::string model;
-  bool readOnly = false;     // the writing modes are not offered
-  bool writeHandle = false;  // DiskHandle is open for writing
-  std::int32_t sectorsPerBlock = 1;
-  std::int64_t blocks = 0;  // every block, a last partial one included
-  std::int64_t bytes = 0;   // the full length
-};
-
-// Opens the selected disk into DiskHandle and finds its model, sectors per
+// Opens the selected disk into `disk` and finds its model, sectors per
 // block and block count. The test covers the device's full length (every
 // sector, also past the last whole cylinder); the geometry size serves only
 // where the length request fails. False when it cannot be opened at all (the
@@ -212,7 +213,7 @@ struct TestedDisk {
 // for writing would be seen as written when it is closed (udev probes it
 // again). Without `forWriting` the disk counts as read-only when it is in use;
 // with it, when the open for writing fails and one for reading succeeds.
-bool OpenTestedDisk(const DriveSelection& sel, TestedDisk* disk, bool forWriting = false);
+bool OpenTestedDisk(const DriveRef& sel, TestedDisk* disk, bool forWriting = false);
 // The same for a disk given by its path: a device that no list shows, or an
 // image file. The model is "Unknown".
 bool OpenTestedPath(const std::string& path, TestedDisk* disk, bool forWriting = false);
@@ -221,7 +222,7 @@ bool OpenTestedPath(const std::string& path, TestedDisk* disk, bool forWriting =
 // window, shows the window (`showModal` returns when it is closed), stops a
 // run still under way, waits for the worker while calling `pump`, and closes
 // the disk.
-void SurfaceHandOver(const DriveSelection& sel, SurfaceTestLogic& window,
+void SurfaceHandOver(const DriveRef& sel, SurfaceTestLogic& window,
                      const std::function<void()>& showModal, const std::function<void()>& pump);
 
 }  // namespace dt::surface

@@ -64,10 +64,10 @@ TEST(AccessWindow, TheLabelsGiveTheDisksAccessTimeAndTheRunHoldsTheDiskMeanwhile
   Window w;
   ASSERT_EQ(w.Start(), StartResult::Started);
   EXPECT_TRUE(w.view.running);
-  EXPECT_NE(DiskHandle.load(), kInvalidHandle);  // no second test takes the disk
+  EXPECT_TRUE(DiskLease::Taken());  // no second test takes the disk
   w.RunToEnd();
   EXPECT_FALSE(w.view.running);
-  EXPECT_EQ(DiskHandle.load(), kInvalidHandle);
+  EXPECT_FALSE(DiskLease::Taken());
   EXPECT_TRUE(w.test.ShowsScatter());
   EXPECT_GE(w.view.chartRefreshes, 1);
   // 5 simulated seconds per size: reads per second and mean latency follow
@@ -93,7 +93,7 @@ TEST(AccessWindow, StopEndsTheRunEarly) {
   std::uint64_t reads = 0;
   for (const AccessSizeResult& r : w.test.Result().sizes) reads += r.count;
   EXPECT_LT(reads, 588u * 4);  // a whole run reads 5 s of every size
-  EXPECT_EQ(DiskHandle.load(), kInvalidHandle);
+  EXPECT_FALSE(DiskLease::Taken());
 }
 
 }  // namespace

@@ -87,7 +87,7 @@ class FakeHost : public MainWindowHost {
   std::string title;
   int smartDrive = -2;
   SmartOptions smart;
-  DriveSelection surfaceDrive;
+  DriveRef surfaceDrive;
 
   void SetReportLabels(Report which, const std::array<std::string, 8>& captions) override {
     (which == Report::Speed ? speedLabels : timeLabels) = captions;
@@ -102,7 +102,7 @@ class FakeHost : public MainWindowHost {
     smartDrive = drive;
     smart = options;
   }
-  void ShowSurfaceTest(const DriveSelection& drive) override {
+  void ShowSurfaceTest(const DriveRef& drive) override {
     calls.push_back("surface");
     surfaceDrive = drive;
   }
@@ -164,9 +164,9 @@ TEST(MainWindowLogic, StartReadsTheControlsAndTheListsCarryTheDrives) {
   EXPECT_EQ(s.Edit2, "250");
   EXPECT_TRUE(s.BlockSizeFlg && s.CheckBox2 && s.PercentFlg && s.RandomAccess);
   EXPECT_FALSE(s.CheckBox1 || s.CheckBox3 || s.CheckBox4 || s.ErrMsgEn);
-  EXPECT_TRUE(s.drive.physical);
-  EXPECT_EQ(s.drive.physicalText, w.view.lists["ComboBox1"][0].text);
-  EXPECT_EQ(s.drive.logicalText, w.view.lists["ComboBox2"][0].text);
+  EXPECT_TRUE(s.drive.Physical());
+  EXPECT_EQ(s.drive.number, 0);
+  EXPECT_EQ(s.drive.listText, w.view.lists["ComboBox1"][0].text);
 
   // "Get SMART" takes the drive of the physical list and the SMART boxes.
   w.view.checks["HelpFlg"] = w.view.checks["EnglishFlg"] = true;
@@ -207,8 +207,8 @@ TEST(MainWindowLogic, ARunFillsTheLabelsAndTheReportButtonsPrintThem) {
       "Minimal time 10 ms",   "From  0",              "To    65,802,239", "Disk HDD0: "};
   EXPECT_EQ(w.host.speedLabels, labels);
   EXPECT_EQ(w.host.timeLabels, labels);
-  EXPECT_TRUE(w.host.surfaceDrive.physical);
-  EXPECT_EQ(w.host.surfaceDrive.physicalText, w.view.lists["ComboBox1"][0].text);
+  EXPECT_TRUE(w.host.surfaceDrive.Physical());
+  EXPECT_EQ(w.host.surfaceDrive.listText, w.view.lists["ComboBox1"][0].text);
 }
 
 }  // namespace

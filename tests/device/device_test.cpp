@@ -3,6 +3,7 @@
 #include "base/notify.h"
 #include "base/text.h"
 #include "device/device.h"
+#include "device/disk.h"
 #include "device/recording_notifier.h"
 #include "platform/sim/sim_platform.h"
 
@@ -21,35 +22,17 @@ class DeviceTest : public ::testing::Test {
   void SetUp() override { SetNumberFormat({",", "."}); }
 };
 
-TEST_F(DeviceTest, DriveNumbersReadBackFromListItems) {
-  EXPECT_EQ(DriveNumberOf("HDD7  76319 MB"), 7);
-  EXPECT_EQ(DriveNumberOf("HDD12  76319 MB"), 12);
-  EXPECT_EQ(DriveNumberOf("HDD3  100 MB"), 3);
-  // Anything that is not a list item names no drive (an empty list shows "Disks").
-  const struct {
-    const char* text;
-    int drive;
-  } kItems[] = {{"HDD0", 0},   {"HDD123  1 MB", 123}, {"Disks", -1},       {"", -1},
-                {"HDD", -1},   {"HDD  1 MB", -1},     {"HDDx  1 MB", -1},  {"HDD1x", -1},
-                {"hdd1", -1},  {" HDD1", -1},         {"HDD-1", -1},       {"HDD99999999999", -1}};
-  for (const auto& c : kItems) EXPECT_EQ(DriveNumberOf(c.text), c.drive) << '"' << c.text << '"';
-  EXPECT_EQ(LogicalNameOf("C: 40,001 MB [SYSTEM] NTFS"), "C");
-  EXPECT_EQ(LogicalNameOf("sdb1: 40,001 MB [DATA] ext4"), "sdb1");
-  EXPECT_EQ(LabelPartOf("C: 40,001 MB [SYSTEM] NTFS"), "[SYSTEM] NTFS");
-  EXPECT_EQ(FileSystemOf("E: 650.00 MB [DEMO_CD] CDFS"), "CDFS");
-  EXPECT_EQ(FileSystemOf("F: 0.00 MB [] "), "");
-}
-
 TEST_F(DeviceTest, DeviceNamesOfPhysicalAndLogicalSelections) {
   std::string disks = R"({"disks": [)";
   for (int i = 0; i < 13; ++i) disks += std::string(i ? "," : "") + R"({"size": 1048576})";
   disks += R"(], "volumes": [{"name": "C", "size": 1048576}, {"name": "sdb1", "size": 1048576}]})";
   ScopedPlatform sim(Machine(disks));
-  EXPECT_EQ(DeviceName({true, "HDD7  1 MB", ""}), "\\\\.\\PHYSICALDRIVE7");
-  EXPECT_EQ(DeviceName({true, "HDD12  1 MB", ""}), "\\\\.\\PHYSICALDRIVE12");
-  EXPECT_EQ(DeviceName({false, "", "C: 1.00 MB [] "}), "\\\\.\\C:");
-  EXPECT_EQ(DeviceName({false, "", "sdb1: 1.00 MB [] "}), "/dev/sdb1");
-  EXPECT_EQ(SelectedDiskSize({true, "HDD12  1 MB", ""}), 0);  // less than one cylinder
+  EXPECT_EQ(DeviceName(DriveRef::OfDisk(7)), "\\\\.\\PHYSICALDRIVE7");
+  EXPECT_EQ(DeviceName(DriveRef::OfDisk(12)), "\\\\.\\PHYSICALDRIVE12");
+  EXPECT_EQ(DeviceName(DriveRef::OfDrive("C")), "\\\\.\\C:");
+  EXPECT_EQ(DeviceName(DriveRef::OfDrive("sdb1")), "/dev/sdb1");
+  EXPECT_EQ(SelectedDiskSize(DriveRef::OfDisk(12)), 0);  // less than one cylinder
+  EXPECT_EQ(DeviceName(DriveRef{}), "");  // an empty list's placeholder names nothing
 }
 
 TEST_F(DeviceTest, PhysicalListEndsAtTheFirstMissingDrive) {
@@ -63,6 +46,8 @@ TEST_F(DeviceTest, PhysicalListEndsAtTheFirstMissingDrive) {
   EXPECT_EQ(items[0].text, "HDD0  76316 MB");
   EXPECT_EQ(items[0].path, "\\\\.\\PHYSICALDRIVE0");
   EXPECT_EQ(items[1].text, "HDD1  8056 MB");
+  EXPECT_EQ(items[1].Ref().number, 1);
+  EXPECT_TRUE(items[1].Ref().Physical());
   EXPECT_EQ(PhysicalDiskSize(2), kSizeOpenFailed);
   EXPECT_EQ(PhysicalDiskSize(3), 1000000000 / 8225280 * 8225280);
   EXPECT_EQ(PhysicalDiskSize(4), kSizeOpenFailed);
@@ -101,34 +86,59 @@ TEST_F(DeviceTest, LogicalListItems) {
   EXPECT_EQ(items[0].path, "\\\\.\\C:");
   EXPECT_EQ(items[1].text, "D: 1,000.00 MB [EXACT] FAT32");
   EXPECT_EQ(items[2].text, "E: 1,000 MB [ONEMORE] FAT32");
+  const DriveRef e = items[2].Ref();
+  EXPECT_EQ(e.kind, DriveRef::Kind::Logical);
+  EXPECT_EQ(e.name, "E");
+  EXPECT_EQ(e.label, "[ONEMORE] FAT32");
+  EXPECT_EQ(e.fileSystem, "FAT32");
   // A drive without a medium: size 0, empty label and file system.
   EXPECT_EQ(items[3].text, "F: 0.00 MB [] ");
+  EXPECT_EQ(items[3].Ref().fileSystem, "");
   // Partition length 0: the volume totals are used.
   EXPECT_EQ(items[4].text, "G: 2.00 MB [NET] NTFS");
   EXPECT_EQ(LogicalDiskSize("F"), kSizeOpenFailed);
   EXPECT_EQ(LogicalDiskSize("Q"), kSizeOpenFailed);
 }
 
-TEST_F(DeviceTest, OpenForReadReportsFailuresThroughTheNotifier) {
+TEST_F(DeviceTest, OpenDiskAtReportsFailuresThroughTheNotifier) {
   ScopedPlatform sim(Machine(R"({"disks": [{"size": 1048576, "fail": {"open": 5}}]})"));
   RecordingNotifier rec;
-  EXPECT_FALSE(OpenForRead("\\\\.\\PHYSICALDRIVE0"));
-  EXPECT_EQ(DiskHandle.load(), kInvalidHandle);
+  EXPECT_FALSE(OpenDiskAt("\\\\.\\PHYSICALDRIVE0", false).IsOpen());
   ASSERT_EQ(rec.messages.size(), 1u);
   EXPECT_EQ(rec.messages[0].caption, "System error Cannot open \\\\.\\PHYSICALDRIVE0 for read");
   // The box text starts with two blanks before "Error Code = ".
   EXPECT_EQ(rec.messages[0].text, "  Error Code = 5 " + SystemErrorText(5).substr(16));
-  EXPECT_FALSE(OpenForWrite("\\\\.\\PHYSICALDRIVE7"));
+  EXPECT_FALSE(OpenDiskAt("\\\\.\\PHYSICALDRIVE7", true).IsOpen());
   EXPECT_EQ(rec.messages[1].caption, "System error Cannot open \\\\.\\PHYSICALDRIVE7 for write");
 }
 
-TEST_F(DeviceTest, OpenForReadStoresTheHandle) {
+// A disk's handle has one owner: moving it hands it over, replacing or
+// dropping it closes it once. The lease goes to one holder at a time.
+TEST_F(DeviceTest, OwnedDisksCloseOnceAndTheLeaseHasOneHolder) {
   ScopedPlatform sim(Machine(R"({"disks": [{"size": 1048576}]})"));
-  ASSERT_TRUE(OpenForRead("\\\\.\\PHYSICALDRIVE0"));
-  EXPECT_NE(DiskHandle.load(), kInvalidHandle);
-  CloseDiskHandle();
-  EXPECT_EQ(DiskHandle.load(), kInvalidHandle);
-  EXPECT_EQ(static_cast<SimPlatform&>(sim.get()).OpenHandleCount(), 0);
+  auto& machine = static_cast<SimPlatform&>(sim.get());
+  {
+    Disk a = OpenDiskAt("\\\\.\\PHYSICALDRIVE0", false);
+    ASSERT_TRUE(a.IsOpen());
+    EXPECT_TRUE(a.readOnly);
+    Disk b = std::move(a);
+    EXPECT_FALSE(a.IsOpen());
+    EXPECT_EQ(machine.OpenHandleCount(), 1);
+    b.handle = OpenDiskAt("\\\\.\\PHYSICALDRIVE0", true).handle;  // the old one closes
+    EXPECT_EQ(machine.OpenHandleCount(), 1);
+  }
+  EXPECT_EQ(machine.OpenHandleCount(), 0);
+
+  DiskLease first = DiskLease::Take();
+  EXPECT_TRUE(first);
+  EXPECT_FALSE(DiskLease::Take());
+  DiskLease moved = std::move(first);
+  EXPECT_FALSE(first);
+  EXPECT_TRUE(DiskLease::Taken());
+  moved.Release();
+  EXPECT_FALSE(DiskLease::Taken());
+  EXPECT_TRUE(DiskLease::Take());  // taken and given up again at once
+  EXPECT_FALSE(DiskLease::Taken());
 }
 
 TEST_F(DeviceTest, SystemErrorBoxTextsAreCutTo511Characters) {

@@ -68,13 +68,11 @@ TEST(DriveRef, EveryFormOfAnArgumentResolvesOnce) {
     EXPECT_EQ(r.Listed(), c.listed);
     EXPECT_EQ(r.byPath, c.byPath);
   }
-  // A listed disk or drive is the main window's choice of it.
-  const DriveSelection p = ResolveDrive("HDD1").Selection();
-  EXPECT_TRUE(p.physical);
-  EXPECT_EQ(DriveNumberOf(p.physicalText), 1);
-  const DriveSelection l = ResolveDrive("C:").Selection();
-  EXPECT_FALSE(l.physical);
-  EXPECT_EQ(LogicalNameOf(l.logicalText), "C");
+  // A listed disk or drive carries what its list item names.
+  const DriveRef l = ResolveDrive("C:");
+  EXPECT_EQ(l.label, "[] NTFS");
+  EXPECT_EQ(l.fileSystem, "NTFS");
+  EXPECT_EQ(l.listText, "C: 8.00 MB [] NTFS");
   std::filesystem::remove_all(dir);
 }
 

@@ -27,6 +27,9 @@ constexpr const char* kSteady =
 class SpeedTestTest : public ::testing::Test {
  protected:
   void SetUp() override { SetNumberFormat(NumberFormat{",", "."}); }
+  // Whatever way a test ended, refused, stopped or destroyed, no disk stays
+  // held.
+  void TearDown() override { EXPECT_FALSE(DiskLease::Taken()); }
 };
 
 TEST(BlockSize, DivisorAndSectors) {
@@ -71,7 +74,6 @@ TEST_F(SpeedTestTest, CountOfBlocksWithPowerOfTwoSectors) {
   EXPECT_EQ(h.test->LastStats().blocks, 977);
   EXPECT_EQ(h.test->LastStats().bytes, 512000000);
   EXPECT_EQ(h.sim->OpenHandleCount(), 0);
-  EXPECT_EQ(DiskHandle.load(), kInvalidHandle);
 }
 
 TEST_F(SpeedTestTest, CountOfBlocksWithoutPowerOfTwo) {
@@ -308,14 +310,14 @@ TEST_F(SpeedTestTest, SecondStartWhileRunningIsRefused) {
   });
   ASSERT_EQ(h.Start(), StartResult::Started);
   reached.get_future().wait();
-  const Handle running = DiskHandle.load();
+  const int open = h.sim->OpenHandleCount();
 
   SpeedSettings other = h.settings;
   other.Edit1 = "3";
   EXPECT_EQ(h.test->Start(other), StartResult::Busy);
   EXPECT_EQ(h.notifier.Messages(),
             std::vector<std::string>{std::string("Read speed test: ") + SpeedTest::BusyText()});
-  EXPECT_EQ(DiskHandle.load(), running);
+  EXPECT_EQ(h.sim->OpenHandleCount(), open);
   EXPECT_EQ(h.dialog.shown, 1);
 
   release.set_value();
@@ -326,12 +328,16 @@ TEST_F(SpeedTestTest, SecondStartWhileRunningIsRefused) {
 
 TEST_F(SpeedTestTest, StartWhileAnotherTestHoldsTheDiskIsRefused) {
   Harness h(OneDisk(10485760, kSteady));
-  ASSERT_TRUE(OpenForRead("\\\\.\\C:"));
+  DiskLease other = DiskLease::Take();
+  ASSERT_TRUE(other);
   EXPECT_EQ(h.Start(), StartResult::Busy);
-  EXPECT_EQ(h.notifier.Messages().size(), 1u);
+  EXPECT_EQ(h.notifier.Messages(),
+            std::vector<std::string>{std::string("Read speed test: ") + DiskLease::InUseText()});
   EXPECT_EQ(h.dialog.shown, 0);
-  CloseDiskHandle();
   EXPECT_EQ(h.sim->OpenHandleCount(), 0);
+  other.Release();
+  EXPECT_EQ(h.Start(), StartResult::Started);  // the lease given up, the disk is free
+  ASSERT_TRUE(h.view.WaitIdle());
 }
 
 TEST_F(SpeedTestTest, StopRightAfterStartReturnsToIdle) {
@@ -371,7 +377,6 @@ TEST_F(SpeedTestTest, DestroyedWhileARunReads) {
   cv.notify_all();
   h.test.reset();
   EXPECT_EQ(h.sim->OpenHandleCount(), 0);
-  EXPECT_EQ(DiskHandle.load(), kInvalidHandle);
   const std::vector<std::string> calls = h.view.Calls();
   EXPECT_EQ(std::count(calls.begin(), calls.end(), "idle"), 0);
   std::lock_guard<std::mutex> lock(mu);
@@ -395,7 +400,7 @@ TEST_F(SpeedTestTest, NothingStartsOnBadInput) {
     m.Button2Click();
   };
   EXPECT_EQ(h.Start(), StartResult::RangeCancelled);
-  h.settings.drive.logicalText = "Z: 0.00 MB [] ";
+  h.settings.drive = DriveRef::OfDrive("Z");
   EXPECT_EQ(h.Start(), StartResult::OpenFailed);
   EXPECT_EQ(h.notifier.Messages().back(),
             "System error Cannot open \\\\.\\Z: for read:  " + SystemErrorText(kErrNotFound));
@@ -408,8 +413,7 @@ TEST_F(SpeedTestTest, NothingStartsOnBadInput) {
 TEST_F(SpeedTestTest, PhysicalModeTitlesCarryTheIdentity) {
   Harness h(R"({"perf_frequency": 2000000000, "disks": [{"size": 1073741824,
       "capture": "builtin:st9100821as"}]})");
-  h.settings.drive.physical = true;
-  h.settings.drive.physicalText = "HDD0  1019 MB";
+  h.settings.drive = DriveRef::OfDisk(0);
   h.sim->SetRequestHook([&](int, std::int64_t, bool) { h.test->Stop(); });
   ASSERT_EQ(h.Run(), StartResult::Started);
   TIDE_SMART smart;

@@ -119,7 +119,7 @@ struct Harness {
     sim = m.get();
     platform = std::make_unique<ScopedPlatform>(std::move(m));
     test = std::make_unique<SpeedTest>(view, errors, dialog, main, points);
-    settings.drive.logicalText = "C: 1 MB [] NTFS";
+    settings.drive = DriveRef::OfDrive("C");
   }
   ~Harness() {
     test.reset();

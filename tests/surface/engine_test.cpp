@@ -524,7 +524,7 @@ TEST(Worker, RunsOnItsThreadAndSleepsBetweenRuns) {
   QueuedMainThread main;
   std::atomic<Handle> h{Sys().OpenDevice("\\\\.\\PHYSICALDRIVE0", kGenericRead, kShareRead,
                                          kOpenExisting, kAttributeNormal)};
-  s.DiskHandleRef.store(&h);
+  s.DiskIo.store(h.load());
   s.DiskBlocks.store(4096);
   s.MapRows = 4;
   s.MapColumns = 4;

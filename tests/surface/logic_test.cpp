@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "surface/surface_logic.h"
+#include "device/drive_ref.h"
 #include "surface_rig.h"
 
 namespace dt::surface {
@@ -32,14 +33,19 @@ struct Window {
   QueuedMainThread main;
   MemoLog log;
   SurfaceTestLogic w{main, log};
-  std::atomic<Handle> handle{kInvalidHandle};
 
   explicit Window(const std::string& path = "\\\\.\\PHYSICALDRIVE1", bool readOnly = false,
                   std::int64_t blocks = 0) {
-    handle.store(Sys().OpenDevice("\\\\.\\PHYSICALDRIVE0",
-                                  readOnly ? kGenericRead : kGenericRead | kGenericWrite,
-                                  kShareRead | kShareWrite, kOpenExisting, kAttributeNormal));
-    w.SetTestedDisk(path, "MODEL", readOnly, 1, blocks ? blocks : 1000, &handle);
+    TestedDisk disk;
+    disk.path = path;
+    disk.model = "MODEL";
+    disk.readOnly = readOnly;
+    disk.writeHandle = !readOnly;
+    disk.blocks = blocks ? blocks : 1000;
+    disk.handle.Reset(Sys().OpenDevice("\\\\.\\PHYSICALDRIVE0",
+                                       readOnly ? kGenericRead : kGenericRead | kGenericWrite,
+                                       kShareRead | kShareWrite, kOpenExisting, kAttributeNormal));
+    w.SetTestedDisk(std::move(disk));
     int cw = 0, ch = 0;
     ClientSizeForMap(5, 4, &cw, &ch);
     w.FormShow(cw, ch);
@@ -47,7 +53,6 @@ struct Window {
   ~Window() {
     w.FormHide();
     w.WaitIdle([&] { main.Pump(5); });
-    if (handle.load() != kInvalidHandle) Sys().Close(handle.load());
   }
   // Serves the worker until the run has ended.
   void RunToEnd() {
@@ -318,7 +323,7 @@ TEST(SurfaceWindow, GradingListsTheSlowRangesAfterTheBadBlocksAndKeepsALegend) {
 TEST(HandOver, PhysicalDiskModelFromIdentifyAndTheFullLength) {
   Machine m(kHandOverMachine);
   QuestionRecorder q;
-  DriveSelection sel{true, "HDD0  15 MB", ""};
+  DriveRef sel = DriveRef::OfDisk(0);
   TestedDisk d;
   ASSERT_TRUE(OpenTestedDisk(sel, &d));
   EXPECT_EQ(d.path, "\\\\.\\PHYSICALDRIVE0");
@@ -328,30 +333,26 @@ TEST(HandOver, PhysicalDiskModelFromIdentifyAndTheFullLength) {
   // Every sector, not only the two whole cylinders that the list shows.
   EXPECT_EQ(d.blocks, 32768);
   EXPECT_EQ(d.bytes, 16777216);
-  CloseDiskHandle();
 
-  sel.physicalText = "HDD1  15 MB";
+  sel = DriveRef::OfDisk(1);
   ASSERT_TRUE(OpenTestedDisk(sel, &d));
   EXPECT_EQ(d.model, "Unknown");
-  CloseDiskHandle();
   EXPECT_TRUE(q.messages.empty());
 }
 
 TEST(HandOver, LogicalDrivesTakeTheirLabelAndCdsFourSectorBlocks) {
   Machine m(kHandOverMachine);
-  DriveSelection sel{false, "", "C: 8.00 MB [SYSTEM] NTFS"};
+  DriveRef sel = ResolveDrive("C");
   TestedDisk d;
   ASSERT_TRUE(OpenTestedDisk(sel, &d));
   EXPECT_EQ(d.path, "\\\\.\\C:");
   EXPECT_EQ(d.model, "[SYSTEM] NTFS");
   EXPECT_EQ(d.blocks, 16384);
   EXPECT_EQ(d.sectorsPerBlock, 1);
-  CloseDiskHandle();
-  sel.logicalText = "E: 2.00 MB [MY_CD] CDFS";
+  sel = ResolveDrive("E");
   ASSERT_TRUE(OpenTestedDisk(sel, &d));
   EXPECT_EQ(d.sectorsPerBlock, 4);
   EXPECT_EQ(d.blocks, 1024);
-  CloseDiskHandle();
 }
 
 // The hand-over opens the disk for reading only; a writing run opens it for
@@ -369,7 +370,7 @@ TEST(HandOver, OpensTheDiskForWritingOnlyForAWritingRun) {
     while (w.Running()) main.Pump(5);
   };
   SurfaceHandOver(
-      {true, "HDD1  15 MB", ""}, w,
+      DriveRef::OfDisk(1), w,
       [&] {
         EXPECT_TRUE(w.Controls().WriteTestButton.enabled);
         int cw = 0, ch = 0;
@@ -399,7 +400,7 @@ TEST(HandOver, OpensTheDiskForWritingOnlyForAWritingRun) {
 
   m.sys().inUse = "\\\\.\\PHYSICALDRIVE1";
   SurfaceHandOver(
-      {true, "HDD1  15 MB", ""}, w,
+      DriveRef::OfDisk(1), w,
       [&] {
         EXPECT_FALSE(w.Controls().WriteTestButton.enabled);
         EXPECT_FALSE(w.Controls().ReadAndWriteButton.enabled);
@@ -422,10 +423,10 @@ TEST(HandOver, ARefusedWriteOpenStartsNothingAndTheWindowClosesOnAnEndedRun) {
   SurfaceTestLogic w(main, log);
   bool shown = false;
   SurfaceHandOver(
-      {true, "HDD1  15 MB", ""}, w,
+      DriveRef::OfDisk(1), w,
       [&] {
         shown = true;
-        EXPECT_NE(DiskHandle.load(), kInvalidHandle);
+        EXPECT_TRUE(DiskLease::Taken());
         EXPECT_EQ(w.Controls().TestedDiskName.text, "\\\\.\\PHYSICALDRIVE1");
         int cw = 0, ch = 0;
         ClientSizeForMap(3, 3, &cw, &ch);
@@ -445,7 +446,7 @@ TEST(HandOver, ARefusedWriteOpenStartsNothingAndTheWindowClosesOnAnEndedRun) {
   EXPECT_FALSE(w.Running());
   EXPECT_FALSE(w.Busy());
   EXPECT_EQ(w.Controls().StartButton.text, "Start");
-  EXPECT_EQ(DiskHandle.load(), kInvalidHandle);
+  EXPECT_FALSE(DiskLease::Taken());
   EXPECT_EQ(m.sim().OpenHandleCount(), 0);
   ASSERT_EQ(q.messages.size(), 1u);
   EXPECT_EQ(q.messages[0].rfind("System error Cannot open \\\\.\\PHYSICALDRIVE1 for write|", 0),
@@ -460,7 +461,7 @@ TEST(HandOver, NothingIsShownWhenTheDiskCannotBeOpened) {
   SurfaceTestLogic w(main, log);
   bool shown = false;
   SurfaceHandOver(
-      {true, "HDD0  15 MB", ""}, w, [&] { shown = true; }, [&] { main.Pump(5); });
+      DriveRef::OfDisk(0), w, [&] { shown = true; }, [&] { main.Pump(5); });
   EXPECT_FALSE(shown);
   EXPECT_EQ(q.messages.size(), 1u);  // for read: nothing asks for writing
 }

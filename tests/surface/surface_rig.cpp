@@ -56,7 +56,7 @@ Engine::Engine(std::int32_t rows, std::int32_t columns, bool writable, std::int3
     bytes = static_cast<std::uint64_t>(g.Cylinders) * g.TracksPerCylinder * g.SectorsPerTrack *
             g.BytesPerSector;
   }
-  s.DiskHandleRef.store(&handle);
+  s.DiskIo.store(handle.load());
   s.SectorsPerBlock.store(sectorsPerBlock);
   s.DiskBlocks.store(static_cast<std::int64_t>(bytes / 512 / sectorsPerBlock));
   s.ReadOnlyDisk.store(!writable);

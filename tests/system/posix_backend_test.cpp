@@ -15,6 +15,7 @@
 
 #include "base/text.h"
 #include "device/device.h"
+#include "device/disk.h"
 #include "fixtures.h"
 #include "platform/platform.h"
 
@@ -254,7 +255,7 @@ TEST(PosixLoopDevice, ListedAsPhysicalDiskAfterTheRealDisks) {
   ASSERT_NE(item, nullptr) << loop.path() << " is not in the physical list";
   // Whole cylinders: 8 x 255 x 63 x 512 bytes = 62.7 MiB.
   EXPECT_EQ(item->text, "HDD" + std::to_string(n) + "  62 MB");
-  EXPECT_EQ(DriveNumberOf(item->text), static_cast<int>(n));
+  EXPECT_EQ(item->number, static_cast<int>(n));
   // Without partitions or a file system it is no logical drive.
   EXPECT_EQ(FindItem(FillLogicalList(), loop.path()), nullptr);
   bool sawLoop = false;
@@ -278,8 +279,7 @@ TEST(PosixLoopDevice, NoWriteOpenWhileMounted) {
     EXPECT_EQ(busy.error(), static_cast<std::uint32_t>(EBUSY));
 
     RecordingNotifier notes;
-    EXPECT_FALSE(OpenForWrite(loop.path()));
-    EXPECT_EQ(DiskHandle.load(), kInvalidHandle);
+    EXPECT_FALSE(OpenDiskAt(loop.path(), true).IsOpen());
     ASSERT_EQ(notes.Messages().size(), 1u);
     EXPECT_EQ(notes.Messages()[0].caption,
               "System error Cannot open " + loop.path() + " for write");
@@ -350,9 +350,9 @@ TEST(PosixPartitions, ListedAsLogicalDrivesWithLabelAndFileSystem) {
   EXPECT_EQ(p2->text, loop.name() + "p2: 10.00 MB [] ");
   // A partitioned disk is listed by its partitions only.
   EXPECT_EQ(FindItem(items, loop.path()), nullptr);
-  EXPECT_EQ(LogicalNameOf(p1->text), loop.name() + "p1");
-  EXPECT_EQ(LabelPartOf(p1->text), "[DTSYS] ext4");
-  EXPECT_EQ(FileSystemOf(p1->text), "ext4");
+  EXPECT_EQ(p1->name, loop.name() + "p1");
+  EXPECT_EQ(p1->label, "[DTSYS] ext4");
+  EXPECT_EQ(p1->fileSystem, "ext4");
 
   EXPECT_EQ(LogicalDiskSize(loop.name() + "p1"), 40960 * 512);
   OpenHandle h(parts[1], false, kAttributeNormal | kFlagDeviceControl);
@@ -577,9 +577,8 @@ TEST(PosixFiles, MissingDeviceFailsWithItsSystemText) {
   EXPECT_EQ(missing.error(), static_cast<std::uint32_t>(ENOENT));
 
   RecordingNotifier notes;
-  EXPECT_FALSE(OpenForRead(path));
-  EXPECT_EQ(DiskHandle.load(), kInvalidHandle);
-  EXPECT_FALSE(OpenForWrite(path));
+  EXPECT_FALSE(OpenDiskAt(path, false).IsOpen());
+  EXPECT_FALSE(OpenDiskAt(path, true).IsOpen());
   const auto messages = notes.Messages();
   ASSERT_EQ(messages.size(), 2u);
   EXPECT_EQ(messages[0].caption, "System error Cannot open " + path + " for read");

@@ -10,6 +10,7 @@
 
 #include "base/text.h"
 #include "device/device.h"
+#include "device/drive_ref.h"
 #include "fixtures.h"
 #include "platform/platform.h"
 #include "surface/surface_logic.h"
@@ -40,14 +41,18 @@ struct HostRun {
   QueuedMainThread main;
   NullLog log;
   SurfaceTestLogic w{main, log};
-  std::atomic<Handle> handle{kInvalidHandle};
 
   HostRun(const std::string& path, std::int64_t blocks, bool write) {
-    handle.store(Sys().OpenDevice(path, write ? kGenericRead | kGenericWrite : kGenericRead,
-                                  kShareRead | kShareWrite, kOpenExisting, kAttributeNormal));
-    if (handle.load() == kInvalidHandle)
+    TestedDisk disk;
+    disk.path = path;
+    disk.readOnly = !write;
+    disk.writeHandle = write;
+    disk.blocks = blocks;
+    disk.handle.Reset(Sys().OpenDevice(path, write ? kGenericRead | kGenericWrite : kGenericRead,
+                                       kShareRead | kShareWrite, kOpenExisting, kAttributeNormal));
+    if (!disk.handle)
       throw std::runtime_error("cannot open " + path + SystemErrorText(Platform::LastError()));
-    w.SetTestedDisk(path, "", !write, 1, blocks, &handle);
+    w.SetTestedDisk(std::move(disk));
     int cw = 0, ch = 0;
     ClientSizeForMap(20, 10, &cw, &ch);
     w.FormShow(cw, ch);
@@ -56,7 +61,6 @@ struct HostRun {
     w.FormHide();
     w.WaitIdle([&] { main.Pump(5); });
     while (w.Running()) main.Pump(5);
-    Sys().Close(handle.load());
   }
   void Run(std::uint8_t mode) {
     if (mode == kModeReadWrite) w.ReadAndWriteButtonClick();
@@ -188,9 +192,9 @@ TEST(SurfaceSystem, AWritingTestOfAMountedDeviceIsRefusedAndWritesNothing) {
   // and writes nothing.
   RecordingNotifier yes(true);
   TestedDisk disk;
-  const std::string item = PhysicalItemOf(loop.path());
-  ASSERT_FALSE(item.empty());
-  ASSERT_TRUE(OpenTestedDisk({true, item, ""}, &disk));
+  const DriveRef item = ResolveDrive(loop.path());
+  ASSERT_TRUE(item.Physical() && item.Listed());
+  ASSERT_TRUE(OpenTestedDisk(item, &disk));
   EXPECT_TRUE(disk.readOnly);
   EXPECT_FALSE(disk.writeHandle);
   EXPECT_EQ(disk.blocks, 128520);
@@ -199,8 +203,7 @@ TEST(SurfaceSystem, AWritingTestOfAMountedDeviceIsRefusedAndWritesNothing) {
     QueuedMainThread main;
     NullLog log;
     SurfaceTestLogic w(main, log);
-    w.SetTestedDisk(disk.path, disk.model, true, 1, disk.blocks, &DiskHandle);
-    w.SetHandleWritable(false);
+    w.SetTestedDisk(std::move(disk));
     int cw = 0, ch = 0;
     ClientSizeForMap(10, 10, &cw, &ch);
     w.FormShow(cw, ch);
@@ -215,7 +218,6 @@ TEST(SurfaceSystem, AWritingTestOfAMountedDeviceIsRefusedAndWritesNothing) {
     EXPECT_NE(yes.Messages()[0].caption.find("Cannot open " + loop.path() + " for write"),
               std::string::npos);
   }
-  CloseDiskHandle();
 
   const std::string cli = systest::CliBinary();
   if (!cli.empty()) {

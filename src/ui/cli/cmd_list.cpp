@@ -34,7 +34,7 @@ void PrintJson(std::ostream& out) {
     physical.push_back({{"drive", n}, {"text", disks[n].text}, {"device", disks[n].path}});
   Json& logical = j["logical"] = Json::array();
   for (const DriveItem& i : FillLogicalList())
-    logical.push_back({{"name", LogicalNameOf(i.text)}, {"text", i.text}, {"device", i.path}});
+    logical.push_back({{"name", i.name}, {"text", i.text}, {"device", i.path}});
   out << j.dump(2) << "\n";
 }
 

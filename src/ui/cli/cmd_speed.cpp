@@ -315,7 +315,7 @@ nlohmann::ordered_json SpeedJson(const SpeedTest& test, const SpeedSettings& s,
   };
   Json j;
   j["schema_version"] = kSpeedJsonSchemaVersion;
-  j["drive"] = s.drive.physical && s.devicePath.empty() ? Json(DriveNumberOf(s.drive.physicalText))
+  j["drive"] = s.drive.Physical() && s.devicePath.empty() ? Json(s.drive.number)
                                                         : Json(nullptr);
   j["device"] = plan.path;
   j["model"] = identityText(identity.fields.model);
@@ -390,9 +390,9 @@ int RunSpeed(const SpeedOptions& o, std::ostream& out, std::ostream& err) {
     err << "disktest-cli: there is no physical disk " << o.device << " (see disktest-cli list)\n";
     return kExitUsage;
   } else {
-    s.drive = ref.Selection();
+    s.drive = ref;
   }
-  const bool physical = s.drive.physical && s.devicePath.empty();
+  const bool physical = s.drive.Physical() && s.devicePath.empty();
 
   // The output files are made ready before the test: a run of hours must
   // not end with nowhere to put its results. A file made here only for the

@@ -403,11 +403,11 @@ int RunSurface(const SurfaceOptions& o, std::ostream& out, std::ostream& err) {
   // A disk or drive of the lists by number, name or path (also through a
   // link such as /dev/disk/by-id/...), as the main window would choose it;
   // else a block device or an image file by its path.
-  DriveSelection sel;
+  DriveRef sel;
   std::string path;
   const DriveRef ref = ResolveDrive(o.device);
   if (ref.Listed()) {
-    sel = ref.Selection();
+    sel = ref;
   } else if (ref.kind == DriveRef::Kind::File ||
              (ref.kind == DriveRef::Kind::Physical && ref.byPath)) {
     path = ref.path;
@@ -464,7 +464,6 @@ int RunSurface(const SurfaceOptions& o, std::ostream& out, std::ostream& err) {
     err << "disktest-cli: " << disk.path << " cannot be opened for writing (" << why
         << "): it is in use or write-protected; the writing test is refused and nothing was "
            "written\n";
-    CloseDiskHandle();
     SetNotifier(previous);
     return kExitFailure;
   }
@@ -472,9 +471,7 @@ int RunSurface(const SurfaceOptions& o, std::ostream& out, std::ostream& err) {
   {
     SurfaceTestLogic w(main, view, &view);
     view.Attach(&w);
-    w.SetTestedDisk(disk.path, disk.model, disk.readOnly, disk.sectorsPerBlock, disk.blocks,
-                    &DiskHandle, disk.bytes);
-    w.SetHandleWritable(disk.writeHandle);
+    w.SetTestedDisk(std::move(disk));
     if (mode == surface::kModeWrite) w.WriteTestButtonClick();
     if (mode == surface::kModeReadWrite) w.ReadAndWriteButtonClick();
     w.TestRetryChange(std::to_string(o.passes));
@@ -544,7 +541,7 @@ int RunSurface(const SurfaceOptions& o, std::ostream& out, std::ostream& err) {
       if (stopAsked) code = 130;
       if (!o.json.empty()) {
         SurfaceRun run;
-        run.drive = sel.physical && path.empty() ? DriveNumberOf(sel.physicalText) : -1;
+        run.drive = sel.Physical() && path.empty() ? sel.number : -1;
         run.disk = &disk;
         run.mode = o.mode;
         run.passes = o.passes;
@@ -602,7 +599,6 @@ int RunSurface(const SurfaceOptions& o, std::ostream& out, std::ostream& err) {
     w.FormHide();
     w.WaitIdle([] { std::this_thread::yield(); });
   }
-  CloseDiskHandle();
   SetNotifier(previous);
   return code;
 }

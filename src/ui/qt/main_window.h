@@ -56,7 +56,7 @@ class TForm1 : public QWidget, private app::MainWindowHost {
   void ShowTimeView() override;
   void ShowErrors() override;
   void ShowSmart(int drive, const SmartOptions& options) override;
-  void ShowSurfaceTest(const DriveSelection& drive) override;
+  void ShowSurfaceTest(const DriveRef& drive) override;
 
   MainThread& mainThread_;
   std::unique_ptr<BuiltForm> built_;

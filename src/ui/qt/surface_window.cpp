@@ -184,7 +184,7 @@ void TSurfaceTest::keyPressEvent(QKeyEvent* e) {
   QDialog::keyPressEvent(e);
 }
 
-void ShowSurfaceWindow(const Forms& forms, const DriveSelection& drive) {
+void ShowSurfaceWindow(const Forms& forms, const DriveRef& drive) {
   TSurfaceTest& window = *forms.SurfaceTest;
   surface::SurfaceHandOver(drive, window.Logic(), [&window] { window.ShowModal(); }, PumpEvents);
 }

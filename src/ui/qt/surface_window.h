@@ -91,6 +91,6 @@ class TSurfaceTest : public QDialog, private app::SurfaceWindowHost {
 
 // Hands the chosen disk to the surface test window, shows it modally and,
 // when it has closed and its worker has left the run, closes the disk.
-void ShowSurfaceWindow(const Forms& forms, const DriveSelection& drive);
+void ShowSurfaceWindow(const Forms& forms, const DriveRef& drive);
 
 }  // namespace dt::ui

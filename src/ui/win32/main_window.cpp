@@ -92,7 +92,7 @@ void TForm1::ShowSmart(int drive, const SmartOptions& options) {
   ShowSmartReport(forms_, drive, options);
 }
 
-void TForm1::ShowSurfaceTest(const DriveSelection& drive) {
+void TForm1::ShowSurfaceTest(const DriveRef& drive) {
   ShowSurfaceWindow(forms_, drive);
 }
 

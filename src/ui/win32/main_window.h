@@ -49,7 +49,7 @@ class TForm1 : public Form, private app::MainWindowHost {
   void ShowTimeView() override;
   void ShowErrors() override;
   void ShowSmart(int drive, const SmartOptions& options) override;
-  void ShowSurfaceTest(const DriveSelection& drive) override;
+  void ShowSurfaceTest(const DriveRef& drive) override;
 
   MainThread& mainThread_;
   FormView view_;

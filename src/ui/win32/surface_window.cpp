@@ -255,7 +255,7 @@ LRESULT TSurfaceTest::Message(UINT msg, WPARAM wp, LPARAM lp) {
   return Form::Message(msg, wp, lp);
 }
 
-void ShowSurfaceWindow(const Forms& forms, const DriveSelection& drive) {
+void ShowSurfaceWindow(const Forms& forms, const DriveRef& drive) {
   TSurfaceTest& window = *forms.SurfaceTest;
   surface::SurfaceHandOver(drive, window.Logic(), [&window] { window.ShowModal(); },
                            PumpWorkerSteps);

@@ -75,10 +75,15 @@ class SurfaceWindowTest : public QObject {
     QVERIFY(shown);
   }
 
-  // Shows the window for the disk that is open in DiskHandle, without the
-  // main window's modal loop.
+  // Shows the window for `path`, opened here for writing, without the main
+  // window's modal loop.
   void ShowFor(const std::string& path, std::int64_t blocks) {
-    Logic().SetTestedDisk(path, "Model", false, 1, blocks, &DiskHandle);
+    surface::TestedDisk disk;
+    QVERIFY(surface::OpenTestedPath(path, &disk, true));
+    disk.model = "Model";
+    disk.blocks = blocks;
+    disk.bytes = -1;
+    Logic().SetTestedDisk(std::move(disk));
     w_->show();
     QVERIFY(QTest::qWaitForWindowExposed(w_));
   }
@@ -124,7 +129,6 @@ class SurfaceWindowTest : public QObject {
   void cleanup() {
     if (app_ && w_->isVisible()) w_->hide();
     app_.reset();
-    CloseDiskHandle();
     platform_.reset();
     sim_ = nullptr;
   }
@@ -158,7 +162,7 @@ class SurfaceWindowTest : public QObject {
       QCOMPARE(w_->Get<QLabel>("TestedDiskName")->text(), QString("\\\\.\\PHYSICALDRIVE0"));
       QCOMPARE(w_->Get<QLabel>("DiskModel")->text().trimmed(), QString("SAMSUNG HD501LJ"));
       QVERIFY(w_->Get<QRadioButton>("WriteTestButton")->isEnabled() && w_->Get<QRadioButton>("ReadAndWriteButton")->isEnabled());
-      QVERIFY(DiskHandle.load() != kInvalidHandle);
+      QVERIFY(DiskLease::Taken());
       // Every sector of the 64 MiB disk, not only its 8 whole cylinders.
       QCOMPARE(State().DiskBlocks.load(), std::int64_t{131072});
       QCOMPARE(w_->Get<QLabel>("DiskSize")->text(), QString("64.00 Mb"));
@@ -171,7 +175,7 @@ class SurfaceWindowTest : public QObject {
       QVERIFY(w_->width() <= client.width() - 3 && w_->width() + 11 > client.width() - 3);
       QVERIFY(w_->height() <= client.height() - 5 && w_->height() + 11 > client.height() - 5);
     });
-    QCOMPARE(DiskHandle.load(), kInvalidHandle);
+    QVERIFY(!DiskLease::Taken());
     QCOMPARE(sim_->OpenHandleCount(), 0);
   }
 
@@ -275,12 +279,15 @@ class SurfaceWindowTest : public QObject {
             w_->Get<QLabel>("Label11")->isEnabled());
 
     // A disk open only for reading: the writing modes are disabled.
-    Logic().SetTestedDisk("\\\\.\\PHYSICALDRIVE1", "Model", true, 1, 100, &DiskHandle);
+    surface::TestedDisk readOnly;
+    readOnly.path = "\\\\.\\PHYSICALDRIVE1";
+    readOnly.readOnly = true;
+    readOnly.blocks = 100;
+    Logic().SetTestedDisk(std::move(readOnly));
     QVERIFY(!w_->Get<QRadioButton>("WriteTestButton")->isEnabled() && !w_->Get<QRadioButton>("ReadAndWriteButton")->isEnabled());
   }
 
   void aReadRunDrawsTheMapLiveAndLogsItsErrors() {
-    QVERIFY(OpenForWrite("\\\\.\\PHYSICALDRIVE1"));
     ShowFor("\\\\.\\PHYSICALDRIVE1", 16384);
     const surface::MapImage& raster = Logic().Map().Image();
     const std::int64_t perCell = State().BlocksPerCell.load();
@@ -357,7 +364,6 @@ class SurfaceWindowTest : public QObject {
   }
 
   void stopEndsTheRun() {
-    QVERIFY(OpenForWrite("\\\\.\\PHYSICALDRIVE0"));
     ShowFor("\\\\.\\PHYSICALDRIVE0", 131072);
     std::atomic<int> requests{0};
     sim_->SetRequestHook([&](int, std::int64_t, bool) {
@@ -388,7 +394,7 @@ class SurfaceWindowTest : public QObject {
       // The worker goes on handing cells to the window while it closes.
       w_->close();
     });
-    QCOMPARE(DiskHandle.load(), kInvalidHandle);
+    QVERIFY(!DiskLease::Taken());
     QVERIFY(!Logic().Busy());
     QVERIFY(State().ReadDone.load() < State().DiskBlocks.load());
     QTRY_COMPARE(w_->Get<QPushButton>("StartButton")->text(), QString("Start"));
@@ -396,7 +402,6 @@ class SurfaceWindowTest : public QObject {
   }
 
   void theProgramCanEndDuringARun() {
-    QVERIFY(OpenForWrite("\\\\.\\PHYSICALDRIVE0"));
     ShowFor("\\\\.\\PHYSICALDRIVE0", 131072);
     std::atomic<int> requests{0};
     sim_->SetRequestHook([&](int, std::int64_t, bool) {
@@ -424,7 +429,7 @@ class SurfaceWindowTest : public QObject {
     });
     QTest::mouseClick(f_->Get<QPushButton>("Button1"), Qt::LeftButton);
     QVERIFY(f_->Speed().Busy());
-    const Handle speedHandle = DiskHandle.load();
+    const int open = sim_->OpenHandleCount();
 
     BoxRecord rec;
     ModalWatcher refuse([&](QWidget* box) {
@@ -433,7 +438,7 @@ class SurfaceWindowTest : public QObject {
     QTest::mouseClick(f_->Get<QPushButton>("Button11"), Qt::LeftButton);
     QCOMPARE(rec.text, QString(SpeedTest::BusyText()));
     QVERIFY(!w_->isVisible());
-    QCOMPARE(DiskHandle.load(), speedHandle);
+    QCOMPARE(sim_->OpenHandleCount(), open);  // the speed run's disk only
 
     release = true;
     QTRY_VERIFY_WITH_TIMEOUT(!f_->Speed().Busy(), 20000);

@@ -152,8 +152,8 @@ class WindowsTest : public QObject {
     QCOMPARE(f_->Get<QComboBox>("ComboBox1")->geometry(), QRect(0, 0, 169, 19));
     QCOMPARE(f_->Get<QComboBox>("ComboBox1")->currentIndex(), 0);
     for (QWidget* w : smart) QVERIFY(w->isEnabled());
-    QCOMPARE(f_->Settings().drive.physical, true);
-    QVERIFY(f_->Settings().drive.physicalText.rfind("HDD0  ", 0) == 0);
+    QCOMPARE(f_->Settings().drive.Physical(), true);
+    QCOMPARE(f_->Settings().drive.number, 0);
 
     f_->Get<QComboBox>("ComboBox1")->setCurrentIndex(1);
     QTest::mouseClick(f_->Get<QCheckBox>("Physical"), Qt::LeftButton);
@@ -163,7 +163,7 @@ class WindowsTest : public QObject {
     // The list was rebuilt: the selection is back on the first drive.
     QCOMPARE(f_->Get<QComboBox>("ComboBox2")->currentIndex(), 0);
     for (QWidget* w : smart) QVERIFY(!w->isEnabled());
-    QCOMPARE(f_->Settings().drive.physical, false);
+    QCOMPARE(f_->Settings().drive.kind, DriveRef::Kind::Logical);
   }
 
   // The limits of the resize rules are window sizes with the frame; the

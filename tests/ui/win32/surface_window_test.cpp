@@ -54,7 +54,6 @@ class SurfaceWindow : public ::testing::Test {
     w_.reset();
     errors_.reset();
     sim_->SetRequestHook(nullptr);
-    CloseDiskHandle();
     platform_.reset();
   }
 
@@ -64,9 +63,7 @@ class SurfaceWindow : public ::testing::Test {
   // Hands physical disk `disk` over as "Surface test" does and runs
   // `inside` while the window is shown modally; closes it then.
   void HandOver(int disk, const std::function<void()>& inside) {
-    DriveSelection sel;
-    sel.physical = true;
-    sel.physicalText = "HDD" + std::to_string(disk);
+    const DriveRef sel = DriveRef::OfDisk(disk);
     bool shown = false;
     ModalWatcher watcher(
         [&](HWND) {
@@ -82,8 +79,12 @@ class SurfaceWindow : public ::testing::Test {
 
   // Shows the window without a modal loop for a disk opened here.
   void ShowFor(const std::string& path, std::int64_t blocks, const std::string& model = "Model") {
-    ASSERT_TRUE(OpenForWrite(path));
-    Logic().SetTestedDisk(path, model, false, 1, blocks, &DiskHandle);
+    surface::TestedDisk disk;
+    ASSERT_TRUE(surface::OpenTestedPath(path, &disk, true));
+    disk.model = model;
+    disk.blocks = blocks;
+    disk.bytes = -1;
+    Logic().SetTestedDisk(std::move(disk));
     w_->Show();
     ASSERT_TRUE(WaitFor([&] { return w_->Visible(); }));
   }
@@ -150,7 +151,7 @@ TEST_F(SurfaceWindow, IsBuiltFromItsDescriptionAndFillsTheScreenWhenShown) {
     EXPECT_EQ(first.bottom - first.top, 15);
     EXPECT_EQ(clock.left, std::max<LONG>(client.cx - 59, 580));
   });
-  EXPECT_EQ(DiskHandle.load(), kInvalidHandle);
+  EXPECT_FALSE(DiskLease::Taken());
   EXPECT_EQ(sim_->OpenHandleCount(), 0);
 }
 
@@ -201,7 +202,7 @@ TEST_F(SurfaceWindow, TheModelShowsTrimmedAndNoLabelRunsIntoItsNeighbour) {
       }
     }
     w_->Hide();
-    CloseDiskHandle();
+    Logic().ReleaseTestedDisk();
   }
 }
 
@@ -385,7 +386,7 @@ TEST_F(SurfaceWindow, StopClosingAndDestroyingTheWindowEndTheRun) {
   for (int i = 0; i < 20; ++i) PumpWorkerSteps();
   EXPECT_EQ(requests.load(), after);
   w_->Hide();
-  CloseDiskHandle();
+  Logic().ReleaseTestedDisk();
 
   // Closing the modal window: the worker goes on handing cells to it while
   // it closes; the hand-over waits for the run's end and closes the disk.
@@ -395,7 +396,7 @@ TEST_F(SurfaceWindow, StopClosingAndDestroyingTheWindowEndTheRun) {
     EXPECT_TRUE(WaitFor([&] { return requests.load() >= 5; }));
     SendMessageW(w_->hwnd(), WM_CLOSE, 0, 0);
   });
-  EXPECT_EQ(DiskHandle.load(), kInvalidHandle);
+  EXPECT_FALSE(DiskLease::Taken());
   EXPECT_FALSE(Logic().Busy());
   EXPECT_LT(State().ReadDone.load(), State().DiskBlocks.load());
   EXPECT_TRUE(WaitFor([&] { return w_->Get<Button>("StartButton")->Text() == "Start"; }));
