@@ -46,7 +46,7 @@ std::string ErrorsText(std::int32_t n) {
   return "Errors: " + std::to_string(n);
 }
 
-std::string DiskNameOf(const SpeedSettings& s) {
+std::string DiskNameOf(const SpeedRequest& s) {
   if (!s.devicePath.empty()) return s.devicePath;
   if (s.drive.Physical()) return "HDD" + std::to_string(s.drive.number);
   return s.drive.name;
@@ -146,6 +146,14 @@ void SpeedTest::Stop() {
 }
 
 StartResult SpeedTest::Start(const SpeedSettings& s) {
+  return Begin(s, &s);
+}
+
+StartResult SpeedTest::Start(const SpeedRequest& r) {
+  return Begin(r, nullptr);
+}
+
+StartResult SpeedTest::Begin(const SpeedRequest& s, const SpeedSettings* texts) {
   // One run at a time: a second Start must not touch the running one, and
   // the disk handle of another test is not taken over.
   if (busy_.load()) return Refuse(StartResult::Busy, BusyText());
@@ -173,16 +181,18 @@ StartResult SpeedTest::Start(const SpeedSettings& s) {
   points_.Clear();
   if (s.CheckBox4) points_.Append(SpeedPoint{0, 0.0, 0.0});
 
-  std::int32_t minimalTime = 0;
-  std::int32_t edit1 = 0;
-  if (!TextToInt32(s.Edit2, &minimalTime)) {
-    ShowConversionError(InvalidIntegerText(s.Edit2));
+  std::int32_t minimalTime = s.minimalTime;
+  std::int32_t edit1 = s.blocks;
+  if (texts && !TextToInt32(texts->Edit2, &minimalTime)) {
+    ShowConversionError(InvalidIntegerText(texts->Edit2));
     return StartResult::BadNumber;
   }
-  if (!TextToInt32(s.Edit1, &edit1)) {
-    ShowConversionError(InvalidIntegerText(s.Edit1));
+  if (texts && !TextToInt32(texts->Edit1, &edit1)) {
+    ShowConversionError(InvalidIntegerText(texts->Edit1));
     return StartResult::BadNumber;
   }
+  // The number as given, for the messages.
+  const std::string edit1Text = texts ? texts->Edit1 : std::to_string(edit1);
   std::int64_t count = edit1;
 
   const std::string path = s.devicePath.empty() ? DeviceName(s.drive) : s.devicePath;
@@ -214,7 +224,7 @@ StartResult SpeedTest::Start(const SpeedSettings& s) {
       // The divisor keeps 28 bits: sizes from 511 to 480 bytes under a
       // multiple of 256 MiB come to nothing, whatever the disk.
       return Refuse(StartResult::NoBlockSize,
-                    "No block size can be formed: a block size of " + s.Edit1 +
+                    "No block size can be formed: a block size of " + edit1Text +
                         " bytes is reduced to 0 sectors (block sizes are taken modulo 256 MiB). "
                         "Give a block size below 268434945 bytes.");
     }
@@ -228,11 +238,11 @@ StartResult SpeedTest::Start(const SpeedSettings& s) {
   if (count <= 0) {
     if (s.BlockSizeFlg)
       return Refuse(StartResult::NoBlockSize,
-                    "No block size can be formed: a block size of " + s.Edit1 +
+                    "No block size can be formed: a block size of " + edit1Text +
                         " bytes does not fit the disk of " + std::to_string(size) +
                         " bytes. Give a block size from 1 byte to the size of the disk.");
     return Refuse(StartResult::NoBlockSize, "No block size can be formed: the block count is " +
-                                                s.Edit1 + ". Give a block count of at least 1.");
+                                                edit1Text + ". Give a block count of at least 1.");
   }
 
   plan_ = SpeedRunPlan{};
@@ -261,7 +271,7 @@ StartResult SpeedTest::Start(const SpeedSettings& s) {
     const std::string whole = std::to_string(static_cast<std::uint64_t>(span) >> 9);
     if (s.BlockSizeFlg)
       return Refuse(StartResult::NoBlockSize,
-                    "No block size can be formed: a block size of " + s.Edit1 + " bytes gives " +
+                    "No block size can be formed: a block size of " + edit1Text + " bytes gives " +
                         std::to_string(count) + " blocks on the whole disk, more than the " +
                         whole +
                         " whole sectors of the range. Choose a larger block size or a longer "

@@ -26,11 +26,12 @@
 
 namespace dt {
 
-// The main window's controls that a run reads at Start.
-struct SpeedSettings {
-  std::string Edit1 = "500";  // block count, or the block size in bytes with BlockSizeFlg
-  std::string Edit2 = "10";   // minimal time in milliseconds
-  bool BlockSizeFlg = false;  // "Block Size"
+// A read-speed run as numbers and choices: what a command's options say,
+// or the main window's controls once their texts are read.
+struct SpeedRequest {
+  std::int32_t blocks = 500;      // block count, or the block size in bytes with BlockSizeFlg
+  std::int32_t minimalTime = 10;  // minimal time in milliseconds
+  bool BlockSizeFlg = false;      // "Block Size"
   bool CheckBox1 = true;      // "Real Time": time display and chart refresh during the run
   bool CheckBox2 = true;      // "Bloksize 2**x": blocks of a power of two sectors
   bool CheckBox3 = false;     // alternating order: Begin - End, Begin+1 - End-1, ...
@@ -42,6 +43,14 @@ struct SpeedSettings {
   // A device path or a regular file to test instead of the list selection
   // (the CLI); empty for the selection.
   std::string devicePath;
+};
+
+// The main window's controls that a run reads at Start: the request, with
+// the two numbers still the texts of their edits (read at Start, with the
+// program's message for what is not a number).
+struct SpeedSettings : SpeedRequest {
+  std::string Edit1 = "500";  // `blocks`
+  std::string Edit2 = "10";   // `minimalTime`
 };
 
 // The main window's texts that a run changes.
@@ -154,7 +163,10 @@ class SpeedTest {
   // The "Start" / "Stop" button: Start when idle, Stop while running.
   StartResult Button1Click(const SpeedSettings& s);
   // The Start preparation; refuses (with a message) while a run is under way.
+  // The settings' numbers are read from their texts, the request's taken as
+  // they are.
   StartResult Start(const SpeedSettings& s);
+  StartResult Start(const SpeedRequest& r);
   // Asks the run to stop before its next read.
   void Stop();
   // From Start until the end-of-run step has run.
@@ -195,6 +207,9 @@ class SpeedTest {
   friend class TDiskTest;
 
   void SetLabel(SpeedLabel which, const std::string& text);
+  // Start; `texts` holds the edits' texts to read the numbers from, or is
+  // null where the request's numbers stand.
+  StartResult Begin(const SpeedRequest& s, const SpeedSettings* texts);
   StartResult Refuse(StartResult r, const std::string& text);
 
   SpeedView& view_;

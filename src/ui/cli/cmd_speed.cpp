@@ -303,7 +303,7 @@ constexpr int kSpeedJsonSchemaVersion = 1;
 
 // The run as JSON: every figure as the point table, the summary and the
 // error lines hold it (keys in README.md).
-nlohmann::ordered_json SpeedJson(const SpeedTest& test, const SpeedSettings& s,
+nlohmann::ordered_json SpeedJson(const SpeedTest& test, const SpeedRequest& s,
                                  const SpeedIdentity& identity, const PointTable& points,
                                  const std::vector<ReadErrorLine>& errorLines,
                                  std::chrono::system_clock::time_point startedAt) {
@@ -363,14 +363,10 @@ nlohmann::ordered_json SpeedJson(const SpeedTest& test, const SpeedSettings& s,
 }
 
 int RunSpeed(const SpeedOptions& o, std::ostream& out, std::ostream& err) {
-  SpeedSettings s;
-  if (o.blockSize) {
-    s.BlockSizeFlg = true;
-    s.Edit1 = std::to_string(*o.blockSize);
-  } else {
-    s.Edit1 = std::to_string(o.count.value_or(500));
-  }
-  s.Edit2 = std::to_string(o.minimalTime);
+  SpeedRequest s;
+  s.BlockSizeFlg = o.blockSize.has_value();
+  s.blocks = o.blockSize ? *o.blockSize : o.count.value_or(500);
+  s.minimalTime = o.minimalTime;
   s.CheckBox1 = true;
   s.CheckBox2 = !o.noPow2;
   s.CheckBox3 = o.alternate;
