@@ -346,6 +346,7 @@ bool RandomAccessRun::Run(const AccessSettings& s, AccessResult* result, std::st
                AccessSizeText(largest);
     return false;
   }
+  if (reader) reader->UseBuffers(buffers.get(), static_cast<std::size_t>(largest) * s.depth);
   {
     for (std::size_t i = 0; i < s.sizes.size() && !stop_.load(); ++i) {
       AccessSizeResult& out = result->sizes.emplace_back();

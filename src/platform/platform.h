@@ -278,6 +278,10 @@ class AsyncReader {
   virtual std::size_t Reap(AsyncReadCompletion* out, std::size_t max, std::size_t min) = 0;
   // What carries the reads: "io_uring", "threads", "iocp" or "sim".
   virtual const char* Kind() const = 0;
+  // The memory that every later request reads into lies within [base,
+  // base + bytes): a reader may map it once instead of at every read.
+  // Without reads under way only.
+  virtual void UseBuffers(void* /*base*/, std::size_t /*bytes*/) {}
 };
 
 // ---------------------------------------------------------------------------

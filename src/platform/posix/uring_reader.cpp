@@ -63,8 +63,13 @@ class UringReader : public AsyncReader {
         Platform::SetLastError(EBUSY);
         return false;
       }
-      io_uring_prep_read(sqe, fd_, reqs[i].buf, reqs[i].len,
-                         static_cast<std::uint64_t>(reqs[i].offset));
+      const auto* at = static_cast<const std::uint8_t*>(reqs[i].buf);
+      if (fixed_ && at >= fixedBase_ && at + reqs[i].len <= fixedBase_ + fixedBytes_)
+        io_uring_prep_read_fixed(sqe, fd_, reqs[i].buf, reqs[i].len,
+                                 static_cast<std::uint64_t>(reqs[i].offset), 0);
+      else
+        io_uring_prep_read(sqe, fd_, reqs[i].buf, reqs[i].len,
+                           static_cast<std::uint64_t>(reqs[i].offset));
       io_uring_sqe_set_data64(sqe, reqs[i].tag);
       ++prepared_;
       ++outstanding_;
@@ -112,6 +117,16 @@ class UringReader : public AsyncReader {
 
   const char* Kind() const override { return "io_uring"; }
 
+  // The buffers are pinned once, so a read need not map its pages itself.
+  // Where the kernel refuses (a memory lock limit), reads map them as before.
+  void UseBuffers(void* base, std::size_t bytes) override {
+    if (fixed_) io_uring_unregister_buffers(&ring_);
+    iovec v{base, bytes};
+    fixed_ = io_uring_register_buffers(&ring_, &v, 1) == 0;
+    fixedBase_ = static_cast<const std::uint8_t*>(base);
+    fixedBytes_ = bytes;
+  }
+
  private:
   std::size_t UnderWay() const { return outstanding_ - prepared_; }
 
@@ -139,6 +154,9 @@ class UringReader : public AsyncReader {
   bool ready_ = false;
   std::size_t outstanding_ = 0;  // prepared or under way
   std::size_t prepared_ = 0;     // prepared, not yet handed to the kernel
+  bool fixed_ = false;           // the buffers below are registered
+  const std::uint8_t* fixedBase_ = nullptr;
+  std::size_t fixedBytes_ = 0;
 };
 
 }  // namespace
