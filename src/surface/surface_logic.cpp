@@ -357,12 +357,12 @@ bool OpenForTest(TestedDisk* disk, bool forWriting) {
   if (forWriting) {
     // A disk that does not open for writing (its refusal has been shown) is
     // tested read-only.
-    disk->handle = OpenDiskAt(disk->path, true).handle;
+    disk->handle.Reset(OpenDisk(disk->path, true));
     disk->writeHandle = static_cast<bool>(disk->handle);
     disk->readOnly = !disk->writeHandle;
   }
   if (!disk->handle) {
-    disk->handle = OpenDiskAt(disk->path, false).handle;
+    disk->handle.Reset(OpenDisk(disk->path, false));
     if (!disk->handle) return false;
     if (!forWriting) disk->readOnly = Sys().DeviceInUse(disk->path);
   }
