@@ -45,13 +45,13 @@ class FormsTable {
     smartRep_ = std::make_unique<typename K::SmartRep>(&dataModule1_->RxMemoryData2);
     smartRepLandscape_ =
         std::make_unique<typename K::SMARTrepLandscape>(&dataModule1_->RxMemoryData2);
-    smartInfo_->SetReports(smartRep_.get(), smartRepLandscape_.get());
+    smartInfo_->SetReports(smartRep_.get(), smartRepLandscape_.get(), &dataModule1_->RxMemoryData2);
     errListFrm_ = std::make_unique<typename K::ErrListFrm>();
     surfaceTest_ =
         std::make_unique<typename K::SurfaceTest>(mainThread, errListFrm_.get(), form1_.get());
-    forms_ = {form1_.get(),      form2_.get(),     dataModule1_.get(),
-              form3_.get(),      rangeForm_.get(), form4_.get(),
-              smartInfo_.get(),  smartRep_.get(),  smartRepLandscape_.get(),
+    forms_ = {form1_.get(),      form2_.get(),      dataModule1_.get(),
+              form3_.get(),      rangeForm_.get(),  form4_.get(),
+              smartInfo_.get(),  smartRep_.get(),   smartRepLandscape_.get(),
               errListFrm_.get(), surfaceTest_.get()};
     form1_->FormCreate(forms_);
   }
@@ -97,29 +97,29 @@ class FormsTable {
 
 // Declares a toolkit's window classes in the current namespace, their kinds
 // for the table, and its `Forms`.
-#define DT_DECLARE_FORMS                                 \
-  class TForm1;                                          \
-  class TForm2;                                          \
-  class TDataModule1;                                    \
-  class TForm3;                                          \
-  class TRangeForm;                                      \
-  class TForm4;                                          \
-  class TSMARTinfo;                                      \
-  class TSmartRep;                                       \
-  class TSMARTrepLandscape;                              \
-  class TErrListFrm;                                     \
-  class TSurfaceTest;                                    \
-  struct FormKinds {                                     \
-    using Form1 = TForm1;                                \
-    using Form2 = TForm2;                                \
-    using DataModule1 = TDataModule1;                    \
-    using Form3 = TForm3;                                \
-    using RangeForm = TRangeForm;                        \
-    using Form4 = TForm4;                                \
-    using SMARTinfo = TSMARTinfo;                        \
-    using SmartRep = TSmartRep;                          \
-    using SMARTrepLandscape = TSMARTrepLandscape;        \
-    using ErrListFrm = TErrListFrm;                      \
-    using SurfaceTest = TSurfaceTest;                    \
-  };                                                     \
+#define DT_DECLARE_FORMS                          \
+  class TForm1;                                   \
+  class TForm2;                                   \
+  class TDataModule1;                             \
+  class TForm3;                                   \
+  class TRangeForm;                               \
+  class TForm4;                                   \
+  class TSMARTinfo;                               \
+  class TSmartRep;                                \
+  class TSMARTrepLandscape;                       \
+  class TErrListFrm;                              \
+  class TSurfaceTest;                             \
+  struct FormKinds {                              \
+    using Form1 = TForm1;                         \
+    using Form2 = TForm2;                         \
+    using DataModule1 = TDataModule1;             \
+    using Form3 = TForm3;                         \
+    using RangeForm = TRangeForm;                 \
+    using Form4 = TForm4;                         \
+    using SMARTinfo = TSMARTinfo;                 \
+    using SmartRep = TSmartRep;                   \
+    using SMARTrepLandscape = TSMARTrepLandscape; \
+    using ErrListFrm = TErrListFrm;               \
+    using SurfaceTest = TSurfaceTest;             \
+  };                                              \
   using Forms = ::dt::app::FormsOf<FormKinds>

@@ -31,9 +31,9 @@ class View {
   // The text of a control; of a list, the current item's text (its
   // placeholder when it has none).
   virtual std::string Text(const std::string& control) const = 0;
-  // A label grows or shrinks to fit its new text; an edit keeps its caret
-  // after the digits that stood before it (the numeric edits lose what is
-  // not a digit).
+  // A label grows or shrinks to fit its new text; an edit with the focus
+  // keeps its caret after the digits that stood before it (the numeric
+  // edits lose what is not a digit as they are typed in).
   virtual void SetText(const std::string& control, const std::string& text) = 0;
   virtual bool Checked(const std::string& control) const = 0;
   // Replaces a list's items; the first becomes current.
@@ -45,9 +45,16 @@ class View {
   virtual void OnClick(const std::string& control, std::function<void()> handler) = 0;
   // `handler` runs when an edit's text changes.
   virtual void OnChange(const std::string& control, std::function<void()> handler) = 0;
+  // `handler` runs when the focus leaves an edit for another control of the
+  // window (not when the window itself loses the focus).
+  virtual void OnLeave(const std::string& control, std::function<void()> handler) = 0;
   // Runs `tick` every `ms` milliseconds on the window's thread while the
   // window exists; `name` is the timer's name in the description.
   virtual void StartTimer(const std::string& name, int ms, std::function<void()> tick) = 0;
+
+  // Shows the window modally and returns when it is closed; Close ends it.
+  virtual void ShowModal() = 0;
+  virtual void Close() = 0;
 
   virtual void MoveTo(int x, int y) = 0;
   // The window with its frame, and its client area.

@@ -43,9 +43,10 @@ TEST(MainWindowForm, CheckFormFindsBrokenDescriptions) {
       {form::Kind::Panel, "Later", "", "", {0, 30, 20, 20}, false, "", 4},
   };
   const form::FormSpec f{"Bad", "", 100, 100, fonts, 8, controls};
-  EXPECT_EQ(form::CheckForm(f), (std::vector<std::string>{
-                                    "A: the name is used twice", "A: id 1 is used twice",
-                                    "B: lies outside Bad", "C: parent Later is unknown or comes later"}));
+  EXPECT_EQ(form::CheckForm(f),
+            (std::vector<std::string>{"A: the name is used twice", "A: id 1 is used twice",
+                                      "B: lies outside Bad",
+                                      "C: parent Later is unknown or comes later"}));
 }
 
 TEST(MainWindowForm, PhysicalSwitchRunningStateAndResize) {
@@ -56,8 +57,7 @@ TEST(MainWindowForm, PhysicalSwitchRunningStateAndResize) {
   main_window::PhysicalClick(s, true);
   EXPECT_FALSE(s["ComboBox2"].visible);
   EXPECT_TRUE(s["ComboBox1"].visible);
-  for (const char* n :
-       {"Button9", "HelpFlg", "SmartReserv", "IdentFlg", "EnglishFlg", "HealthFlg"})
+  for (const char* n : {"Button9", "HelpFlg", "SmartReserv", "IdentFlg", "EnglishFlg", "HealthFlg"})
     EXPECT_TRUE(s[n].enabled) << n;
   main_window::PhysicalClick(s, false);
   EXPECT_TRUE(s["ComboBox2"].visible);

@@ -8,6 +8,7 @@
 #include <map>
 #include <thread>
 
+#include "app/fake_view.h"
 #include "app/main_window.h"
 #include "app/main_window_form.h"
 #include "base/text.h"
@@ -18,67 +19,6 @@ namespace dt::app {
 namespace {
 
 using testing::OneDisk;
-
-class FakeView : public View {
- public:
-  // The controls start as the window's description has them.
-  explicit FakeView(QueuedMainThread& main) : main_(main) {
-    const form::FormState start(MainWindowForm());
-    for (const form::ControlSpec& c : MainWindowForm().controls) {
-      texts[c.name] = start[c.name].text;
-      checks[c.name] = start[c.name].checked;
-    }
-  }
-
-  std::map<std::string, std::string> texts;
-  std::map<std::string, bool> checks;
-  std::map<std::string, std::vector<ListItem>> lists;
-  std::map<std::string, std::function<void()>> clicks;
-  std::function<void()> timer;
-  std::string startText;  // Button1 as Apply showed it last
-
-  void Click(const std::string& control) { clicks.at(control)(); }
-  void Check(const std::string& control, bool on) {
-    checks[control] = on;
-    if (clicks.count(control)) clicks[control]();
-  }
-
-  std::string Text(const std::string& c) const override {
-    const auto list = lists.find(c);
-    if (list != lists.end()) return list->second.empty() ? "" : list->second.front().text;
-    const auto t = texts.find(c);
-    return t == texts.end() ? "" : t->second;
-  }
-  void SetText(const std::string& c, const std::string& text) override { texts[c] = text; }
-  bool Checked(const std::string& c) const override {
-    const auto it = checks.find(c);
-    return it != checks.end() && it->second;
-  }
-  void SetItems(const std::string& c, const std::vector<ListItem>& items) override {
-    lists[c] = items;
-  }
-  void Apply(const form::FormState& s) override { startText = s["Button1"].text; }
-  void OnClick(const std::string& c, std::function<void()> handler) override {
-    clicks[c] = std::move(handler);
-  }
-  void OnChange(const std::string&, std::function<void()>) override {}
-  void StartTimer(const std::string&, int, std::function<void()> tick) override {
-    timer = std::move(tick);
-  }
-  void MoveTo(int, int) override {}
-  Size OuterSize() const override { return {800, 600}; }
-  Size ClientSize() const override { return {792, 573}; }
-  Size ControlSize(const std::string&) const override { return {400, 300}; }
-  void Resize(const std::string&, int, int) override {}
-  void SetImage(const std::string&, int, int, const std::vector<std::uint8_t>&) override {}
-  void Refresh(const std::string&) override {}
-  void RepaintAll() override {}
-  void Repaint(const std::string&) override {}
-  void ServeEvents() override { main_.Pump(1); }
-
- private:
-  QueuedMainThread& main_;
-};
 
 class FakeHost : public MainWindowHost {
  public:
@@ -133,7 +73,7 @@ struct Window {
   testing::RecordingNotifier notifier;
   std::unique_ptr<ScopedPlatform> platform;
   QueuedMainThread main;
-  FakeView view{main};
+  FakeView view{MainWindowForm(), &main};
   FakeHost host;
   MemoryErrorLines errors;
   testing::ScriptedRangeDialog dialog;
@@ -157,7 +97,8 @@ TEST(MainWindowLogic, StartReadsTheControlsAndTheListsCarryTheDrives) {
   w.view.texts["Edit2"] = "250";
   for (const char* c : {"BlockSizeFlg", "CheckBox2", "PercentFlg", "RandomAccess"})
     w.view.checks[c] = true;
-  for (const char* c : {"CheckBox1", "CheckBox3", "CheckBox4", "ErrMsgEn"}) w.view.checks[c] = false;
+  for (const char* c : {"CheckBox1", "CheckBox3", "CheckBox4", "ErrMsgEn"})
+    w.view.checks[c] = false;
   w.view.Check("Physical", true);
   const SpeedSettings s = w.logic->Settings();
   EXPECT_EQ(s.Edit1, "4");
@@ -177,7 +118,8 @@ TEST(MainWindowLogic, StartReadsTheControlsAndTheListsCarryTheDrives) {
 }
 
 TEST(MainWindowLogic, ARunFillsTheLabelsAndTheReportButtonsPrintThem) {
-  Window w(OneDisk(64 * kMiB, R"(, "nvme": {"model": "Sim NVMe", "serial": "S1", "firmware": "F1"})"));
+  Window w(
+      OneDisk(64 * kMiB, R"(, "nvme": {"model": "Sim NVMe", "serial": "S1", "firmware": "F1"})"));
   w.view.Check("Physical", true);
   w.view.Click("Button1");
   EXPECT_EQ(w.view.startText, "Stop");
@@ -195,16 +137,16 @@ TEST(MainWindowLogic, ARunFillsTheLabelsAndTheReportButtonsPrintThem) {
   EXPECT_EQ(w.host.title, PadRight("Sim NVMe", 40) + "  Firmware: " + PadRight("F1", 8) +
                               "  Serial: " + PadRight("S1", 20));
 
-  for (const char* b : {"Button2", "Button3", "Button4", "Button5", "Button6", "Button7",
-                        "Button8", "Button10", "Button11"})
+  for (const char* b : {"Button2", "Button3", "Button4", "Button5", "Button6", "Button7", "Button8",
+                        "Button10", "Button11"})
     w.view.Click(b);
-  EXPECT_EQ(w.host.calls,
-            (std::vector<std::string>{"setup speed", "preview speed", "print speed", "setup time",
-                                      "preview time", "print time", "time view", "errors",
-                                      "surface"}));
+  EXPECT_EQ(w.host.calls, (std::vector<std::string>{"setup speed", "preview speed", "print speed",
+                                                    "setup time", "preview time", "print time",
+                                                    "time view", "errors", "surface"}));
   const std::array<std::string, 8> labels = {
-      w.view.texts["Label4"], w.view.texts["Label7"], "Errors: 0", "Disk Size 62.754 Mb",
-      "Minimal time 10 ms",   "From  0",              "To    65,802,239", "Disk HDD0: "};
+      w.view.texts["Label4"], w.view.texts["Label7"], "Errors: 0",
+      "Disk Size 62.754 Mb",  "Minimal time 10 ms",   "From  0",
+      "To    65,802,239",     "Disk HDD0: "};
   EXPECT_EQ(w.host.speedLabels, labels);
   EXPECT_EQ(w.host.timeLabels, labels);
   EXPECT_TRUE(w.host.surfaceDrive.Physical());

@@ -6,9 +6,9 @@
 #include "ui/qt/clock_label.h"
 #include "ui/qt/data_module.h"
 #include "ui/qt/errors_window.h"
-#include "ui/qt/get_smart.h"
 #include "ui/qt/line_chart.h"
 #include "ui/qt/range_dialog.h"
+#include "ui/qt/smart_window.h"
 #include "ui/qt/speed_report.h"
 #include "ui/qt/surface_window.h"
 #include "ui/qt/time_report.h"
@@ -99,7 +99,7 @@ void TForm1::ShowErrors() {
 }
 
 void TForm1::ShowSmart(int drive, const SmartOptions& options) {
-  ShowSmartReport(forms_, drive, options);
+  forms_.SMARTinfo->Logic().ShowReport(drive, options);
 }
 
 void TForm1::ShowSurfaceTest(const DriveRef& drive) {

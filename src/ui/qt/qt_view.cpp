@@ -4,6 +4,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDialog>
+#include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QThread>
@@ -15,6 +17,29 @@
 #include "ui/qt/window_geometry.h"
 
 namespace dt::ui {
+
+namespace {
+
+// Runs a handler when the focus leaves the edit it watches for another
+// control, not when the window loses the focus to a message box or another
+// window.
+class LeaveFilter : public QObject {
+ public:
+  LeaveFilter(QObject* edit, std::function<void()> handler)
+      : QObject(edit), handler_(std::move(handler)) {}
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::FocusOut) {
+      const auto reason = static_cast<QFocusEvent*>(event)->reason();
+      if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) handler_();
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  std::function<void()> handler_;
+};
+
+}  // namespace
 
 std::string QtView::Text(const std::string& control) const {
   QWidget* w = form_.Get<QWidget>(control);
@@ -34,6 +59,7 @@ void QtView::SetText(const std::string& control, const std::string& text) {
     const QString now = Q(text);
     const QString old = edit->text();
     if (old == now) return;
+    if (!edit->hasFocus()) return edit->setText(now);
     int caret = 0;
     for (int i = 0; i < edit->cursorPosition() && i < old.size(); ++i)
       if (old[i].isDigit()) ++caret;
@@ -71,6 +97,19 @@ void QtView::OnClick(const std::string& control, std::function<void()> handler) 
 void QtView::OnChange(const std::string& control, std::function<void()> handler) {
   QObject::connect(form_.Get<QLineEdit>(control), &QLineEdit::textChanged, window_,
                    [handler] { handler(); });
+}
+
+void QtView::OnLeave(const std::string& control, std::function<void()> handler) {
+  auto* edit = form_.Get<QLineEdit>(control);
+  edit->installEventFilter(new LeaveFilter(edit, std::move(handler)));
+}
+
+void QtView::ShowModal() {
+  window_->setWindowModality(Qt::ApplicationModal);
+  if (auto* dialog = qobject_cast<QDialog*>(window_))
+    dialog->exec();
+  else
+    window_->show();
 }
 
 void QtView::StartTimer(const std::string& name, int ms, std::function<void()> tick) {

@@ -20,7 +20,10 @@ class QtView : public app::View {
   void Apply(const form::FormState& state) override { form_.Apply(state); }
   void OnClick(const std::string& control, std::function<void()> handler) override;
   void OnChange(const std::string& control, std::function<void()> handler) override;
+  void OnLeave(const std::string& control, std::function<void()> handler) override;
   void StartTimer(const std::string& name, int ms, std::function<void()> tick) override;
+  void ShowModal() override;
+  void Close() override { window_->close(); }
   void MoveTo(int x, int y) override { window_->move(x, y); }
   app::Size OuterSize() const override;
   app::Size ClientSize() const override { return {window_->width(), window_->height()}; }

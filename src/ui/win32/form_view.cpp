@@ -16,6 +16,7 @@ void FormView::SetText(const std::string& control, const std::string& text) {
     const std::wstring old = Wide(c->Text());
     const std::wstring now = Wide(text);
     if (old == now) return;
+    if (GetFocus() != c->hwnd()) return c->SetText(text);
     DWORD start = 0, end = 0;
     SendMessageW(c->hwnd(), EM_GETSEL, reinterpret_cast<WPARAM>(&start),
                  reinterpret_cast<LPARAM>(&end));
@@ -48,6 +49,10 @@ void FormView::OnClick(const std::string& control, std::function<void()> handler
 
 void FormView::OnChange(const std::string& control, std::function<void()> handler) {
   form_.Get<Control>(control)->onChange = std::move(handler);
+}
+
+void FormView::OnLeave(const std::string& control, std::function<void()> handler) {
+  form_.Get<Control>(control)->onLeave = std::move(handler);
 }
 
 void FormView::StartTimer(const std::string& /*name*/, int ms, std::function<void()> tick) {

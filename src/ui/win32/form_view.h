@@ -17,7 +17,10 @@ class FormView : public app::View {
   void Apply(const form::FormState& state) override { form_.Apply(state); }
   void OnClick(const std::string& control, std::function<void()> handler) override;
   void OnChange(const std::string& control, std::function<void()> handler) override;
+  void OnLeave(const std::string& control, std::function<void()> handler) override;
   void StartTimer(const std::string& name, int ms, std::function<void()> tick) override;
+  void ShowModal() override { form_.ShowModal(); }
+  void Close() override { form_.Hide(); }
   void MoveTo(int x, int y) override { form_.Move(x, y); }
   app::Size OuterSize() const override;
   app::Size ClientSize() const override;

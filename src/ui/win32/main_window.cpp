@@ -4,8 +4,8 @@
 #include "ui/win32/chart.h"
 #include "ui/win32/data_module.h"
 #include "ui/win32/errors_window.h"
-#include "ui/win32/get_smart.h"
 #include "ui/win32/range_dialog.h"
+#include "ui/win32/smart_window.h"
 #include "ui/win32/report_page.h"
 #include "ui/win32/surface_window.h"
 #include "ui/win32/time_view.h"
@@ -89,7 +89,7 @@ void TForm1::ShowErrors() {
 }
 
 void TForm1::ShowSmart(int drive, const SmartOptions& options) {
-  ShowSmartReport(forms_, drive, options);
+  forms_.SMARTinfo->Logic().ShowReport(drive, options);
 }
 
 void TForm1::ShowSurfaceTest(const DriveRef& drive) {

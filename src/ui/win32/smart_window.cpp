@@ -43,39 +43,28 @@ bool SetClipboardText(HWND owner, const std::string& utf8) {
   return done;
 }
 
-TSMARTinfo::TSMARTinfo() : Form(SmartInfoForm()) {
-  Button1 = Get<Button>("Button1");
-  Button2 = Get<Button>("Button2");
-  Button5 = Get<Button>("Button5");
-  Button3 = Get<Button>("Button3");
-  Button4 = Get<Button>("Button4");
-  RxClock1 = Get<Clock>("RxClock1");
+TSMARTinfo::TSMARTinfo() : Form(SmartInfoForm()), view_(*this), logic_(view_, *this) {
   SMARTinfoTEXT = Get<Memo>("SMARTinfoTEXT");
-
-  Button1->onClick = [this] { Button1Click(); };
-  Button2->onClick = [this] { Button2Click(); };
-  Button3->onClick = [this] { Button3Click(); };
-  Button4->onClick = [this] { Button4Click(); };
-  Button5->onClick = [this] { Button5Click(); };
-  FormResize();
+  logic_.FormResize();
 }
 
 TSMARTinfo::~TSMARTinfo() {
   if (chosenFont_) DeleteObject(chosenFont_);
 }
 
-void TSMARTinfo::SetReports(TSmartRep* portrait, TSMARTrepLandscape* landscape) {
+void TSMARTinfo::SetReports(TSmartRep* portrait, TSMARTrepLandscape* landscape,
+                            std::vector<std::string>* lines) {
   portrait_ = portrait;
   landscape_ = landscape;
+  logic_.SetLineTable(lines);
 }
 
-TSmartReportPage* TSMARTinfo::ChosenReport() const {
-  if (smart_window::ChosenForm(PrintReserved) == smart_window::PrintedForm::Portrait)
-    return portrait_;
+TSmartReportPage* TSMARTinfo::Report(smart_window::PrintedForm form) const {
+  if (form == smart_window::PrintedForm::Portrait) return portrait_;
   return landscape_;
 }
 
-void TSMARTinfo::ScrollToTop() {
+void TSMARTinfo::MemoToTop() {
   const HWND memo = SMARTinfoTEXT->hwnd();
   SendMessageW(memo, EM_SETSEL, 0, 0);
   SendMessageW(memo, EM_SCROLLCARET, 0, 0);
@@ -83,25 +72,19 @@ void TSMARTinfo::ScrollToTop() {
   SendMessageW(memo, WM_HSCROLL, SB_LEFT, 0);
 }
 
-void TSMARTinfo::FormShow() {
-  Move(smart_window::kShowLeft, smart_window::kShowTop);
-}
-
-void TSMARTinfo::FormResize() {
-  if (!SMARTinfoTEXT) return;
-  const SIZE client = ClientSize();
-  const form::Rect r = smart_window::MemoRect(client.cx, client.cy);
-  SetWindowPos(SMARTinfoTEXT->hwnd(), nullptr, r.x, r.y, r.width, r.height,
-               SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-void TSMARTinfo::Button1Click() {
+void TSMARTinfo::CopyMemo() {
   SendMessageW(SMARTinfoTEXT->hwnd(), EM_SETSEL, 0, -1);
   SetClipboardText(hwnd(), SMARTinfoTEXT->Text());
 }
 
-void TSMARTinfo::Button2Click() {
-  TSmartReportPage* report = ChosenReport();
+void TSMARTinfo::SetReportTitle(const std::string& title) {
+  for (TSmartReportPage* page :
+       {Report(smart_window::PrintedForm::Portrait), Report(smart_window::PrintedForm::Landscape)})
+    if (page) page->QRLabel1.Caption = title;
+}
+
+void TSMARTinfo::Preview(smart_window::PrintedForm form) {
+  TSmartReportPage* report = Report(form);
   if (!report) return;
   // The window is drawn in full before the preview takes a while to build.
   UpdateWindow(hwnd());
@@ -109,11 +92,11 @@ void TSMARTinfo::Button2Click() {
   PumpMessages();
 }
 
-void TSMARTinfo::Button3Click() {
-  if (TSmartReportPage* report = ChosenReport()) report->Print(hwnd());
+void TSMARTinfo::Print(smart_window::PrintedForm form) {
+  if (TSmartReportPage* report = Report(form)) report->Print(hwnd());
 }
 
-void TSMARTinfo::Button4Click() {
+void TSMARTinfo::ChooseMemoFont() {
   // The dialog opens on the font the memo really uses, which may stand in
   // for the first family of the description.
   LOGFONTW lf{};
@@ -134,8 +117,8 @@ void TSMARTinfo::Button4Click() {
   chosenFont_ = font;
 }
 
-void TSMARTinfo::Button5Click() {
-  if (TSmartReportPage* report = ChosenReport()) report->PrinterSetup(hwnd());
+void TSMARTinfo::PrinterSetup(smart_window::PrintedForm form) {
+  if (TSmartReportPage* report = Report(form)) report->PrinterSetup(hwnd());
 }
 
 }  // namespace dt::win

@@ -1,8 +1,14 @@
 // The SMART info window: the text of the last SMART report in a fixed-pitch
 // memo, with buttons to copy it, change the memo's font, and preview, print
-// or set up the printer of the printed report.
+// or set up the printer of the printed report; what it shows and does is the
+// window logic's (app/smart_window.h).
 #pragma once
 
+#include <string>
+#include <vector>
+
+#include "app/smart_window.h"
+#include "ui/win32/form_view.h"
 #include "ui/win32/wingui.h"
 
 namespace dt::win {
@@ -11,42 +17,40 @@ class TSmartReportPage;
 class TSmartRep;
 class TSMARTrepLandscape;
 
-class TSMARTinfo : public Form {
+class TSMARTinfo : public Form, private app::SmartWindowHost {
  public:
   TSMARTinfo();
   ~TSMARTinfo() override;
 
-  Button* Button1;  // "Copy to clipboard"
-  Button* Button2;  // "Preview"
-  Button* Button5;  // "Printer setup"
-  Button* Button3;  // "Print"
-  Button* Button4;  // "Font"
-  Clock* RxClock1;
   Memo* SMARTinfoTEXT = nullptr;
 
-  // True when the report was built with the reserved bytes: it is then
-  // printed in portrait (the lines are wider), else in landscape.
-  bool PrintReserved = false;
+  app::SmartWindow& Logic() { return logic_; }
 
-  // The two printed forms, created after this window.
-  void SetReports(TSmartRep* portrait, TSMARTrepLandscape* landscape);
-  // The form that Preview, Print and Printer setup act on.
-  TSmartReportPage* ChosenReport() const;
-
-  // Shows the memo's first line from its beginning, with the caret there.
-  void ScrollToTop();
-
-  void Button1Click();
-  void Button2Click();
-  void Button3Click();
-  void Button4Click();
-  void Button5Click();
+  // The two printed forms and the line table they print, created after
+  // this window.
+  void SetReports(TSmartRep* portrait, TSMARTrepLandscape* landscape,
+                  std::vector<std::string>* lines);
 
  protected:
-  void FormShow() override;
-  void FormResize() override;
+  void FormShow() override { logic_.FormShow(); }
+  void FormResize() override { logic_.FormResize(); }
 
  private:
+  TSmartReportPage* Report(smart_window::PrintedForm form) const;
+
+  // SmartWindowHost
+  void ClearMemo() override { SMARTinfoTEXT->Clear(); }
+  void AppendMemo(const std::string& line) override { SMARTinfoTEXT->AppendLine(line); }
+  void MemoToTop() override;
+  void CopyMemo() override;
+  void ChooseMemoFont() override;
+  void SetReportTitle(const std::string& title) override;
+  void Preview(smart_window::PrintedForm form) override;
+  void Print(smart_window::PrintedForm form) override;
+  void PrinterSetup(smart_window::PrintedForm form) override;
+
+  FormView view_;
+  app::SmartWindow logic_;
   TSmartRep* portrait_ = nullptr;
   TSMARTrepLandscape* landscape_ = nullptr;
   // The font chosen with the "Font" button, owned by the window.

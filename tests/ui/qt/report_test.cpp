@@ -82,7 +82,8 @@ class ReportTest : public QObject {
 
   void Run() {
     ModalWatcher okRange([this](QWidget* w) {
-      QTimer::singleShot(0, w, [this] { app_->forms().RangeForm->Button1->click(); });
+      QTimer::singleShot(0, w,
+                         [this] { app_->forms().RangeForm->Get<QPushButton>("Button1")->click(); });
     });
     QTest::mouseClick(f_->Get<QPushButton>("Button1"), Qt::LeftButton);
     QVERIFY(WaitFor([this] { return !f_->Speed().Busy(); }));
@@ -155,7 +156,8 @@ class ReportTest : public QObject {
   }
 
   void speedReportBeforeAnyRunShowsTheInitialCaptions() {
-    const QVector<Word> words = PrintToPdf(app_->forms().Form2, f_->Get<QPushButton>("Button4"), "speed0.pdf");
+    const QVector<Word> words =
+        PrintToPdf(app_->forms().Form2, f_->Get<QPushButton>("Button4"), "speed0.pdf");
     QVERIFY(!words.isEmpty());
     CheckLabels(words, app_->forms().Form2,
                 {"BlokSize", "Blocks", "Errors: 0", "Disk Size Unknow ", "Minimal time 10 ms",
@@ -179,14 +181,19 @@ class ReportTest : public QObject {
     // Settings changed after the run show in the labels as they are now;
     // the disk is the one tested, not the one selected now.
     f_->Get<QCheckBox>("Physical")->setChecked(false);
-    const QStringList texts = {f_->Get<QLabel>("Label4")->text(),   f_->Get<QLabel>("Label7")->text(),
-                               f_->Get<QLabel>("Label3")->text(),   "Disk Size " + f_->Get<QLabel>("DiskSz")->text(),
-                               "Minimal time 10 ms", f_->Get<QLabel>("Label5")->text(),
-                               f_->Get<QLabel>("Label6")->text(),   "Disk HDD0: "};
+    const QStringList texts = {f_->Get<QLabel>("Label4")->text(),
+                               f_->Get<QLabel>("Label7")->text(),
+                               f_->Get<QLabel>("Label3")->text(),
+                               "Disk Size " + f_->Get<QLabel>("DiskSz")->text(),
+                               "Minimal time 10 ms",
+                               f_->Get<QLabel>("Label5")->text(),
+                               f_->Get<QLabel>("Label6")->text(),
+                               "Disk HDD0: "};
     QCOMPARE(texts[0], QString("BlokSize 512*256=131,072"));
-    for (auto [report, button, name] : {std::tuple<TReportPage*, QPushButton*, QString>{
-                                            app_->forms().Form2, f_->Get<QPushButton>("Button4"), "speed1.pdf"},
-                                        {app_->forms().Form3, f_->Get<QPushButton>("Button7"), "time1.pdf"}}) {
+    for (auto [report, button, name] :
+         {std::tuple<TReportPage*, QPushButton*, QString>{
+              app_->forms().Form2, f_->Get<QPushButton>("Button4"), "speed1.pdf"},
+          {app_->forms().Form3, f_->Get<QPushButton>("Button7"), "time1.pdf"}}) {
       const QVector<Word> words = PrintToPdf(report, button, name);
       CheckLabels(words, report, texts);
       // The model comes blank-padded to 40 characters from the drive.

@@ -22,7 +22,6 @@
 
 #include "gui_test_util.h"
 #include "ui/qt/data_module.h"
-#include "ui/qt/get_smart.h"
 #include "ui/qt/main_window.h"
 #include "ui/qt/range_dialog.h"
 #include "ui/qt/smart_report_pages.h"
@@ -241,7 +240,7 @@ class SmartWindowTest : public QObject {
     if (listed)
       QTest::mouseClick(f_->Get<QPushButton>("Button9"), Qt::LeftButton);
     else
-      ShowSmartReport(app_->forms(), drive, f_->Logic().Smart());
+      F().SMARTinfo->Logic().ShowReport(drive, f_->Logic().Smart());
     if (watcher.Seen() < 1) qFatal("the SMART window did not open");
     return shown;
   }
@@ -273,7 +272,7 @@ class SmartWindowTest : public QObject {
     F().SmartRep->Printer()->setOutputFileName(portrait);
     F().SMARTrepLandscape->Printer()->setOutputFormat(QPrinter::PdfFormat);
     F().SMARTrepLandscape->Printer()->setOutputFileName(landscape);
-    F().SMARTinfo->Button3->click();
+    F().SMARTinfo->Get<QPushButton>("Button3")->click();
     const bool p = QFile::exists(portrait), l = QFile::exists(landscape);
     if (p == l) return {};
     return p ? portrait : landscape;
@@ -306,7 +305,7 @@ class SmartWindowTest : public QObject {
       QVERIFY2(cli.size() > 60, qPrintable(Describe(kSamsung, o)));
       QVERIFY2(shown.memo == cli, qPrintable(Describe(kSamsung, o)));
       QVERIFY2(Records() == cli, qPrintable(Describe(kSamsung, o)));
-      QCOMPARE(F().SMARTinfo->PrintReserved, o.reserved);
+      QCOMPARE(F().SMARTinfo->Logic().PrintReserved, o.reserved);
     }
   }
 
@@ -459,7 +458,7 @@ class SmartWindowTest : public QObject {
     QString copied;
     QGuiApplication::clipboard()->clear();
     GetSmart(kSamsung, o, [&] {
-      QTest::mouseClick(F().SMARTinfo->Button1, Qt::LeftButton);
+      QTest::mouseClick(F().SMARTinfo->Get<QPushButton>("Button1"), Qt::LeftButton);
       copied = QGuiApplication::clipboard()->text();
     });
     QCOMPARE(copied.split('\n'), Cli(kSamsung, o));
@@ -483,8 +482,9 @@ class SmartWindowTest : public QObject {
         return;
       }
       if (step++ == 0)
-        QTimer::singleShot(0, w,
-                           [this] { QTest::mouseClick(F().SMARTinfo->Button4, Qt::LeftButton); });
+        QTimer::singleShot(0, w, [this] {
+          QTest::mouseClick(F().SMARTinfo->Get<QPushButton>("Button4"), Qt::LeftButton);
+        });
       else
         QTimer::singleShot(0, w, [w] { w->close(); });
     });
@@ -563,9 +563,9 @@ class SmartWindowTest : public QObject {
         // Lines inside the margins, in the form's point size.
         QVERIFY(w.xMin > margin - 1 && w.xMax < page.width - margin + 1);
         QVERIFY(w.yMax < page.height - margin + 1);
-        QVERIFY2(qAbs((w.yMax - w.yMin) - form->Spec().detail.points) <
-                     form->Spec().detail.points * 0.3,
-                 qPrintable(QString::number(w.yMax - w.yMin)));
+        QVERIFY2(
+            qAbs((w.yMax - w.yMin) - form->Spec().detail.points) < form->Spec().detail.points * 0.3,
+            qPrintable(QString::number(w.yMax - w.yMin)));
       }
     }
     // Every character of every record, in order, across the page breaks.
@@ -577,9 +577,9 @@ class SmartWindowTest : public QObject {
   void longLinesAreCutInPrintOnly() {
     GetSmart(kNoPassThrough, Options{});
     const std::string latin = LongLine("w"), cyrillic = LongLine("я");
-    AddSmartLine(F(), latin);
-    AddSmartLine(F(), "");
-    AddSmartLine(F(), cyrillic);
+    F().SMARTinfo->Logic().AddLine(latin);
+    F().SMARTinfo->Logic().AddLine("");
+    F().SMARTinfo->Logic().AddLine(cyrillic);
     const QStringList memo = F().SMARTinfo->SMARTinfoTEXT->toPlainText().split('\n');
     QCOMPARE(memo.mid(memo.size() - 3),
              QStringList({QString::fromStdString(latin), "", QString::fromStdString(cyrillic)}));
@@ -606,7 +606,7 @@ class SmartWindowTest : public QObject {
   void emptyReportStillPrintsAPage() {
     F().DataModule1->RxMemoryData2.clear();
     F().SmartRep->QRLabel1.Caption = "   ";
-    F().SMARTinfo->PrintReserved = true;
+    F().SMARTinfo->Logic().PrintReserved = true;
     const QString pdf = PrintChosen("empty");
     QVERIFY(pdf.endsWith("-portrait.pdf"));
     const QList<Page> pages = PdfPages(pdf);
@@ -635,7 +635,8 @@ class SmartWindowTest : public QObject {
           setUp = d->printer();
           QTimer::singleShot(0, d, [d] { d->reject(); });
         } else if (w == F().SMARTinfo) {
-          QPushButton* next[] = {F().SMARTinfo->Button2, F().SMARTinfo->Button5, nullptr};
+          QPushButton* next[] = {F().SMARTinfo->Get<QPushButton>("Button2"),
+                                 F().SMARTinfo->Get<QPushButton>("Button5"), nullptr};
           QPushButton* b = next[step++];
           QTimer::singleShot(0, w, [w, b] {
             if (b)
@@ -658,17 +659,17 @@ class SmartWindowTest : public QObject {
   void windowLayoutAndFixedPitchFonts() {
     TSMARTinfo* w = F().SMARTinfo;
     const QList<std::tuple<QPushButton*, QString, int, int>> buttons = {
-        {w->Button1, "Copy to clipboard", 8, 97},
-        {w->Button2, "Preview", 112, 75},
-        {w->Button5, "Printer setup", 192, 75},
-        {w->Button3, "Print", 272, 75},
-        {w->Button4, "Font", 352, 75}};
+        {w->Get<QPushButton>("Button1"), "Copy to clipboard", 8, 97},
+        {w->Get<QPushButton>("Button2"), "Preview", 112, 75},
+        {w->Get<QPushButton>("Button5"), "Printer setup", 192, 75},
+        {w->Get<QPushButton>("Button3"), "Print", 272, 75},
+        {w->Get<QPushButton>("Button4"), "Font", 352, 75}};
     for (const auto& [b, text, x, width] : buttons) {
       QCOMPARE(b->text(), text);
       QCOMPARE(b->geometry(), QRect(x, 1, width, 25));
     }
-    QCOMPARE(w->RxClock1->x(), 536);
-    QVERIFY(QTime::fromString(w->RxClock1->text(), "hh:mm:ss").isValid());
+    QCOMPARE(w->Get<ClockLabel>("RxClock1")->x(), 536);
+    QVERIFY(QTime::fromString(w->Get<ClockLabel>("RxClock1")->text(), "hh:mm:ss").isValid());
     QCOMPARE(w->SMARTinfoTEXT->pos(), QPoint(8, 32));
     QCOMPARE(w->SMARTinfoTEXT->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
     QCOMPARE(w->SMARTinfoTEXT->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
@@ -699,7 +700,8 @@ class SmartWindowTest : public QObject {
     Open(kTwoDisks);
     f_->Get<QComboBox>("ComboBox1")->setCurrentIndex(0);
     ModalWatcher okRange([this](QWidget* w) {
-      if (w == F().RangeForm) QTimer::singleShot(0, w, [this] { F().RangeForm->Button1->click(); });
+      if (w == F().RangeForm)
+        QTimer::singleShot(0, w, [this] { F().RangeForm->Get<QPushButton>("Button1")->click(); });
     });
     QTest::mouseClick(f_->Get<QPushButton>("Button1"), Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(!f_->Speed().Busy(), 20000);

@@ -39,7 +39,8 @@ class SpeedRunTest : public QObject {
   void StartRun() {
     ModalWatcher okRange([this](QWidget* w) {
       QCOMPARE(w, static_cast<QWidget*>(app_->forms().RangeForm));
-      QTimer::singleShot(0, w, [this] { app_->forms().RangeForm->Button1->click(); });
+      QTimer::singleShot(0, w,
+                         [this] { app_->forms().RangeForm->Get<QPushButton>("Button1")->click(); });
     });
     QTest::mouseClick(f_->Get<QPushButton>("Button1"), Qt::LeftButton);
     QCOMPARE(okRange.Seen(), 1);
@@ -61,8 +62,10 @@ class SpeedRunTest : public QObject {
     StartRun();
     // Start has run on this thread; the worker's steps wait for the loop.
     QCOMPARE(f_->Get<QPushButton>("Button1")->text(), QString("Stop"));
-    for (QPushButton* b : {f_->Get<QPushButton>("Button2"), f_->Get<QPushButton>("Button3"), f_->Get<QPushButton>("Button4"), f_->Get<QPushButton>("Button5"), f_->Get<QPushButton>("Button6"),
-                           f_->Get<QPushButton>("Button7"), f_->Get<QPushButton>("Button8")})
+    for (QPushButton* b : {f_->Get<QPushButton>("Button2"), f_->Get<QPushButton>("Button3"),
+                           f_->Get<QPushButton>("Button4"), f_->Get<QPushButton>("Button5"),
+                           f_->Get<QPushButton>("Button6"), f_->Get<QPushButton>("Button7"),
+                           f_->Get<QPushButton>("Button8")})
       QVERIFY(!b->isEnabled());
     QVERIFY(f_->Get<QPushButton>("Button10")->isEnabled());
     QVERIFY(f_->Get<QPushButton>("Button11")->isEnabled());
@@ -74,8 +77,10 @@ class SpeedRunTest : public QObject {
 
     QVERIFY(WaitFor([this] { return !f_->Speed().Busy(); }));
     QCOMPARE(f_->Get<QPushButton>("Button1")->text(), QString("Start"));
-    for (QPushButton* b : {f_->Get<QPushButton>("Button2"), f_->Get<QPushButton>("Button3"), f_->Get<QPushButton>("Button4"), f_->Get<QPushButton>("Button5"), f_->Get<QPushButton>("Button6"),
-                           f_->Get<QPushButton>("Button7"), f_->Get<QPushButton>("Button8")})
+    for (QPushButton* b : {f_->Get<QPushButton>("Button2"), f_->Get<QPushButton>("Button3"),
+                           f_->Get<QPushButton>("Button4"), f_->Get<QPushButton>("Button5"),
+                           f_->Get<QPushButton>("Button6"), f_->Get<QPushButton>("Button7"),
+                           f_->Get<QPushButton>("Button8")})
       QVERIFY(b->isEnabled());
     // 511 whole blocks and the short last one.
     QCOMPARE(Points().Size(), std::size_t{512});
@@ -161,7 +166,8 @@ class SpeedRunTest : public QObject {
     bool modal = false;
     ModalWatcher watcher([&](QWidget* w) {
       if (w == app_->forms().RangeForm) {
-        QTimer::singleShot(0, w, [this] { app_->forms().RangeForm->Button1->click(); });
+        QTimer::singleShot(
+            0, w, [this] { app_->forms().RangeForm->Get<QPushButton>("Button1")->click(); });
         return;
       }
       QCOMPARE(w, static_cast<QWidget*>(app_->forms().ErrListFrm));
@@ -193,7 +199,8 @@ class SpeedRunTest : public QObject {
     QTest::mouseClick(f_->Get<QCheckBox>("ErrMsgEn"), Qt::LeftButton);
     ModalWatcher windows([&](QWidget* w) {
       if (w == app_->forms().RangeForm) {
-        QTimer::singleShot(0, w, [this] { app_->forms().RangeForm->Button1->click(); });
+        QTimer::singleShot(
+            0, w, [this] { app_->forms().RangeForm->Get<QPushButton>("Button1")->click(); });
         return;
       }
       QCOMPARE(w, static_cast<QWidget*>(app_->forms().ErrListFrm));
@@ -235,7 +242,8 @@ class SpeedRunTest : public QObject {
     Open(kTwoDisks);
     f_->Get<QCheckBox>("Physical")->setChecked(true);
     f_->Get<QComboBox>("ComboBox1")->setCurrentIndex(1);
-    f_->Get<QLineEdit>("Edit1")->setText("4");  // 1 MiB blocks: sectors 2048-2055 fail in the second
+    f_->Get<QLineEdit>("Edit1")->setText(
+        "4");  // 1 MiB blocks: sectors 2048-2055 fail in the second
     f_->Get<QCheckBox>("ErrMsgEn")->setChecked(true);
     std::atomic<int> reads{0};
     sim_->SetRequestHook([&](int, std::int64_t, bool) { ++reads; });
@@ -294,7 +302,8 @@ class SpeedRunTest : public QObject {
     StartRun();
     QVERIFY(WaitFor([&] { return reads.load() == 100; }));
     // Some 6 of the 32 seconds have passed.
-    QVERIFY(WaitFor([&] { return f_->Get<QLabel>("ElTime")->text().startsWith("Time 00:00:06 (00:00:2"); }));
+    QVERIFY(WaitFor(
+        [&] { return f_->Get<QLabel>("ElTime")->text().startsWith("Time 00:00:06 (00:00:2"); }));
     QTest::mouseClick(f_->Get<QCheckBox>("CheckBox1"), Qt::LeftButton);
     QVERIFY(!f_->Get<QCheckBox>("CheckBox1")->isChecked());
     const QString shown = f_->Get<QLabel>("ElTime")->text();

@@ -58,7 +58,8 @@ class SurfaceWindowTest : public QObject {
   // logical drive by its letter.
   void Select(bool physical, int index) {
     f_->Get<QCheckBox>("Physical")->setChecked(physical);
-    (physical ? f_->Get<QComboBox>("ComboBox1") : f_->Get<QComboBox>("ComboBox2"))->setCurrentIndex(index);
+    (physical ? f_->Get<QComboBox>("ComboBox1") : f_->Get<QComboBox>("ComboBox2"))
+        ->setCurrentIndex(index);
   }
 
   // Presses "Surface test" and runs `inside` in the modal window; returns
@@ -138,11 +139,14 @@ class SurfaceWindowTest : public QObject {
     QVERIFY(!w_->isVisible());
     QVERIFY(w_->Get<QRadioButton>("ReadTestButton")->isChecked());
     QCOMPARE(w_->Get<QRadioButton>("ReadAndWriteButton")->text(), QString("Read&&Write"));
-    QCOMPARE(w_->Get<QRadioButton>("ReadAndWriteButton")->toolTip(), QString("Read and write data test"));
+    QCOMPARE(w_->Get<QRadioButton>("ReadAndWriteButton")->toolTip(),
+             QString("Read and write data test"));
     QVERIFY(!w_->Get<QRadioButton>("WriteAndReadButton")->isEnabled());
-    QCOMPARE(w_->Get<QCheckBox>("WriteToFile")->toolTip(), QString("Write read data to file rd.dat"));
+    QCOMPARE(w_->Get<QCheckBox>("WriteToFile")->toolTip(),
+             QString("Write read data to file rd.dat"));
     QVERIFY(!w_->Get<QCheckBox>("WriteToFile")->isChecked());
-    QVERIFY(w_->Get<QCheckBox>("LogErrors")->isChecked() && w_->Get<QCheckBox>("FirstNErrors")->isChecked());
+    QVERIFY(w_->Get<QCheckBox>("LogErrors")->isChecked() &&
+            w_->Get<QCheckBox>("FirstNErrors")->isChecked());
     QCOMPARE(w_->Get<QLineEdit>("ErrorsNumber")->text(), QString("5000"));
     QCOMPARE(w_->Get<QLineEdit>("TestRetry")->text(), QString("1"));
     QCOMPARE(w_->Get<QLabel>("CurTestCycle")->text(), QString("(1)"));
@@ -152,8 +156,11 @@ class SurfaceWindowTest : public QObject {
     QCOMPARE(w_->Get<QPushButton>("StartButton")->font().pixelSize(), 16);
     QVERIFY(w_->Get<QPushButton>("StartButton")->font().bold());
     // The radio buttons sit in one group, read first.
-    for (QRadioButton* r : {w_->Get<QRadioButton>("WriteTestButton"), w_->Get<QRadioButton>("ReadAndWriteButton"), w_->Get<QRadioButton>("WriteAndReadButton")})
-      QVERIFY(r->parentWidget() == w_->Get<QFrame>("Panel1") && r->y() > w_->Get<QRadioButton>("ReadTestButton")->y());
+    for (QRadioButton* r :
+         {w_->Get<QRadioButton>("WriteTestButton"), w_->Get<QRadioButton>("ReadAndWriteButton"),
+          w_->Get<QRadioButton>("WriteAndReadButton")})
+      QVERIFY(r->parentWidget() == w_->Get<QFrame>("Panel1") &&
+              r->y() > w_->Get<QRadioButton>("ReadTestButton")->y());
   }
 
   void handOverOfAPhysicalDiskShowsTheCapturedModel() {
@@ -161,7 +168,8 @@ class SurfaceWindowTest : public QObject {
     HandOver([this] {
       QCOMPARE(w_->Get<QLabel>("TestedDiskName")->text(), QString("\\\\.\\PHYSICALDRIVE0"));
       QCOMPARE(w_->Get<QLabel>("DiskModel")->text().trimmed(), QString("SAMSUNG HD501LJ"));
-      QVERIFY(w_->Get<QRadioButton>("WriteTestButton")->isEnabled() && w_->Get<QRadioButton>("ReadAndWriteButton")->isEnabled());
+      QVERIFY(w_->Get<QRadioButton>("WriteTestButton")->isEnabled() &&
+              w_->Get<QRadioButton>("ReadAndWriteButton")->isEnabled());
       QVERIFY(DiskLease::Taken());
       // Every sector of the 64 MiB disk, not only its 8 whole cylinders.
       QCOMPARE(State().DiskBlocks.load(), std::int64_t{131072});
@@ -171,7 +179,8 @@ class SurfaceWindowTest : public QObject {
       const QSize frame = w_->frameGeometry().size() - w_->size();
       const QSize client = avail.size() - 2 * frame - QSize(3, 3);
       QCOMPARE(w_->frameGeometry().topLeft(), QPoint(1, 1));
-      QCOMPARE(w_->Get<TSurfaceImage>("Image1")->geometry(), QRect(0, 85, w_->width(), w_->height() - 88));
+      QCOMPARE(w_->Get<TSurfaceImage>("Image1")->geometry(),
+               QRect(0, 85, w_->width(), w_->height() - 88));
       QVERIFY(w_->width() <= client.width() - 3 && w_->width() + 11 > client.width() - 3);
       QVERIFY(w_->height() <= client.height() - 5 && w_->height() + 11 > client.height() - 5);
     });
@@ -222,7 +231,8 @@ class SurfaceWindowTest : public QObject {
     for (int noAt = -1; noAt < static_cast<int>(questions.size()); ++noAt) {
       QStringList seen;
       HandOver([&] {
-        QAbstractButton* b[] = {w_->Get<QRadioButton>("ReadTestButton"), w_->Get<QRadioButton>("WriteTestButton"), nullptr,
+        QAbstractButton* b[] = {w_->Get<QRadioButton>("ReadTestButton"),
+                                w_->Get<QRadioButton>("WriteTestButton"), nullptr,
                                 w_->Get<QRadioButton>("ReadAndWriteButton")};
         QTest::mouseClick(b[mode], Qt::LeftButton);
         QCOMPARE(static_cast<int>(State().TestMode.load()), mode);
@@ -270,12 +280,14 @@ class SurfaceWindowTest : public QObject {
     // Unticking "Errors log" greys "Log first ", its edit and "errors".
     QTest::mouseClick(w_->Get<QCheckBox>("LogErrors"), Qt::LeftButton);
     QVERIFY(!State().LogErrorsOn.load());
-    QVERIFY(!w_->Get<QCheckBox>("FirstNErrors")->isEnabled() && !w_->Get<QLineEdit>("ErrorsNumber")->isEnabled() &&
+    QVERIFY(!w_->Get<QCheckBox>("FirstNErrors")->isEnabled() &&
+            !w_->Get<QLineEdit>("ErrorsNumber")->isEnabled() &&
             !w_->Get<QLabel>("Label11")->isEnabled());
     QTest::mouseClick(w_->Get<QCheckBox>("LogErrors"), Qt::LeftButton);
     QTest::mouseClick(w_->Get<QCheckBox>("FirstNErrors"), Qt::LeftButton);
     QVERIFY(!State().FirstNOnly.load());
-    QVERIFY(w_->Get<QCheckBox>("FirstNErrors")->isEnabled() && !w_->Get<QLineEdit>("ErrorsNumber")->isEnabled() &&
+    QVERIFY(w_->Get<QCheckBox>("FirstNErrors")->isEnabled() &&
+            !w_->Get<QLineEdit>("ErrorsNumber")->isEnabled() &&
             w_->Get<QLabel>("Label11")->isEnabled());
 
     // A disk open only for reading: the writing modes are disabled.
@@ -284,7 +296,8 @@ class SurfaceWindowTest : public QObject {
     readOnly.readOnly = true;
     readOnly.blocks = 100;
     Logic().SetTestedDisk(std::move(readOnly));
-    QVERIFY(!w_->Get<QRadioButton>("WriteTestButton")->isEnabled() && !w_->Get<QRadioButton>("ReadAndWriteButton")->isEnabled());
+    QVERIFY(!w_->Get<QRadioButton>("WriteTestButton")->isEnabled() &&
+            !w_->Get<QRadioButton>("ReadAndWriteButton")->isEnabled());
   }
 
   void aReadRunDrawsTheMapLiveAndLogsItsErrors() {
@@ -318,7 +331,8 @@ class SurfaceWindowTest : public QObject {
     release = true;
     WaitForRunEnd();
 
-    for (QWidget* c : RunDisabled()) QCOMPARE(c->isEnabled(), c != w_->Get<QRadioButton>("WriteAndReadButton"));
+    for (QWidget* c : RunDisabled())
+      QCOMPARE(c->isEnabled(), c != w_->Get<QRadioButton>("WriteAndReadButton"));
     // The window shows exactly what the raster holds.
     QCOMPARE(shown.size(), QSize(raster.Width(), raster.Height()));
     for (int y = 0; y < raster.Height(); ++y)
@@ -337,23 +351,28 @@ class SurfaceWindowTest : public QObject {
 
     // The mouse over the failing cell.
     MouseOverMap(bad.Left + 4, bad.Top + 4);
-    QTRY_VERIFY(w_->Get<QLabel>("CurrenElementInfo")->text().endsWith(
-        QString("% %1 bad blocks").arg(bad.BadBlocks.load())));
+    QTRY_VERIFY(w_->Get<QLabel>("CurrenElementInfo")
+                    ->text()
+                    .endsWith(QString("% %1 bad blocks").arg(bad.BadBlocks.load())));
     MouseOverMap(first.Left + 1, first.Top + 1);
     QTRY_COMPARE(w_->Get<QLabel>("CurrenElementInfo")->text(), QString("0.00% "));
 
     // "Grade access time": every cell takes its slowest band's colour and a
     // framed legend stands at the top right; unticked, the map is yellow
     // again and the legend gone.
-    QVERIFY(w_->Get<QCheckBox>("GradeAccessTime")->isEnabled() && !w_->Get<QCheckBox>("GradeAccessTime")->isChecked());
+    QVERIFY(w_->Get<QCheckBox>("GradeAccessTime")->isEnabled() &&
+            !w_->Get<QCheckBox>("GradeAccessTime")->isChecked());
     QTest::mouseClick(w_->Get<QCheckBox>("GradeAccessTime"), Qt::LeftButton);
     QVERIFY(w_->Get<QCheckBox>("GradeAccessTime")->isChecked());
     const surface::Rgb band = surface::GradeColor(late.SlowestBand.load(), 6);
     QCOMPARE(shown.pixel(late.Left + 5, late.Top + 5), qRgb(band.r, band.g, band.b));
-    QCOMPARE(w_->Get<TSurfaceImage>("Image1")->grab().toImage().pixel(w_->Get<TSurfaceImage>("Image1")->width() - 5, 4), qRgb(0, 0, 0));
+    QCOMPARE(w_->Get<TSurfaceImage>("Image1")->grab().toImage().pixel(
+                 w_->Get<TSurfaceImage>("Image1")->width() - 5, 4),
+             qRgb(0, 0, 0));
     QTest::mouseClick(w_->Get<QCheckBox>("GradeAccessTime"), Qt::LeftButton);
     QCOMPARE(shown.pixel(late.Left + 5, late.Top + 5), qRgb(255, 255, 0));
-    QCOMPARE(w_->Get<TSurfaceImage>("Image1")->grab().toImage().pixel(w_->Get<TSurfaceImage>("Image1")->width() - 5, 4),
+    QCOMPARE(w_->Get<TSurfaceImage>("Image1")->grab().toImage().pixel(
+                 w_->Get<TSurfaceImage>("Image1")->width() - 5, 4),
              RasterPixel(raster, w_->Get<TSurfaceImage>("Image1")->width() - 5, 4));
 
     // "Show errors log" opens the errors window without blocking.
@@ -425,7 +444,8 @@ class SurfaceWindowTest : public QObject {
     });
     ModalWatcher okRange([this](QWidget* w) {
       if (w == app_->forms().RangeForm)
-        QTimer::singleShot(0, w, [this] { app_->forms().RangeForm->Button1->click(); });
+        QTimer::singleShot(
+            0, w, [this] { app_->forms().RangeForm->Get<QPushButton>("Button1")->click(); });
     });
     QTest::mouseClick(f_->Get<QPushButton>("Button1"), Qt::LeftButton);
     QVERIFY(f_->Speed().Busy());

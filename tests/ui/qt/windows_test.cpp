@@ -113,7 +113,8 @@ class WindowsTest : public QObject {
     QVERIFY(f_->Get<QCheckBox>("CheckBox2")->isChecked());
     QVERIFY(f_->Get<QCheckBox>("EnglishFlg")->isChecked());
     QVERIFY(!f_->Get<QCheckBox>("HealthFlg")->isChecked());
-    QVERIFY(!f_->Get<QCheckBox>("CheckBox3")->isChecked() && !f_->Get<QCheckBox>("CheckBox4")->isChecked());
+    QVERIFY(!f_->Get<QCheckBox>("CheckBox3")->isChecked() &&
+            !f_->Get<QCheckBox>("CheckBox4")->isChecked());
     QCOMPARE(f_->Get<QLineEdit>("Edit1")->toolTip(), QString("Blok count or block size"));
     QCOMPARE(f_->Get<QCheckBox>("CheckBox3")->toolTip(),
              QString("Begin - End, Begin+1- End-1,...,End-1 - Begin+1, End - Begin"));
@@ -131,19 +132,22 @@ class WindowsTest : public QObject {
     const auto logical = FillLogicalList();
     QCOMPARE(f_->Get<QComboBox>("ComboBox2")->count(), static_cast<int>(logical.size()));
     QCOMPARE(f_->Get<QComboBox>("ComboBox2")->currentIndex(), 0);
-    QCOMPARE(f_->Get<QComboBox>("ComboBox2")->currentText(), QString::fromStdString(logical[0].text));
+    QCOMPARE(f_->Get<QComboBox>("ComboBox2")->currentText(),
+             QString::fromStdString(logical[0].text));
     QVERIFY(f_->Get<QComboBox>("ComboBox2")->itemText(1).startsWith("D: 8"));
     QVERIFY(f_->Get<QComboBox>("ComboBox2")->itemText(1).endsWith("[DATA] FAT32"));
     const auto physical = FillPhysicalList();
     QCOMPARE(f_->Get<QComboBox>("ComboBox1")->count(), static_cast<int>(physical.size()));
-    QCOMPARE(f_->Get<QComboBox>("ComboBox1")->itemText(0), QString::fromStdString(physical[0].text));
+    QCOMPARE(f_->Get<QComboBox>("ComboBox1")->itemText(0),
+             QString::fromStdString(physical[0].text));
     QVERIFY(f_->Get<QComboBox>("ComboBox1")->itemText(0).startsWith("HDD0  "));
     QCOMPARE(f_->Get<QComboBox>("DriveComboBox1")->currentText(), QString("C:"));
   }
 
   void physicalSwitchRebuildsTheListAndTheSmartControls() {
-    QWidget* smart[] = {f_->Get<QPushButton>("Button9"),  f_->Get<QCheckBox>("HelpFlg"),    f_->Get<QCheckBox>("SmartReserv"),
-                        f_->Get<QCheckBox>("IdentFlg"), f_->Get<QCheckBox>("EnglishFlg"), f_->Get<QCheckBox>("HealthFlg")};
+    QWidget* smart[] = {f_->Get<QPushButton>("Button9"),   f_->Get<QCheckBox>("HelpFlg"),
+                        f_->Get<QCheckBox>("SmartReserv"), f_->Get<QCheckBox>("IdentFlg"),
+                        f_->Get<QCheckBox>("EnglishFlg"),  f_->Get<QCheckBox>("HealthFlg")};
     f_->Get<QComboBox>("ComboBox2")->setCurrentIndex(1);
     QTest::mouseClick(f_->Get<QCheckBox>("Physical"), Qt::LeftButton);
     QVERIFY(f_->Get<QCheckBox>("Physical")->isChecked());

@@ -16,8 +16,8 @@
 #include "ui/win32/app.h"
 #include "ui/win32/data_module.h"
 #include "ui/win32/errors_window.h"
-#include "ui/win32/get_smart.h"
 #include "ui/win32/range_dialog.h"
+#include "ui/win32/smart_window.h"
 #include "ui/win32/time_view.h"
 #include "win_test_util.h"
 
@@ -45,15 +45,16 @@ class MainWindowTest : public testing::Test {
   }
   // Presses Start and accepts the range dialog as the start fills it in.
   void StartRun() {
-    ModalWatcher okRange([this](HWND) { Click(app_->forms().RangeForm->Button1); },
+    ModalWatcher okRange([this](HWND) { Click(app_->forms().RangeForm->Get<Button>("Button1")); },
                          [this] { return RangeWindow(); });
     Click(f_->Get<Button>("Button1"));
     EXPECT_EQ(okRange.Seen(), 1);
   }
   const PointTable& Points() const { return app_->forms().DataModule1->RxMemoryData1; }
   std::vector<Button*> ReportButtons() const {
-    return {f_->Get<Button>("Button2"), f_->Get<Button>("Button3"), f_->Get<Button>("Button4"), f_->Get<Button>("Button5"),
-            f_->Get<Button>("Button6"), f_->Get<Button>("Button7"), f_->Get<Button>("Button8")};
+    return {f_->Get<Button>("Button2"), f_->Get<Button>("Button3"), f_->Get<Button>("Button4"),
+            f_->Get<Button>("Button5"), f_->Get<Button>("Button6"), f_->Get<Button>("Button7"),
+            f_->Get<Button>("Button8")};
   }
 
   SimPlatform* sim_ = nullptr;
@@ -90,7 +91,8 @@ TEST_F(MainWindowTest, WindowsAreBuiltFromTheirDescriptions) {
   EXPECT_EQ(outer.top, 1);
   // The lists hold every drive, the first one current.
   EXPECT_EQ(f_->Get<ComboBox>("ComboBox2")->Count(), 2);
-  EXPECT_EQ(f_->Get<ComboBox>("ComboBox2")->Text().rfind("C: 64", 0), 0u) << f_->Get<ComboBox>("ComboBox2")->Text();
+  EXPECT_EQ(f_->Get<ComboBox>("ComboBox2")->Text().rfind("C: 64", 0), 0u)
+      << f_->Get<ComboBox>("ComboBox2")->Text();
   EXPECT_EQ(f_->Get<ComboBox>("DriveComboBox1")->ItemText(1), "D:");
   // The chart follows the window's size.
   SetWindowPos(f_->hwnd(), nullptr, 0, 0, 900, 700, SWP_NOMOVE | SWP_NOZORDER);
@@ -168,7 +170,7 @@ TEST_F(MainWindowTest, StopEndsTheRunWithoutTheErrorsWindow) {
   Open(kTwoDisks);
   Click(f_->Get<CheckBox>("Physical"));
   f_->Get<ComboBox>("ComboBox1")->SetCurrent(1);  // the disk with bad sectors at 1 MiB
-  f_->Get<Edit>("Edit1")->SetText("2");       // 2 MiB blocks, read as two requests each
+  f_->Get<Edit>("Edit1")->SetText("2");           // 2 MiB blocks, read as two requests each
   std::atomic<int> reads{0};
   std::atomic<bool> release{false};
   sim_->SetRequestHook([&](int, std::int64_t, bool) {
@@ -202,7 +204,7 @@ TEST_F(MainWindowTest, RunWithErrorsShowsTheErrorsWindowModally) {
   ModalWatcher watcher(
       [&](HWND h) {
         if (h == RangeWindow()) {
-          Click(app_->forms().RangeForm->Button1);
+          Click(app_->forms().RangeForm->Get<Button>("Button1"));
           return;
         }
         modal = errors.IsModal() && !IsWindowEnabled(f_->hwnd());
@@ -287,7 +289,8 @@ TEST_F(MainWindowTest, ChartsAreDrawnAgainWholeAtEveryNewSize) {
   StartRun();
   ASSERT_TRUE(WaitFor([this] { return !f_->Speed().Busy(); }));
   TForm4& view = *app_->forms().Form4;
-  const std::pair<Form*, LineChart*> windows[] = {{f_, f_->Get<LineChart>("DBChart1")}, {&view, view.DBChart1}};
+  const std::pair<Form*, LineChart*> windows[] = {{f_, f_->Get<LineChart>("DBChart1")},
+                                                  {&view, view.DBChart1}};
   for (const auto& [form, chart] : windows) {
     SCOPED_TRACE(form->Spec().name);
     form->Show();
@@ -358,9 +361,9 @@ TEST_F(MainWindowTest, EscapeCancelsTheRangeDialog) {
   bool closedByEscape = false;
   ModalWatcher escape(
       [&](HWND) {
-        PostMessageW(range.Edit1->hwnd(), WM_KEYDOWN, VK_ESCAPE, 0);
+        PostMessageW(range.Get<Edit>("Edit1")->hwnd(), WM_KEYDOWN, VK_ESCAPE, 0);
         closedByEscape = WaitFor([&] { return !range.Visible(); });
-        if (!closedByEscape) Click(range.Button2);
+        if (!closedByEscape) Click(range.Get<Button>("Button2"));
       },
       [this] { return RangeWindow(); });
   Click(f_->Get<Button>("Button1"));  // returns when the dialog has closed
@@ -389,25 +392,25 @@ TEST_F(MainWindowTest, RangeDialogAlignsLeftFieldsAndRefusesAnInvalidRange) {
           // The refused range leaves the dialog open; Cancel ends it.
           openAfterBox = true;
           ++step;
-          PostMessageW(range.Button2->hwnd(), BM_CLICK, 0, 0);
+          PostMessageW(range.Get<Button>("Button2")->hwnd(), BM_CLICK, 0, 0);
           return;
         }
         // The start filled in the whole disk.
-        EXPECT_EQ(range.Edit1->Text(), "0");
-        EXPECT_EQ(range.Edit2->Text(), "0");
-        EXPECT_EQ(range.Edit4->Text(), "100");
+        EXPECT_EQ(range.Get<Edit>("Edit1")->Text(), "0");
+        EXPECT_EQ(range.Get<Edit>("Edit2")->Text(), "0");
+        EXPECT_EQ(range.Get<Edit>("Edit4")->Text(), "100");
         // Leaving a field for another one aligns it and fills its pair.
-        SetFocus(range.Edit1->hwnd());
-        range.Edit1->SetText("1000");
-        SetFocus(range.Edit3->hwnd());
-        EXPECT_EQ(range.Edit1->Text(), "512");
-        EXPECT_NE(range.Edit2->Text(), "0");
+        SetFocus(range.Get<Edit>("Edit1")->hwnd());
+        range.Get<Edit>("Edit1")->SetText("1000");
+        SetFocus(range.Get<Edit>("Edit3")->hwnd());
+        EXPECT_EQ(range.Get<Edit>("Edit1")->Text(), "512");
+        EXPECT_NE(range.Get<Edit>("Edit2")->Text(), "0");
         // An end before the start is refused.
-        range.Edit3->SetText("100");
-        SetFocus(range.Edit4->hwnd());
+        range.Get<Edit>("Edit3")->SetText("100");
+        SetFocus(range.Get<Edit>("Edit4")->hwnd());
         ++step;
         // Posted: the box it opens must be answered by this watcher.
-        PostMessageW(range.Button1->hwnd(), BM_CLICK, 0, 0);
+        PostMessageW(range.Get<Button>("Button1")->hwnd(), BM_CLICK, 0, 0);
       },
       [&] {
         const auto d = DialogBoxes();

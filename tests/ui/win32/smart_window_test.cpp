@@ -13,7 +13,6 @@
 #include "base/text.h"
 #include "ui/cli/cli.h"
 #include "ui/win32/data_module.h"
-#include "ui/win32/get_smart.h"
 #include "ui/win32/smart_report_pages.h"
 #include "win_test_util.h"
 
@@ -87,11 +86,7 @@ class SmartWindowTest : public ::testing::Test {
       : platform_(Machine(kMachine)),
         portrait_(&data_.RxMemoryData2),
         landscape_(&data_.RxMemoryData2) {
-    window_.SetReports(&portrait_, &landscape_);
-    forms_.DataModule1 = &data_;
-    forms_.SMARTinfo = &window_;
-    forms_.SmartRep = &portrait_;
-    forms_.SMARTrepLandscape = &landscape_;
+    window_.SetReports(&portrait_, &landscape_, &data_.RxMemoryData2);
   }
 
   // "Get SMART" of `drive`: once the window is open, `whileOpen` runs in it
@@ -131,7 +126,7 @@ class SmartWindowTest : public ::testing::Test {
           if (!boxes.empty()) return boxes.front();
           return window_.Visible() && IsWindowEnabled(window_.hwnd()) ? window_.hwnd() : nullptr;
         });
-    ShowSmartReport(forms_, drive, o);
+    window_.Logic().ShowReport(drive, o);
     EXPECT_TRUE(opened);
     EXPECT_FALSE(window_.Visible());
     return shown;
@@ -142,7 +137,6 @@ class SmartWindowTest : public ::testing::Test {
   TSMARTinfo window_;
   TSmartRep portrait_;
   TSMARTrepLandscape landscape_;
-  Forms forms_;
 };
 
 TEST_F(SmartWindowTest, IsBuiltFromItsDescriptionWithAFixedPitchMemo) {
@@ -183,10 +177,10 @@ TEST_F(SmartWindowTest, IsBuiltFromItsDescriptionWithAFixedPitchMemo) {
   ReleaseDC(window_.hwnd(), dc);
 
   // Preview, Print and Printer setup act on the form for the report's width.
-  window_.PrintReserved = true;
-  EXPECT_EQ(window_.ChosenReport(), &portrait_);
-  window_.PrintReserved = false;
-  EXPECT_EQ(window_.ChosenReport(), &landscape_);
+  window_.Logic().PrintReserved = true;
+  EXPECT_EQ(window_.Logic().Chosen(), smart_window::PrintedForm::Portrait);
+  window_.Logic().PrintReserved = false;
+  EXPECT_EQ(window_.Logic().Chosen(), smart_window::PrintedForm::Landscape);
 }
 
 TEST_F(SmartWindowTest, MemoAndLineTableEqualTheCliForEveryCombinationOfOptions) {
@@ -203,9 +197,9 @@ TEST_F(SmartWindowTest, MemoAndLineTableEqualTheCliForEveryCombinationOfOptions)
     // The attribute help texts and the Russian IDENTIFY report are in Russian.
     EXPECT_EQ(HasCyrillic(cli), o.help || (o.identify && !o.english));
     std::vector<std::string> records;
-    for (const std::string& line : cli) records.push_back(LeftChars(line, kSmartRecordChars));
+    for (const std::string& line : cli) records.push_back(LeftChars(line, app::kSmartRecordChars));
     EXPECT_EQ(data_.RxMemoryData2, records);
-    EXPECT_EQ(window_.PrintReserved, o.reserved);
+    EXPECT_EQ(window_.Logic().PrintReserved, o.reserved);
     EXPECT_EQ(portrait_.QRLabel1.Caption, title);
     EXPECT_EQ(landscape_.QRLabel1.Caption, title);
     EXPECT_TRUE(shown.modal);
@@ -249,9 +243,9 @@ TEST_F(SmartWindowTest, ADiskWithoutPassThroughShowsItsFailuresAndLongLinesAreCu
   // 300 Cyrillic letters: whole in the memo, 256 of them in the record.
   std::string cyrillic;
   for (int i = 0; i < 300; ++i) cyrillic += i % 2 ? "\xD1\x8F" : "\xD0\x96";
-  AddSmartLine(forms_, cyrillic);
+  window_.Logic().AddLine(cyrillic);
   EXPECT_EQ(window_.SMARTinfoTEXT->Lines().back(), cyrillic);
-  EXPECT_EQ(data_.RxMemoryData2.back(), cyrillic.substr(0, 2 * kSmartRecordChars));
+  EXPECT_EQ(data_.RxMemoryData2.back(), cyrillic.substr(0, 2 * app::kSmartRecordChars));
   EXPECT_EQ(data_.RxMemoryData2.size(), shown.memo.size() + 1);
 }
 
@@ -276,7 +270,7 @@ TEST_F(SmartWindowTest, CopyPutsTheWholeTextOnTheClipboard) {
   }
   std::wstring copied;
   GetSmart(0, o, [&] {
-    Click(window_.Button1);
+    Click(window_.Get<Button>("Button1"));
     copied = ClipboardText();
   });
   std::string want;
@@ -292,7 +286,7 @@ TEST_F(SmartWindowTest, FontDialogOpensOnTheMemosFontAndTheMemoTakesTheChoice) {
   bool offered = false;
   int dialogs = 0;
   GetSmart(
-      0, SmartOptions{}, [&] { Click(window_.Button4); },
+      0, SmartOptions{}, [&] { Click(window_.Get<Button>("Button4")); },
       [&](HWND d) {
         ++dialogs;
         caption = WindowText(d);
@@ -330,7 +324,7 @@ TEST_F(SmartWindowTest, PrintWithoutAPrinterEndsWithAMessage) {
   GetSmart(
       0, SmartOptions{},
       [&] {
-        Click(window_.Button3);
+        Click(window_.Get<Button>("Button3"));
         stillOpen = window_.Visible() && IsWindowEnabled(window_.hwnd());
       },
       [&](HWND box) {
