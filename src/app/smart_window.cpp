@@ -25,7 +25,8 @@ void SmartWindow::ShowReport(int drive, const SmartOptions& options) {
       BuildSmartReport(drive, options, [this](const std::string& line) { AddLine(line); });
   // The window opens at the top of the report.
   host_.MemoToTop();
-  host_.SetReportTitle(title);
+  for (page::ReportLabel* label : titles_)
+    if (label) label->Caption = title;
   PrintReserved = options.reserved;
   view_.ShowModal();
 }

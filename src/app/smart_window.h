@@ -3,15 +3,17 @@
 // on both forms, the printed form its buttons act on, and where the window
 // and its memo go. Written once; each toolkit gives it the window's controls
 // through a View and the memo, the clipboard, the font dialog and the
-// printed forms through a SmartWindowHost.
+// printed forms' dialogs through a SmartWindowHost.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <string>
 #include <vector>
 
 #include "app/smart_window_form.h"
 #include "app/view.h"
+#include "forms/page.h"
 #include "health/smart_flow.h"
 
 namespace dt::app {
@@ -33,8 +35,6 @@ class SmartWindowHost {
   // "Font": the font dialog on the font the memo shows; the memo takes the
   // font chosen.
   virtual void ChooseMemoFont() = 0;
-  // The drive title of both printed forms.
-  virtual void SetReportTitle(const std::string& title) = 0;
   // The preview, the print and the printer setup of a printed form.
   virtual void Preview(smart_window::PrintedForm form) = 0;
   virtual void Print(smart_window::PrintedForm form) = 0;
@@ -46,8 +46,12 @@ class SmartWindow {
   // Hooks the view's buttons.
   SmartWindow(View& view, SmartWindowHost& host);
 
-  // The line table that the printed forms print.
-  void SetLineTable(std::vector<std::string>* lines) { lines_ = lines; }
+  // The line table that the printed forms print, and their drive titles.
+  void SetPrintedForms(std::vector<std::string>* lines, page::ReportLabel* portraitTitle,
+                       page::ReportLabel* landscapeTitle) {
+    lines_ = lines;
+    titles_ = {portraitTitle, landscapeTitle};
+  }
 
   // True when the report was built with the reserved bytes: it is then
   // printed in portrait (the lines are wider), else in landscape.
@@ -71,6 +75,7 @@ class SmartWindow {
   View& view_;
   SmartWindowHost& host_;
   std::vector<std::string>* lines_ = nullptr;
+  std::array<page::ReportLabel*, 2> titles_{};
 };
 
 }  // namespace dt::app

@@ -58,4 +58,22 @@ int PageCount(const std::vector<Placed>& placed) {
   return placed.empty() ? 1 : placed.back().page + 1;
 }
 
+ReportLabels::ReportLabels(const PageSpec& spec) {
+  for (const LabelSpec& l : spec.labels) {
+    if (ReportLabel* label = Label(l.name)) {
+      label->Caption = l.caption;
+      label->LeftMm = l.leftMm;
+      label->TopMm = l.topMm;
+    }
+  }
+}
+
+ReportLabel* ReportLabels::Label(const std::string& name) {
+  ReportLabel* labels[] = {&QRLabel1, &QRLabel2, &QRLabel3, &QRLabel4, &QRLabel5,
+                           &QRLabel6, &QRLabel7, &QRLabel8, &QRLabel9};
+  for (int i = 0; i < 9; ++i)
+    if (name == "QRLabel" + std::to_string(i + 1)) return labels[i];
+  return nullptr;
+}
+
 }  // namespace dt::page

@@ -60,6 +60,15 @@ struct LabelSpec {
   Font font;
 };
 
+// A label of a printed page as the program sets it: its caption, and its
+// top-left corner in millimetres from the page's top-left edge, as the
+// description places it.
+struct ReportLabel {
+  std::string Caption;
+  double LeftMm = 0;
+  double TopMm = 0;
+};
+
 // A line chart of the point table on the page. It is laid out as on a
 // screen of `layoutDpi` dots per inch and scaled onto its place, so that its
 // fonts and lines keep their proportions.
@@ -97,6 +106,19 @@ struct PageSpec {
 
   // The label of that name, or null.
   const LabelSpec* Find(const std::string& name) const;
+};
+
+// The labels QRLabel1 to QRLabel9 of a printed report, which the program
+// fills before it prints; they start as the description has them.
+struct ReportLabels {
+  explicit ReportLabels(const PageSpec& spec);
+
+  ReportLabel QRLabel1, QRLabel2, QRLabel3, QRLabel4, QRLabel5, QRLabel6, QRLabel7, QRLabel8;
+  // The title band's label (processor clock and drive identity).
+  ReportLabel QRLabel9;
+
+  // The label of that name, or null.
+  ReportLabel* Label(const std::string& name);
 };
 
 // The print preview window's size in pixels.

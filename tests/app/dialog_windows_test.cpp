@@ -62,7 +62,6 @@ class FakeSmartHost : public SmartWindowHost {
   void MemoToTop() override { calls.push_back("top " + std::to_string(memo.size())); }
   void CopyMemo() override { calls.push_back("copy"); }
   void ChooseMemoFont() override { calls.push_back("font"); }
-  void SetReportTitle(const std::string& title) override { calls.push_back("title " + title); }
   void Preview(smart_window::PrintedForm f) override { calls.push_back("preview " + Name(f)); }
   void Print(smart_window::PrintedForm f) override { calls.push_back("print " + Name(f)); }
   void PrinterSetup(smart_window::PrintedForm f) override { calls.push_back("setup " + Name(f)); }
@@ -82,7 +81,8 @@ TEST(SmartWindowTest, TheReportFillsMemoAndLineTableAndTheButtonsActOnTheFormFor
   FakeSmartHost host;
   SmartWindow window(view, host);
   std::vector<std::string> lines{"an earlier report"};
-  window.SetLineTable(&lines);
+  page::ReportLabel portrait, landscape;
+  window.SetPrintedForms(&lines, &portrait, &landscape);
   window.FormShow();
   window.FormResize();
   EXPECT_EQ(view.left, smart_window::kShowLeft);
@@ -103,14 +103,14 @@ TEST(SmartWindowTest, TheReportFillsMemoAndLineTableAndTheButtonsActOnTheFormFor
     const std::string form = reserved ? "portrait" : "landscape";
     ASSERT_GT(host.memo.size(), 5u);
     const std::vector<std::string> want{"top " + std::to_string(host.memo.size()),
-                                        "title " + host.calls[1].substr(6),
                                         "copy",
                                         "preview " + form,
                                         "print " + form,
                                         "font",
                                         "setup " + form};
     EXPECT_EQ(host.calls, want);
-    EXPECT_NE(host.calls[1].find("Sim NVMe"), std::string::npos) << host.calls[1];
+    EXPECT_EQ(portrait.Caption.rfind("Sim NVMe", 0), 0u) << portrait.Caption;
+    EXPECT_EQ(landscape.Caption, portrait.Caption);
     EXPECT_EQ(lines, host.memo);
   }
   EXPECT_EQ(view.modalShows, 2);

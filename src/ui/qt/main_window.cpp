@@ -17,8 +17,7 @@
 
 namespace dt::ui {
 
-TForm1::TForm1(MainThread& mainThread, QWidget* parent)
-    : QWidget(parent), mainThread_(mainThread) {
+TForm1::TForm1(MainThread& mainThread, QWidget* parent) : QWidget(parent), mainThread_(mainThread) {
   built_ = std::make_unique<BuiltForm>(this, MainWindowForm(),
                                        [](const form::ControlSpec& c, QWidget* p) -> QWidget* {
                                          if (c.kind == form::Kind::Clock) return new ClockLabel(p);
@@ -27,6 +26,7 @@ TForm1::TForm1(MainThread& mainThread, QWidget* parent)
                                          return nullptr;
                                        });
   view_ = std::make_unique<QtView>(this, *built_);
+  owner_ = this;
 }
 
 TForm1::~TForm1() {
@@ -58,48 +58,6 @@ void TForm1::resizeEvent(QResizeEvent* e) {
 void TForm1::closeEvent(QCloseEvent* e) {
   FinishRun();
   QWidget::closeEvent(e);
-}
-
-TReportPage* TForm1::Page(app::Report which) const {
-  if (which == app::Report::Speed) return forms_.Form2;
-  return forms_.Form3;
-}
-
-void TForm1::SetReportLabels(app::Report which, const std::array<std::string, 8>& captions) {
-  TReportPage* report = Page(which);
-  ReportLabel* labels[] = {&report->QRLabel1, &report->QRLabel2, &report->QRLabel3,
-                           &report->QRLabel4, &report->QRLabel5, &report->QRLabel6,
-                           &report->QRLabel7, &report->QRLabel8};
-  for (std::size_t i = 0; i < captions.size(); ++i) labels[i]->Caption = Q(captions[i]);
-}
-
-void TForm1::SetReportTitle(const std::string& caption) {
-  forms_.Form2->QRLabel9.Caption = Q(caption);
-  forms_.Form3->QRLabel9.Caption = Q(caption);
-}
-
-void TForm1::PrinterSetup(app::Report which) {
-  Page(which)->PrinterSetup(this);
-}
-
-void TForm1::Preview(app::Report which) {
-  Page(which)->Preview(this);
-}
-
-void TForm1::Print(app::Report which) {
-  Page(which)->Print(this);
-}
-
-void TForm1::ShowTimeView() {
-  forms_.Form4->ShowModal();
-}
-
-void TForm1::ShowErrors() {
-  forms_.ErrListFrm->ShowModal();
-}
-
-void TForm1::ShowSmart(int drive, const SmartOptions& options) {
-  forms_.SMARTinfo->Logic().ShowReport(drive, options);
 }
 
 void TForm1::ShowSurfaceTest(const DriveRef& drive) {

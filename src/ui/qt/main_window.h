@@ -6,16 +6,14 @@
 #include <QWidget>
 #include <memory>
 
-#include "app/main_window.h"
+#include "app/main_window_base.h"
 #include "ui/qt/form_builder.h"
 #include "ui/qt/forms.h"
 #include "ui/qt/qt_view.h"
 
 namespace dt::ui {
 
-class TReportPage;
-
-class TForm1 : public QWidget, private app::MainWindowHost {
+class TForm1 : public QWidget, public app::MainWindowBase<FormKinds, QWidget*> {
   Q_OBJECT
  public:
   // `mainThread` runs the worker's steps on this window's thread.
@@ -31,13 +29,6 @@ class TForm1 : public QWidget, private app::MainWindowHost {
   W* Get(const std::string& name) const {
     return built_->Get<W>(name);
   }
-  app::MainWindow& Logic() { return *logic_; }
-  SpeedTest& Speed() { return logic_->Speed(); }
-  bool TestBusy() const { return logic_ && logic_->TestBusy(); }
-  SpeedSettings Settings() const { return logic_->Settings(); }
-  void FinishRun() {
-    if (logic_) logic_->FinishRun();
-  }
 
  protected:
   void showEvent(QShowEvent* e) override;
@@ -45,24 +36,11 @@ class TForm1 : public QWidget, private app::MainWindowHost {
   void closeEvent(QCloseEvent* e) override;
 
  private:
-  TReportPage* Page(app::Report which) const;
-
-  // MainWindowHost
-  void SetReportLabels(app::Report which, const std::array<std::string, 8>& captions) override;
-  void SetReportTitle(const std::string& caption) override;
-  void PrinterSetup(app::Report which) override;
-  void Preview(app::Report which) override;
-  void Print(app::Report which) override;
-  void ShowTimeView() override;
-  void ShowErrors() override;
-  void ShowSmart(int drive, const SmartOptions& options) override;
   void ShowSurfaceTest(const DriveRef& drive) override;
 
   MainThread& mainThread_;
   std::unique_ptr<BuiltForm> built_;
   std::unique_ptr<QtView> view_;
-  Forms forms_;
-  std::unique_ptr<app::MainWindow> logic_;
 };
 
 }  // namespace dt::ui

@@ -36,17 +36,11 @@ QRectF Rect(const page::RectMm& r) {
 
 TReportPage::TReportPage(const page::PageSpec& spec, QObject* parent)
     : QObject(parent),
+      ReportLabels(spec),
       spec_(spec),
       printer_(QPrinter::HighResolution),
       chart_(new DataChart(QString::fromUtf8(spec.chart->title))) {
   setObjectName(spec.name);
-  for (const page::LabelSpec& l : spec.labels) {
-    if (ReportLabel* label = Label(l.name)) {
-      label->Caption = QString::fromUtf8(l.caption);
-      label->LeftMm = l.leftMm;
-      label->TopMm = l.topMm;
-    }
-  }
   SetUpPrinter(&printer_, spec);
 
   const page::ChartSpec& c = *spec.chart;
@@ -66,14 +60,6 @@ TReportPage::TReportPage(const page::PageSpec& spec, QObject* parent)
   SetChartFonts(chart_, c);
   scene_.addItem(chart_);
   chart_->setGeometry(QRectF(QPointF(0, 0), Rect(c.place).size() * (c.layoutDpi / 25.4)));
-}
-
-ReportLabel* TReportPage::Label(const std::string& name) {
-  ReportLabel* labels[] = {&QRLabel1, &QRLabel2, &QRLabel3, &QRLabel4, &QRLabel5,
-                           &QRLabel6, &QRLabel7, &QRLabel8, &QRLabel9};
-  for (int i = 0; i < 9; ++i)
-    if (name == "QRLabel" + std::to_string(i + 1)) return labels[i];
-  return nullptr;
 }
 
 TReportPage::~TReportPage() = default;
@@ -125,7 +111,7 @@ void TReportPage::DrawPage(QPainter* p, double dotsPerMm) {
     if (!label && l.shows != page::Shows::PrintTime) continue;
     p->setFont(PageFont(l.font));
     p->drawText(QPointF(at(l.leftMm), at(l.topMm)) + QPointF(0, p->fontMetrics().ascent()),
-                label ? label->Caption : now);
+                label ? QString::fromStdString(label->Caption) : now);
   }
 
   // The chart reads the table now, for the width it has on paper.

@@ -20,23 +20,13 @@ class QPainter;
 
 namespace dt::ui {
 
-// A text on the page, placed by its top-left corner in millimetres from the
-// page's top-left edge, as the description places it.
-struct ReportLabel {
-  QString Caption;
-  double LeftMm = 0;
-  double TopMm = 0;
-};
+using page::ReportLabel;
 
-class TReportPage : public QObject {
+class TReportPage : public QObject, public page::ReportLabels {
   Q_OBJECT
  public:
   explicit TReportPage(const page::PageSpec& spec, QObject* parent = nullptr);
   ~TReportPage() override;
-
-  ReportLabel QRLabel1, QRLabel2, QRLabel3, QRLabel4, QRLabel5, QRLabel6, QRLabel7, QRLabel8;
-  // The title band's label (processor clock and drive identity).
-  ReportLabel QRLabel9;
 
   // The chart of the page; it reads the table each time the page is drawn.
   DataChart* QRDBChart1() const { return chart_; }
@@ -59,8 +49,6 @@ class TReportPage : public QObject {
 
  private:
   void DrawPage(QPainter* p, double dotsPerMm);
-  // The label member of that name (QRLabel1 to QRLabel9), or null.
-  ReportLabel* Label(const std::string& name);
 
   const page::PageSpec& spec_;
   QPrinter printer_;

@@ -25,7 +25,7 @@ TSmartReportPage::TSmartReportPage(const page::PageSpec& spec,
       printer_(QPrinter::HighResolution) {
   setObjectName(spec.name);
   const page::LabelSpec& title = *spec.Find("QRLabel1");
-  QRLabel1.Caption = QString::fromUtf8(title.caption);
+  QRLabel1.Caption = title.caption;
   QRLabel1.LeftMm = title.leftMm;
   QRLabel1.TopMm = title.topMm;
   SetUpPrinter(&printer_, spec);
@@ -67,7 +67,7 @@ double TSmartReportPage::DrawHeader(QPainter* p, double dotsPerMm, const QString
     p->setFont(font);
     const QFontMetricsF m(font, p->device());
     // The header's one caption is the drive title, QRLabel1.
-    QString text = QRLabel1.Caption;
+    QString text = QString::fromStdString(QRLabel1.Caption);
     if (l.shows == page::Shows::PrintTime)
       text = now;
     else if (l.shows == page::Shows::PageNumber)

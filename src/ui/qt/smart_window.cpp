@@ -38,7 +38,7 @@ void TSMARTinfo::SetReports(TSmartRep* portrait, TSMARTrepLandscape* landscape,
                             std::vector<std::string>* lines) {
   portrait_ = portrait;
   landscape_ = landscape;
-  logic_->SetLineTable(lines);
+  logic_->SetPrintedForms(lines, &portrait->QRLabel1, &landscape->QRLabel1);
 }
 
 TSmartReportPage* TSMARTinfo::Report(smart_window::PrintedForm form) const {
@@ -73,12 +73,6 @@ void TSMARTinfo::ChooseMemoFont() {
   QFontDialog dialog(current, this);
   dialog.setWindowTitle(smart_window::kFontDialogTitle);
   if (dialog.exec() == QDialog::Accepted) SMARTinfoTEXT->setFont(dialog.selectedFont());
-}
-
-void TSMARTinfo::SetReportTitle(const std::string& title) {
-  for (TSmartReportPage* page :
-       {Report(smart_window::PrintedForm::Portrait), Report(smart_window::PrintedForm::Landscape)})
-    if (page) page->QRLabel1.Caption = QString::fromStdString(title);
 }
 
 void TSMARTinfo::Preview(smart_window::PrintedForm form) {

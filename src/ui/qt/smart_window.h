@@ -53,7 +53,6 @@ class TSMARTinfo : public QDialog, private app::SmartWindowHost {
   void MemoToTop() override { SMARTinfoTEXT->moveCursor(QTextCursor::Start); }
   void CopyMemo() override;
   void ChooseMemoFont() override;
-  void SetReportTitle(const std::string& title) override;
   void Preview(smart_window::PrintedForm form) override;
   void Print(smart_window::PrintedForm form) override;
   void PrinterSetup(smart_window::PrintedForm form) override;

@@ -5,15 +5,17 @@
 #include "ui/win32/data_module.h"
 #include "ui/win32/errors_window.h"
 #include "ui/win32/range_dialog.h"
-#include "ui/win32/smart_window.h"
 #include "ui/win32/report_page.h"
+#include "ui/win32/smart_window.h"
 #include "ui/win32/surface_window.h"
 #include "ui/win32/time_view.h"
 
 namespace dt::win {
 
 TForm1::TForm1(MainThread& mainThread)
-    : Form(MainWindowForm()), mainThread_(mainThread), view_(*this) {}
+    : Form(MainWindowForm()), mainThread_(mainThread), view_(*this) {
+  owner_ = hwnd();
+}
 
 TForm1::~TForm1() {
   logic_.reset();
@@ -48,48 +50,6 @@ void TForm1::FormShow() {
 
 void TForm1::FormResize() {
   if (logic_) logic_->FormResize();
-}
-
-TReportPage* TForm1::Page(app::Report which) const {
-  if (which == app::Report::Speed) return forms_.Form2;
-  return forms_.Form3;
-}
-
-void TForm1::SetReportLabels(app::Report which, const std::array<std::string, 8>& captions) {
-  TReportPage* report = Page(which);
-  ReportLabel* labels[] = {&report->QRLabel1, &report->QRLabel2, &report->QRLabel3,
-                           &report->QRLabel4, &report->QRLabel5, &report->QRLabel6,
-                           &report->QRLabel7, &report->QRLabel8};
-  for (std::size_t i = 0; i < captions.size(); ++i) labels[i]->Caption = captions[i];
-}
-
-void TForm1::SetReportTitle(const std::string& caption) {
-  forms_.Form2->QRLabel9.Caption = caption;
-  forms_.Form3->QRLabel9.Caption = caption;
-}
-
-void TForm1::PrinterSetup(app::Report which) {
-  Page(which)->PrinterSetup(hwnd());
-}
-
-void TForm1::Preview(app::Report which) {
-  Page(which)->Preview(hwnd());
-}
-
-void TForm1::Print(app::Report which) {
-  Page(which)->Print(hwnd());
-}
-
-void TForm1::ShowTimeView() {
-  forms_.Form4->ShowModal();
-}
-
-void TForm1::ShowErrors() {
-  forms_.ErrListFrm->ShowModal();
-}
-
-void TForm1::ShowSmart(int drive, const SmartOptions& options) {
-  forms_.SMARTinfo->Logic().ShowReport(drive, options);
 }
 
 void TForm1::ShowSurfaceTest(const DriveRef& drive) {

@@ -8,25 +8,10 @@
 
 namespace dt::win {
 
-TReportPage::TReportPage(const page::PageSpec& spec) : spec_(spec), printer_(spec) {
-  for (const page::LabelSpec& l : spec.labels) {
-    if (ReportLabel* label = Label(l.name)) {
-      label->Caption = l.caption;
-      label->LeftMm = l.leftMm;
-      label->TopMm = l.topMm;
-    }
-  }
-}
+TReportPage::TReportPage(const page::PageSpec& spec)
+    : ReportLabels(spec), spec_(spec), printer_(spec) {}
 
 TReportPage::~TReportPage() = default;
-
-ReportLabel* TReportPage::Label(const std::string& name) {
-  ReportLabel* labels[] = {&QRLabel1, &QRLabel2, &QRLabel3, &QRLabel4, &QRLabel5,
-                           &QRLabel6, &QRLabel7, &QRLabel8, &QRLabel9};
-  for (int i = 0; i < 9; ++i)
-    if (name == "QRLabel" + std::to_string(i + 1)) return labels[i];
-  return nullptr;
-}
 
 bool TReportPage::PrinterSetup(HWND owner) {
   return printer_.Setup(owner);

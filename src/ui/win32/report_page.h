@@ -12,22 +12,12 @@
 
 namespace dt::win {
 
-// A text on the page, placed by its top-left corner in millimetres from the
-// paper's top-left edge, as the description places it.
-struct ReportLabel {
-  std::string Caption;
-  double LeftMm = 0;
-  double TopMm = 0;
-};
+using page::ReportLabel;
 
-class TReportPage : public Printout {
+class TReportPage : public Printout, public page::ReportLabels {
  public:
   explicit TReportPage(const page::PageSpec& spec);
   ~TReportPage() override;
-
-  ReportLabel QRLabel1, QRLabel2, QRLabel3, QRLabel4, QRLabel5, QRLabel6, QRLabel7, QRLabel8;
-  // The title band's label (processor clock and drive identity).
-  ReportLabel QRLabel9;
 
   // The chart's table: the page reads it each time it is drawn, for the
   // width the chart has on paper.
@@ -57,9 +47,6 @@ class TReportPage : public Printout {
   void DrawPage(HDC dc, const PageDevice& device, int index, const std::string& now) override;
 
  private:
-  // The label member of that name (QRLabel1 to QRLabel9), or null.
-  ReportLabel* Label(const std::string& name);
-
   const page::PageSpec& spec_;
   ReportPrinter printer_;
   LineChart::Source source_;

@@ -56,7 +56,7 @@ void TSMARTinfo::SetReports(TSmartRep* portrait, TSMARTrepLandscape* landscape,
                             std::vector<std::string>* lines) {
   portrait_ = portrait;
   landscape_ = landscape;
-  logic_.SetLineTable(lines);
+  logic_.SetPrintedForms(lines, &portrait->QRLabel1, &landscape->QRLabel1);
 }
 
 TSmartReportPage* TSMARTinfo::Report(smart_window::PrintedForm form) const {
@@ -75,12 +75,6 @@ void TSMARTinfo::MemoToTop() {
 void TSMARTinfo::CopyMemo() {
   SendMessageW(SMARTinfoTEXT->hwnd(), EM_SETSEL, 0, -1);
   SetClipboardText(hwnd(), SMARTinfoTEXT->Text());
-}
-
-void TSMARTinfo::SetReportTitle(const std::string& title) {
-  for (TSmartReportPage* page :
-       {Report(smart_window::PrintedForm::Portrait), Report(smart_window::PrintedForm::Landscape)})
-    if (page) page->QRLabel1.Caption = title;
 }
 
 void TSMARTinfo::Preview(smart_window::PrintedForm form) {

@@ -44,7 +44,6 @@ class TSMARTinfo : public Form, private app::SmartWindowHost {
   void MemoToTop() override;
   void CopyMemo() override;
   void ChooseMemoFont() override;
-  void SetReportTitle(const std::string& title) override;
   void Preview(smart_window::PrintedForm form) override;
   void Print(smart_window::PrintedForm form) override;
   void PrinterSetup(smart_window::PrintedForm form) override;

@@ -104,7 +104,7 @@ class ReportTest : public QObject {
     const ReportLabel* labels[] = {&r->QRLabel1, &r->QRLabel2, &r->QRLabel3, &r->QRLabel4,
                                    &r->QRLabel5, &r->QRLabel6, &r->QRLabel7, &r->QRLabel8};
     for (int i = 0; i < 8; ++i) {
-      QCOMPARE(labels[i]->Caption, texts[i]);
+      QCOMPARE(QString::fromStdString(labels[i]->Caption), texts[i]);
       QCOMPARE(LineAt(words, labels[i]->LeftMm, labels[i]->TopMm), Simplified(texts[i]));
     }
   }
@@ -173,10 +173,10 @@ class ReportTest : public QObject {
     f_->Get<QCheckBox>("Physical")->setChecked(true);
     sim_->SetPerfFrequency(2400000000);
     Run();
-    const QString model = app_->forms().Form2->QRLabel9.Caption;
+    const QString model = QString::fromStdString(app_->forms().Form2->QRLabel9.Caption);
     QVERIFY2(model.startsWith("CPU 2,400.00 MHz  "), qPrintable(model));
     QVERIFY2(model.contains("  Firmware: ") && model.contains("  Serial: "), qPrintable(model));
-    QCOMPARE(app_->forms().Form3->QRLabel9.Caption, model);
+    QCOMPARE(QString::fromStdString(app_->forms().Form3->QRLabel9.Caption), model);
 
     // Settings changed after the run show in the labels as they are now;
     // the disk is the one tested, not the one selected now.
@@ -214,7 +214,7 @@ class ReportTest : public QObject {
     });
     QTest::mouseClick(f_->Get<QPushButton>("Button6"), Qt::LeftButton);
     QVERIFY(preview);
-    QCOMPARE(app_->forms().Form3->QRLabel1.Caption, QString("BlokSize"));
+    QCOMPARE(QString::fromStdString(app_->forms().Form3->QRLabel1.Caption), QString("BlokSize"));
     QTest::mouseClick(f_->Get<QPushButton>("Button2"), Qt::LeftButton);
     QVERIFY(setup);
     QCOMPARE(printer, app_->forms().Form2->Printer());

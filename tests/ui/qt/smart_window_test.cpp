@@ -324,10 +324,10 @@ class SmartWindowTest : public QObject {
       const QString firmware = cli.filter(QRegularExpression("^Firmware rev: ")).value(0).mid(14);
       const QString serial = cli.filter(QRegularExpression("^Serial number: ")).value(0).mid(15);
       QCOMPARE(model.size(), 40);
-      const QString title = F().SmartRep->QRLabel1.Caption;
+      const QString title = QString::fromStdString(F().SmartRep->QRLabel1.Caption);
       QCOMPARE(title, model + " " + firmware + " " + serial + " ");
       QCOMPARE(title.size(), 40 + 1 + 8 + 1 + 20 + 1);
-      QCOMPARE(F().SMARTrepLandscape->QRLabel1.Caption, title);
+      QCOMPARE(QString::fromStdString(F().SMARTrepLandscape->QRLabel1.Caption), title);
     }
   }
 
@@ -340,7 +340,7 @@ class SmartWindowTest : public QObject {
     QVERIFY(!F().SMARTinfo->isVisible());
     // The report stays after closing, until the next click.
     QCOMPARE(F().SMARTinfo->SMARTinfoTEXT->toPlainText().split('\n'), Cli(kSamsung, Options{}));
-    QCOMPARE(F().SmartRep->QRLabel1.Caption,
+    QCOMPARE(QString::fromStdString(F().SmartRep->QRLabel1.Caption),
              QString("SAMSUNG HD501LJ").leftJustified(40) + " CR100-12 S0MUJ1NQ110060       ");
     // The next report replaces it in the window and in the table.
     GetSmart(kNoData, Options{});
@@ -407,14 +407,14 @@ class SmartWindowTest : public QObject {
     Shown shown = GetSmart(kNoIdentify, all);
     QCOMPARE(shown.memo, Cli(kNoIdentify, all));
     QVERIFY(shown.memo.filter(QRegularExpression("^ID error : ")).size() == 1);
-    QCOMPARE(F().SmartRep->QRLabel1.Caption, QString("   "));
-    QCOMPARE(F().SMARTrepLandscape->QRLabel1.Caption, QString("   "));
+    QCOMPARE(QString::fromStdString(F().SmartRep->QRLabel1.Caption), QString("   "));
+    QCOMPARE(QString::fromStdString(F().SMARTrepLandscape->QRLabel1.Caption), QString("   "));
 
     // No ATA pass-through at all, as a loop device or an NVMe disk.
     shown = GetSmart(kNoPassThrough, all);
     QCOMPARE(shown.memo, Cli(kNoPassThrough, all));
     QVERIFY(shown.memo.contains("No support SMART"));
-    QCOMPARE(F().SmartRep->QRLabel1.Caption, QString("   "));
+    QCOMPARE(QString::fromStdString(F().SmartRep->QRLabel1.Caption), QString("   "));
 
     // An empty disk list: its caption names no drive that opens.
     f_->Get<QComboBox>("ComboBox1")->clear();
@@ -450,7 +450,7 @@ class SmartWindowTest : public QObject {
                           .split('\n');
     if (!cli.isEmpty() && cli.back().isEmpty()) cli.pop_back();
     QCOMPARE(shown.memo, cli);
-    QCOMPARE(F().SmartRep->QRLabel1.Caption, QString("Sim NVMe F1 S1 "));
+    QCOMPARE(QString::fromStdString(F().SmartRep->QRLabel1.Caption), QString("Sim NVMe F1 S1 "));
   }
 
   void copyPutsTheWholeTextOnTheClipboard() {
@@ -709,8 +709,8 @@ class SmartWindowTest : public QObject {
     // The simulated counter runs at 10 MHz: no processor clock in front.
     const QString identity = QString("ST9100821AS").leftJustified(40) + "  Firmware: 3.CME   " +
                              "  Serial: " + QString("5NJ0R13A").rightJustified(20);
-    QCOMPARE(F().Form2->QRLabel9.Caption, identity);
-    QCOMPARE(F().Form3->QRLabel9.Caption, identity);
+    QCOMPARE(QString::fromStdString(F().Form2->QRLabel9.Caption), identity);
+    QCOMPARE(QString::fromStdString(F().Form3->QRLabel9.Caption), identity);
 
     for (TReportPage* report :
          {static_cast<TReportPage*>(F().Form2), static_cast<TReportPage*>(F().Form3)}) {
