@@ -23,7 +23,7 @@ bash scripts/package-test.sh deb
 step "ThreadSanitizer build and tests"
 cmake --preset tsan >/dev/null
 cmake --build --preset tsan
-ctest --preset tsan -E dt_system_tests
+ctest --preset tsan
 
 step "AddressSanitizer + UndefinedBehaviorSanitizer build and tests"
 cmake --preset asan >/dev/null
