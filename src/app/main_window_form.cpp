@@ -2,8 +2,9 @@
 
 #include <array>
 
+// The build gives the contact address of the caption (DT_CONTACT_ADDRESS).
 #ifndef DT_CONTACT_ADDRESS
-#define DT_CONTACT_ADDRESS "disktest"
+#error "DT_CONTACT_ADDRESS is not defined"
 #endif
 
 namespace dt {
